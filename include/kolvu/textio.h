@@ -1,0 +1,58 @@
+// The platform layer: text files read the way the tool expects on every
+// system, and the standard output stream the library and the tool write to.
+#ifndef KOLVU_TEXTIO_H_
+#define KOLVU_TEXTIO_H_
+
+#include <cstddef>
+
+namespace kolvu {
+
+// ---- Text input ---------------------------------------------------------
+//
+// A text file is read in large blocks and handed out in lines:
+//  - every carriage return (0x0D) is dropped, wherever it stands;
+//  - a Ctrl-Z byte (0x1A) ends the file: nothing after it is read;
+//  - a read error ends the file like end of file;
+//  - a line read stops after the first '\n' (which is kept) or when the
+//    buffer is full; the last line may lack its '\n'.
+
+struct TextFile;
+
+/// Opens path for reading as text. Null when it does not exist, cannot be
+/// read, or is a directory.
+TextFile *text_open(const char *path);
+
+/// Reads the next line into buf, as the standard line read does: at most
+/// size - 1 bytes, stopping after the first '\n', then a terminating NUL.
+/// Returns the number of bytes stored (NUL bytes of the file included, the
+/// terminator not), or 0 at end of file. size must be at least 2.
+int text_gets(char *buf, int size, TextFile *f);
+
+/// Closes the file and releases it. Returns 0 on success.
+int text_close(TextFile *f);
+
+// ---- Standard output ----------------------------------------------------
+//
+// Unbuffered when it is a terminal. Otherwise written in 512-byte blocks, a
+// full block going out when one more byte needs room, whenever anyone could
+// see the difference (standard error is the same file); into any other file
+// it is written in large blocks, which gives the same bytes. Whatever it
+// holds is written before the process ends, by exit() or exit_process().
+// Standard error is never buffered by the library.
+
+/// Appends n bytes to standard output.
+void out_write(const char *p, size_t n);
+
+/// Appends a NUL-terminated text to standard output.
+void out_puts(const char *s);
+
+/// Appends one byte to standard output.
+void out_putc(int c);
+
+/// Writes whatever standard output holds. Returns 0, or -1 if a write to
+/// standard output has failed at any time.
+int out_flush();
+
+}  // namespace kolvu
+
+#endif  // KOLVU_TEXTIO_H_

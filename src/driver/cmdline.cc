@@ -1,0 +1,80 @@
+// The argument walk: options hold for the files named after them.
+#include "driver/cmdline.h"
+
+#include <cstring>
+
+#include "driver/help.h"
+#include "driver/namelist.h"
+#include "kolvu/errmsg.h"
+#include "kolvu/exit_status.h"
+#include "kolvu/textio.h"
+#include "scanner/scanner.h"
+
+namespace kolvu {
+
+namespace {
+
+// A "-l" value: '*' first means nothing, "F=" names a list file, anything
+// else is a comma list.
+void add_list_value(char *value) {
+  if (value[0] == '*') return;
+  if (value[0] == 'F' && value[1] == '=') {
+    (void)set_listf(value + 2);
+    return;
+  }
+  set_list(value);
+}
+
+void add_option_letters(const char *group, int *mask) {
+  for (const char *c = group + 1; *c != '\0'; ++c) {
+    switch (*c) {
+      case 'd': *mask |= DEF_SINGLE | DEF_CONT; break;
+      case 't': *mask |= TD_SIMPLE | TD_BLOCK; break;
+      case 's': *mask |= SU_STRUCT; break;
+      case 'u': *mask |= SU_UNION; break;
+      case 'N': pr_fname = 1; break;
+      default: break;  // unknown letters are ignored without a word
+    }
+  }
+}
+
+void scan_named_file(const char *name, int mask) {
+  TextFile *f = text_open(name);
+  if (f == nullptr) {
+    errmsg("%s: not found\n", name);
+    return;
+  }
+  scan_file(f, name, mask);
+  text_close(f);
+}
+
+}  // namespace
+
+int run(int argc, char **argv) {
+  if (argc == 2 && std::strcmp(argv[1], "-usage") == 0) {
+    print_help();
+    exit_process(kExitFailure);
+  }
+  if (argc < 2) {
+    print_usage();
+    exit_process(kExitFailure);
+  }
+  int mask = 0;
+  for (int i = 1; i < argc; ++i) {
+    char *arg = argv[i];
+    if (std::strcmp(arg, "-l") == 0) {
+      if (++i == argc) {
+        errmsg("<list> missing\n");
+        break;
+      }
+      add_list_value(argv[i]);
+    } else if (arg[0] == '-') {
+      add_option_letters(arg, &mask);
+    } else {
+      scan_named_file(arg, mask);
+    }
+  }
+  return kExitSuccess;
+}
+
+}  // namespace kolvu

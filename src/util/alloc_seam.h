@@ -1,0 +1,24 @@
+// The one seam every allocation of the memory module goes through, so tests
+// can make the heap fail on demand. Not part of the public interface.
+#ifndef KOLVU_ALLOC_SEAM_H_
+#define KOLVU_ALLOC_SEAM_H_
+
+#include <cstddef>
+
+namespace kolvu {
+
+struct AllocHooks {
+  void *(*malloc_fn)(size_t);
+  void *(*realloc_fn)(void *, size_t);
+  char *(*strdup_fn)(const char *);
+};
+
+/// The standard heap's malloc, realloc and strdup.
+AllocHooks default_alloc_hooks();
+
+/// Installs hooks and returns the ones they replace.
+AllocHooks set_alloc_hooks(AllocHooks hooks);
+
+}  // namespace kolvu
+
+#endif  // KOLVU_ALLOC_SEAM_H_

@@ -1,0 +1,14 @@
+// Test hook of the standard output stream. Not part of the public interface.
+#ifndef KOLVU_OUT_SEAM_H_
+#define KOLVU_OUT_SEAM_H_
+
+namespace kolvu {
+
+/// Forgets what standard output holds and how it is buffered, so the next
+/// write looks at file descriptors 1 and 2 afresh (for a forked test child
+/// that has just redirected them).
+void out_reset();
+
+}  // namespace kolvu
+
+#endif  // KOLVU_OUT_SEAM_H_

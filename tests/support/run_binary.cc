@@ -1,0 +1,26 @@
+#include "support/run_binary.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace kolvu_test {
+
+Outcome run_kolvu(const std::vector<std::string> &args, const std::string &cwd, bool merged) {
+  return run_in_child(
+      [&] {
+        std::vector<char *> argv;
+        argv.push_back(const_cast<char *>(KOLVU_BINARY));
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        int in = ::open("/dev/null", O_RDONLY);
+        ::dup2(in, 0);
+        if (::chdir(cwd.c_str()) != 0) ::_exit(126);
+        ::execv(KOLVU_BINARY, argv.data());
+        ::_exit(127);
+      },
+      merged);
+}
+
+}  // namespace kolvu_test

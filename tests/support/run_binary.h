@@ -1,0 +1,19 @@
+// Runs the built kolvu binary with given arguments in a given directory.
+#ifndef KOLVU_TESTS_RUN_BINARY_H_
+#define KOLVU_TESTS_RUN_BINARY_H_
+
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace kolvu_test {
+
+/// Runs kolvu with args (argv[1] on), in directory cwd, standard input from
+/// /dev/null; merged sends both streams to one file, as ">f 2>&1".
+Outcome run_kolvu(const std::vector<std::string> &args, const std::string &cwd,
+                  bool merged = false);
+
+}  // namespace kolvu_test
+
+#endif  // KOLVU_TESTS_RUN_BINARY_H_

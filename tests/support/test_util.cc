@@ -1,0 +1,71 @@
+#include "support/test_util.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kolvu_test {
+
+TempDir::TempDir() {
+  const char *base = std::getenv("TMPDIR");
+  std::string tmpl = std::string(base != nullptr ? base : "/tmp") + "/kolvu_test.XXXXXX";
+  if (::mkdtemp(&tmpl[0]) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::string cmd = "rm -rf '" + path_ + "'";
+  if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+}
+
+std::string TempDir::write(const std::string &name, const std::string &data) const {
+  std::string p = path_ + "/" + name;
+  std::ofstream f(p, std::ios::binary);
+  f.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!f) throw std::runtime_error("cannot write " + p);
+  return p;
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+Outcome run_in_child(const std::function<void()> &fn, bool merged) {
+  TempDir dir;
+  std::string out_path = dir.path() + "/out", err_path = dir.path() + "/err";
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int o = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int e = merged ? o : ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    fn();
+    std::exit(0);
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  Outcome r;
+  r.out = read_file(out_path);
+  r.err = merged ? "" : read_file(err_path);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  return r;
+}
+
+std::string bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+}  // namespace kolvu_test
