@@ -1,0 +1,213 @@
+#include "kolvu/textio.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "kolvu/errmsg.h"
+#include "kolvu/exit_status.h"
+#include "out_seam.h"
+#include "support/test_util.h"
+
+namespace kolvu {
+namespace {
+
+using kolvu_test::Outcome;
+using kolvu_test::TempDir;
+
+// Every line of a file as text_gets hands them out, with a 1024-byte buffer.
+std::vector<std::string> lines_of(const std::string &data, int size = 1024) {
+  TempDir dir;
+  std::string path = dir.write("f", data);
+  TextFile *f = text_open(path.c_str());
+  EXPECT_NE(f, nullptr);
+  std::vector<std::string> lines;
+  std::vector<char> buf(static_cast<size_t>(size));
+  int n;
+  while ((n = text_gets(buf.data(), size, f)) > 0) {
+    EXPECT_EQ(buf[static_cast<size_t>(n)], '\0');
+    lines.emplace_back(buf.data(), static_cast<size_t>(n));
+  }
+  EXPECT_EQ(text_close(f), 0);
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TextInput, LinesKeepTheirNewlineAndTheLastMayLackIt) {
+  EXPECT_EQ(lines_of("a\nbc\n\nd"), (Lines{"a\n", "bc\n", "\n", "d"}));
+  EXPECT_EQ(lines_of(""), Lines{});
+  EXPECT_EQ(lines_of("\n"), Lines{"\n"});
+}
+
+TEST(TextInput, CarriageReturnsAreDroppedWhereverTheyStand) {
+  EXPECT_EQ(lines_of("a\r\nb\r\n"), (Lines{"a\n", "b\n"}));
+  EXPECT_EQ(lines_of("a\rb\nc\r"), (Lines{"ab\n", "c"}));
+  EXPECT_EQ(lines_of("\r\r\r"), Lines{});
+}
+
+TEST(TextInput, CtrlZEndsTheFile) {
+  EXPECT_EQ(lines_of("a\nb\x1A" "c\nd\n"), (Lines{"a\n", "b"}));
+  EXPECT_EQ(lines_of("\x1A" "abc"), Lines{});
+}
+
+TEST(TextInput, NulBytesAreHandedOutWithTheLine) {
+  std::string data("a\0b\nc", 5);
+  Lines got = lines_of(data);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], std::string("a\0b\n", 4));
+  EXPECT_EQ(got[1], "c");
+}
+
+TEST(TextInput, ReadsStopAfter1023Bytes) {
+  std::string long_line(2000, 'x');
+  Lines got = lines_of(long_line + "\nnext\n");
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_EQ(got[0], std::string(1023, 'x'));
+  EXPECT_EQ(got[1], std::string(977, 'x') + "\n");
+  EXPECT_EQ(got[2], "next\n");
+  // 1022 bytes and the '\n' fill the buffer exactly.
+  EXPECT_EQ(lines_of(std::string(1022, 'y') + "\n"), Lines{std::string(1022, 'y') + "\n"});
+}
+
+TEST(TextInput, LinesAcrossReadBlocksAreWhole) {
+  // Large enough to span several internal reads, with CR LF ends and a CR
+  // at every position relative to the block edges.
+  std::string data, expect_all;
+  for (int i = 0; i < 40000; ++i) {
+    std::string body = "line " + std::to_string(i) + std::string(static_cast<size_t>(i % 13), 'z');
+    data += body + (i % 3 == 0 ? "\r\n" : "\n");
+    expect_all += body + "\n";
+  }
+  Lines got = lines_of(data);
+  std::string joined;
+  for (const std::string &l : got) {
+    ASSERT_FALSE(l.empty());
+    ASSERT_EQ(l.back(), '\n');
+    joined += l;
+  }
+  EXPECT_EQ(got.size(), 40000u);
+  EXPECT_EQ(joined, expect_all);
+}
+
+TEST(TextInput, OpenFailsForMissingFilesAndDirectories) {
+  TempDir dir;
+  EXPECT_EQ(text_open((dir.path() + "/missing").c_str()), nullptr);
+  EXPECT_EQ(text_open(dir.path().c_str()), nullptr);
+  EXPECT_EQ(text_open(""), nullptr);
+  if (::geteuid() != 0) {  // root reads every file
+    std::string p = dir.write("secret", "x\n");
+    ::chmod(p.c_str(), 0);
+    EXPECT_EQ(text_open(p.c_str()), nullptr);
+  }
+}
+
+TEST(TextInput, DevNullIsAnEmptyFile) {
+  TextFile *f = text_open("/dev/null");
+  ASSERT_NE(f, nullptr);
+  char buf[16];
+  EXPECT_EQ(text_gets(buf, sizeof buf, f), 0);
+  EXPECT_EQ(text_close(f), 0);
+}
+
+Outcome in_child(const std::function<void()> &fn, bool merged) {
+  return kolvu_test::run_in_child(
+      [&] {
+        out_reset();
+        fn();
+      },
+      merged);
+}
+
+TEST(StandardOutput, BlocksOf512WhenBothStreamsShareAFile) {
+  Outcome r = in_child(
+      [] {
+        out_write(std::string(700, 'a').c_str(), 700);
+        errmsg("diag\n");
+      },
+      true);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string(512, 'a') + "diag\n" + std::string(188, 'a'));
+}
+
+TEST(StandardOutput, AFullBlockWaitsForOneMoreByte) {
+  Outcome r = in_child(
+      [] {
+        for (int i = 0; i < 512; ++i) out_putc('b');
+        errmsg("first\n");
+        out_putc('c');
+        errmsg("second\n");
+      },
+      true);
+  EXPECT_EQ(r.out, "first\n" + std::string(512, 'b') + "second\nc");
+}
+
+TEST(StandardOutput, FatalExitWritesWhatIsHeld) {
+  Outcome r = in_child(
+      [] {
+        out_puts("held\n");
+        errmsg("fatal\n");
+        exit_process(kExitFailure);
+      },
+      true);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "fatal\nheld\n");
+}
+
+TEST(StandardOutput, SeparateFilesGetEveryByte) {
+  std::string big;
+  for (int i = 0; i < 300000; ++i) big.push_back(static_cast<char>('a' + i % 26));
+  Outcome r = in_child(
+      [&] {
+        out_write(big.data(), 1000);
+        out_write(big.data() + 1000, big.size() - 1000);
+        errmsg("e\n");
+      },
+      false);
+  EXPECT_EQ(r.out, big);
+  EXPECT_EQ(r.err, "e\n");
+}
+
+TEST(StandardOutput, NewlinesAreWrittenUnchanged) {
+  Outcome r = in_child([] { out_puts("a\nb\r\n"); }, false);
+  EXPECT_EQ(r.out, "a\nb\r\n");
+}
+
+TEST(StandardOutput, UnbufferedOnATerminal) {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+    GTEST_SKIP() << "no pseudo-terminal here";
+  std::string slave = ::ptsname(master);
+  Outcome r = in_child(
+      [&] {
+        int s = ::open(slave.c_str(), O_WRONLY | O_NOCTTY);
+        ::dup2(s, 1);
+        out_puts("tty");
+        ::_exit(0);  // no flush at exit: only what was written already counts
+      },
+      false);
+  EXPECT_EQ(r.status, 0);
+  char buf[16] = {};
+  ssize_t n = ::read(master, buf, sizeof buf);
+  ::close(master);
+  EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), "tty");
+}
+
+TEST(StandardOutput, AFailedWriteIsReportedAndFailsTheRun) {
+  Outcome r = in_child(
+      [] {
+        int full = ::open("/dev/full", O_WRONLY);
+        ::dup2(full, 1);
+        out_puts("lost\n");
+      },
+      false);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "write error on standard output: No space left on device\n");
+}
+
+}  // namespace
+}  // namespace kolvu
