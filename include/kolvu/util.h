@@ -5,7 +5,10 @@
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
+#include "kolvu/fname.h"
 #include "kolvu/mem.h"
+#include "kolvu/search.h"
+#include "kolvu/text.h"
 #include "kolvu/textio.h"
 
 #endif  // KOLVU_UTIL_H_
