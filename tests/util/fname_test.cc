@@ -144,6 +144,8 @@ TEST(FindExt, LastDotOfTheLastComponent) {
   EXPECT_EQ(findExt("noext"), nullptr);
   const char *sjis = "\x95\x5C.txt";
   EXPECT_EQ(findExt(sjis), sjis + 2);
+  const char *no_sep = "a.b\x95\x5C" "c";  // one component: the dot is in it
+  EXPECT_EQ(findExt(no_sep), no_sep + 1);
   char buf[] = "x.h";
   *findExt(buf) = '_';
   EXPECT_STREQ(buf, "x_h");

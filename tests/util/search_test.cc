@@ -59,6 +59,7 @@ TEST(Search, ByteWiseRoutines) {
   const char *abc = "abcabc";
   EXPECT_EQ(kolvu::index1(abc, "ca"), abc + 2);
   EXPECT_EQ(kolvu::index1(abc, "abc"), abc);
+  EXPECT_EQ(kolvu::index1(abc, "cabc"), abc + 2);  // up to the text's last byte
   EXPECT_EQ(kolvu::index1(abc, ""), abc);
   EXPECT_EQ(kolvu::index1("", ""), nullptr);
   EXPECT_EQ(kolvu::index1("ab", "abc"), nullptr);
