@@ -1,0 +1,32 @@
+#include "support/golden.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <stdexcept>
+
+namespace kolvu_test {
+
+void expect_run(const Files &files, const std::vector<std::string> &args, const Expect &want) {
+  TempDir dir;
+  for (const auto &f : files) dir.write(f.first, f.second);
+  Outcome r = run_kolvu(args, dir.path());
+  EXPECT_EQ(r.out, want.out);
+  EXPECT_EQ(r.err, want.err);
+  EXPECT_EQ(r.status, want.status);
+}
+
+std::string sjis(const std::string &utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 converter");
+  std::string in = utf8, out(utf8.size() * 2 + 16, '\0');
+  char *ip = &in[0], *op = &out[0];
+  size_t il = in.size(), ol = out.size();
+  size_t rc = iconv(cd, &ip, &il, &op, &ol);
+  iconv_close(cd);
+  if (rc == static_cast<size_t>(-1)) throw std::runtime_error("cannot convert to CP932");
+  out.resize(out.size() - ol);
+  return out;
+}
+
+}  // namespace kolvu_test

@@ -1,0 +1,31 @@
+// Golden end-to-end cases: input files as bytes, the command line, and the
+// expected standard output, standard error and exit status.
+#ifndef KOLVU_TESTS_GOLDEN_H_
+#define KOLVU_TESTS_GOLDEN_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/run_binary.h"
+
+namespace kolvu_test {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+struct Expect {
+  std::string out;
+  std::string err;
+  int status = 0;
+};
+
+/// Writes files into a fresh directory, runs kolvu there with args, and
+/// checks all three results byte for byte.
+void expect_run(const Files &files, const std::vector<std::string> &args, const Expect &want);
+
+/// The code page 932 bytes of a UTF-8 text.
+std::string sjis(const std::string &utf8);
+
+}  // namespace kolvu_test
+
+#endif  // KOLVU_TESTS_GOLDEN_H_
