@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,16 @@ using kolvu_test::Outcome;
 
 std::vector<std::string> entries() { return std::vector<std::string>(list, list + list_cnt); }
 
+// The tool never releases entries; a test that starts the list afresh does.
+void clear_list() {
+  for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
+  list_cnt = 0;
+}
+
 class NameListUnit : public ::testing::Test {
  protected:
-  void SetUp() override { list_cnt = 0; }  // entries are never freed; a fresh count is enough
-  void TearDown() override { list_cnt = 0; }
+  void SetUp() override { clear_list(); }
+  void TearDown() override { clear_list(); }
   void add(const std::string &text) {
     std::vector<char> buf(text.begin(), text.end());
     buf.push_back('\0');
@@ -112,13 +119,13 @@ TEST_F(NameListUnit, NamesAreCutAfter32Bytes) {
   std::string name(40, 'n');
   add(std::string(32, 'n'));
   EXPECT_EQ(chk_type(name.c_str()), 1);
-  list_cnt = 0;
+  clear_list();
   add(std::string(33, 'n'));
   EXPECT_EQ(chk_type(name.c_str()), 0);
-  list_cnt = 0;
+  clear_list();
   add(std::string(31, 'n') + "*");
   EXPECT_EQ(chk_type(name.c_str()), 1);
-  list_cnt = 0;
+  clear_list();
   add(std::string(32, 'n') + "*");
   EXPECT_EQ(chk_type(name.c_str()), 0);
 }
