@@ -6,6 +6,7 @@
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/mem.h"
+#include "kolvu/search.h"
 #include "kolvu/textio.h"
 #include "scanner/line_limit.h"
 
@@ -28,7 +29,7 @@ void set_list(char *text) {
       report_overflow();
       return;
     }
-    char *comma = std::strchr(text, ',');
+    char *comma = index(text, ',');
     if (comma == nullptr) {
       add_entry(text);
       return;

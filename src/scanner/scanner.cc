@@ -13,6 +13,7 @@
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
 #include "kolvu/mem.h"
+#include "kolvu/search.h"
 #include "scanner/line_limit.h"
 
 namespace kolvu {
@@ -65,9 +66,7 @@ char look_forward(const char *s) {
 // A #define line continues when its last backslash that is not the second
 // byte of a double-byte character is followed directly by '\n'.
 bool is_continued(const char *line) {
-  const char *last = nullptr;
-  for (const char *s = line; *s != '\0'; s += starts_double(s) ? 2 : 1)
-    if (*s == '\\') last = s;
+  const char *last = Strrchr(line, '\\');
   return last != nullptr && last[1] == '\n';
 }
 
