@@ -28,6 +28,12 @@ TextFile *text_open(const char *path);
 /// terminator not), or 0 at end of file. size must be at least 2.
 int text_gets(char *buf, int size, TextFile *f);
 
+/// Reads the next line in place: at most 1023 bytes, stopping after the
+/// first '\n'. Returns a pointer to it inside the file's buffer, with a NUL
+/// after its last byte, and its length (NUL bytes of the file included) in
+/// *len; null at end of file. The line is valid until the next read or close.
+const char *text_line(TextFile *f, int *len);
+
 /// Closes the file and releases it. Returns 0 on success.
 int text_close(TextFile *f);
 

@@ -20,23 +20,28 @@ namespace kolvu {
 
 namespace {
 const size_t kReadBlock = 128 * 1024;
+const size_t kMaxLine = 1023;  // bytes of one line read (a 1024-byte buffer)
 const char kCtrlZ = 0x1A;
 }  // namespace
 
+// The block holds the unread tail of the previous read (less than one line)
+// moved to its start, the next read after it, and one byte of slack for the
+// NUL that ends a line handed out in place.
 struct TextFile {
   int fd;
-  bool at_end;  // nothing more will be read from fd
-  char *pos;    // next byte to hand out
-  char *end;    // end of the bytes read and cooked
-  char block[kReadBlock];
+  bool at_end;     // nothing more will be read from fd
+  char *pos;       // next byte to hand out
+  char *end;       // end of the bytes read and cooked
+  char *patched;   // where a line's NUL stands in place of a byte, or null
+  char saved;      // the byte it stands in place of
+  char block[kMaxLine + kReadBlock + 1];
 };
 
 namespace {
 
-// Turns raw bytes into text-mode bytes in place: cut at the first Ctrl-Z,
-// drop every CR. Returns the new length; sets f->at_end on a Ctrl-Z.
-size_t cook(TextFile *f, size_t n) {
-  char *p = f->block;
+// Turns n raw bytes at p into text-mode bytes in place: cut at the first
+// Ctrl-Z, drop every CR. Returns the new length; sets f->at_end on a Ctrl-Z.
+size_t cook(TextFile *f, char *p, size_t n) {
   if (char *z = static_cast<char *>(std::memchr(p, kCtrlZ, n))) {
     n = static_cast<size_t>(z - p);
     f->at_end = true;
@@ -49,18 +54,22 @@ size_t cook(TextFile *f, size_t n) {
   return static_cast<size_t>(out - p);
 }
 
-// Makes at least one byte available; false at end of file.
+// Moves the unread bytes to the start of the block and reads after them
+// until at least one more byte is there; false at end of file.
 bool refill(TextFile *f) {
+  size_t kept = static_cast<size_t>(f->end - f->pos);
+  std::memmove(f->block, f->pos, kept);
+  f->pos = f->block;
+  f->end = f->block + kept;
   while (!f->at_end) {
-    ssize_t n = ::read(f->fd, f->block, kReadBlock);
+    ssize_t n = ::read(f->fd, f->end, kReadBlock);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {  // end of file, or a read error, which ends it the same way
       f->at_end = true;
       break;
     }
-    size_t cooked = cook(f, static_cast<size_t>(n));
-    f->pos = f->block;
-    f->end = f->block + cooked;
+    size_t cooked = cook(f, f->end, static_cast<size_t>(n));
+    f->end += cooked;
     if (cooked > 0) return true;
   }
   return false;
@@ -80,22 +89,54 @@ TextFile *text_open(const char *path) {
   f->fd = fd;
   f->at_end = false;
   f->pos = f->end = f->block;
+  f->patched = nullptr;
   return f;
+}
+
+const char *text_line(TextFile *f, int *len) {
+  if (f->patched != nullptr) {
+    *f->patched = f->saved;
+    f->patched = nullptr;
+  }
+  char *nl;
+  for (;;) {
+    size_t avail = static_cast<size_t>(f->end - f->pos);
+    size_t look = avail < kMaxLine ? avail : kMaxLine;
+    nl = static_cast<char *>(std::memchr(f->pos, '\n', look));
+    if (nl != nullptr || avail >= kMaxLine) break;
+    if (!refill(f)) {
+      if (f->pos == f->end) return nullptr;
+      break;
+    }
+  }
+  char *line = f->pos;
+  size_t n = nl != nullptr ? static_cast<size_t>(nl - line) + 1 : static_cast<size_t>(f->end - line);
+  if (n > kMaxLine) n = kMaxLine;
+  f->pos = line + n;
+  f->patched = f->pos;
+  f->saved = *f->pos;
+  *f->pos = '\0';
+  *len = static_cast<int>(n);
+  return line;
 }
 
 int text_gets(char *buf, int size, TextFile *f) {
   size_t room = static_cast<size_t>(size) - 1;
   size_t got = 0;
   while (got < room) {
-    if (f->pos == f->end && !refill(f)) break;
-    size_t avail = static_cast<size_t>(f->end - f->pos);
-    if (avail > room - got) avail = room - got;
-    char *nl = static_cast<char *>(std::memchr(f->pos, '\n', avail));
-    size_t take = nl != nullptr ? static_cast<size_t>(nl - f->pos) + 1 : avail;
-    std::memcpy(buf + got, f->pos, take);
-    f->pos += take;
+    int n = 0;
+    const char *line = text_line(f, &n);
+    if (line == nullptr) break;
+    size_t take = static_cast<size_t>(n);
+    if (take > room - got) {  // hand the rest back for the next read
+      *f->patched = f->saved;
+      f->patched = nullptr;
+      f->pos -= take - (room - got);
+      take = room - got;
+    }
+    std::memcpy(buf + got, line, take);
     got += take;
-    if (nl != nullptr) break;
+    if (buf[got - 1] == '\n') break;
   }
   buf[got] = '\0';
   return static_cast<int>(got);

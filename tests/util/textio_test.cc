@@ -74,6 +74,31 @@ TEST(TextInput, ReadsStopAfter1023Bytes) {
   EXPECT_EQ(lines_of(std::string(1022, 'y') + "\n"), Lines{std::string(1022, 'y') + "\n"});
 }
 
+TEST(TextInput, SmallBuffersTakeALineInPieces) {
+  EXPECT_EQ(lines_of("abcdefgh\nij", 5), (Lines{"abcd", "efgh", "\n", "ij"}));
+  EXPECT_EQ(lines_of("ab\ncd\n", 2), (Lines{"a", "b", "\n", "c", "d", "\n"}));
+  // A buffer larger than one read joins the reads of a long line.
+  std::string long_line(3000, 'L');
+  EXPECT_EQ(lines_of(long_line + "\nx", 4000), (Lines{long_line + "\n", "x"}));
+}
+
+TEST(TextInput, LinesInPlaceEndWithANulThatIsUndoneOnTheNextRead) {
+  TempDir dir;
+  std::string path = dir.write("f", "ab\ncd\nef");
+  TextFile *f = text_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  int n = 0;
+  const char *l = text_line(f, &n);
+  ASSERT_NE(l, nullptr);
+  EXPECT_EQ(std::string(l, n + 1), std::string("ab\n\0", 4));
+  l = text_line(f, &n);
+  EXPECT_EQ(std::string(l, n + 1), std::string("cd\n\0", 4));
+  l = text_line(f, &n);
+  EXPECT_EQ(std::string(l, n + 1), std::string("ef\0", 3));
+  EXPECT_EQ(text_line(f, &n), nullptr);
+  EXPECT_EQ(text_close(f), 0);
+}
+
 TEST(TextInput, LinesAcrossReadBlocksAreWhole) {
   // Large enough to span several internal reads, with CR LF ends and a CR
   // at every position relative to the block edges.
