@@ -31,7 +31,8 @@ int text_gets(char *buf, int size, TextFile *f);
 /// Reads the next line in place: at most 1023 bytes, stopping after the
 /// first '\n'. Returns a pointer to it inside the file's buffer, with a NUL
 /// after its last byte, and its length (NUL bytes of the file included) in
-/// *len; null at end of file. The line is valid until the next read or close.
+/// *len; null at end of file. At least 16 bytes after that NUL may be read
+/// (their values mean nothing). The line is valid until the next read or close.
 const char *text_line(TextFile *f, int *len);
 
 /// Closes the file and releases it. Returns 0 on success.

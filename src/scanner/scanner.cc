@@ -1,9 +1,18 @@
-// The definition scanner: a per-byte state machine over each line.
+// The definition scanner.
 //
-// For every byte it follows comments and literals (B), double-byte
-// characters (C), parentheses and braces (D), recognizes the start of a
-// definition when idle (G), emits while a definition is open (E), and ends
-// definitions at a ';' outside braces (F).
+// Each line is examined byte by byte by a small state machine: it follows
+// comments and literals, parentheses and braces, recognizes the start of a
+// definition while idle, copies a definition's bytes while one is open, and
+// ends a definition at a ';' outside braces. Most bytes can change nothing in
+// the state they are met in; the scanner skips over them with a table of the
+// bytes that matter in each state, and copies what it emits as slices of the
+// line rather than byte by byte.
+//
+// The double-byte countdown (2 at a lead byte that starts a character, 1 at
+// its second byte) depends only on the bytes of the line, so it is worked out
+// on demand by a cursor that only moves forward: it is needed at a backslash
+// inside a literal, at a brace inside a definition, and at the end of a
+// #define line.
 #include "scanner/scanner.h"
 
 #include <cstring>
@@ -24,16 +33,52 @@ namespace {
 
 enum Emit { IDLE, IN_DEFINE, IN_TYPEDEF, IN_BLOCK };
 
-// Held-back typedef text. It grows as needed, so a typedef of any length is
-// captured whole and never overwrites anything.
+// ---- Bytes that matter --------------------------------------------------
+
+enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kStopSets };
+
+constexpr bool stops_in(int set, bool semicolon, int c) {
+  if (c == ';') return semicolon;
+  switch (set) {
+    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
+             c == 's' || c == 'u';
+    case kCodeOpen:  // the same, with braces instead of keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
+    case kBlockComment:
+      return c == '*';
+    case kLiteral:
+      return c == '\\' || c == '\'' || c == '"';
+    default:
+      return false;
+  }
+}
+
+struct StopTables {
+  // [set][a ';' can end a definition][byte]
+  bool v[kStopSets][2][256];
+  constexpr StopTables() : v() {
+    for (int s = 0; s < kStopSets; ++s)
+      for (int semi = 0; semi < 2; ++semi)
+        for (int c = 0; c < 256; ++c) v[s][semi][c] = stops_in(s, semi != 0, c);
+  }
+};
+
+constexpr StopTables kStops;
+
+// ---- Held-back typedef text ---------------------------------------------
+
+// The capture grows as needed, so a typedef of any length is held whole and
+// never overwrites anything.
 struct Capture {
   char *buf = nullptr;
   size_t size = 0;
   size_t idx = 0;
 
-  void put(char c) {
-    if (idx == size) grow();
-    buf[idx++] = c;
+  void append(const char *p, size_t n) {
+    while (size - idx < n) grow();
+    std::memcpy(buf + idx, p, n);
+    idx += n;
   }
 
   void grow() {
@@ -51,30 +96,16 @@ struct Capture {
 
 Capture capture_buf;
 
-bool at(const char *s, const char *word, size_t n) { return std::strncmp(s, word, n) == 0; }
+bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
 
-// Steps over double-byte characters to the first '{' or ';'; returns it, or
-// 0 at the end of the line's text.
-char look_forward(const char *s) {
-  while (*s != '\0') {
-    if (*s == '{' || *s == ';') return *s;
-    s += starts_double(s) ? 2 : 1;
-  }
-  return '\0';
-}
-
-// A #define line continues when its last backslash that is not the second
-// byte of a double-byte character is followed directly by '\n'.
-bool is_continued(const char *line) {
-  const char *last = Strrchr(line, '\\');
-  return last != nullptr && last[1] == '\n';
-}
+// ---- The scanner --------------------------------------------------------
 
 class Scanner {
  public:
   Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
 
-  void scan_line(const char *line);
+  // line[tl] is the first NUL of the line; at least 8 readable bytes follow.
+  void scan_line(const char *line, int tl);
 
  private:
   void banner_if_due() {
@@ -86,24 +117,39 @@ class Scanner {
     }
   }
 
-  void emit(char c) {
-    banner_if_due();
+  // Emitted bytes go to the capture while it is on, else to standard output.
+  void emit(const char *p, size_t n) {
     if (capture_)
-      capture_buf.put(c);
+      capture_buf.append(p, n);
     else
-      out_putc(c);
+      out_write(p, n);
+  }
+
+  // The bytes emitted since the definition opened on this line, up to end.
+  void emit_open_slice(int end) {
+    emit(line_ + emit_from_, static_cast<size_t>(end - emit_from_));
+    emit_from_ = end;
+  }
+
+  void open_definition(Emit state, int p) {
+    emit_ = state;
+    emit_from_ = p;
+    banner_if_due();
   }
 
   // The rest of the line after a ';' that ends a definition, always closed
   // by a '\n' so the next output starts on a line of its own.
-  static void write_rest(const char *s) {
-    size_t n = std::strlen(s);
-    out_write(s, n);
-    if (n == 0 || s[n - 1] != '\n') out_putc('\n');
+  void write_rest(int from) {
+    out_write(line_ + from, static_cast<size_t>(tl_ - from));
+    if (from == tl_ || line_[tl_ - 1] != '\n') out_putc('\n');
   }
 
-  void recognize(const char *line, int p);
-  void end_at_semicolon(const char *line, int p);
+  int countdown_at(int q);
+  char look_forward(int q);
+  bool continued();
+  int step(int p);
+  void recognize(int p);
+  void end_at_semicolon(int p);
 
   const char *name_;
   int mask_;
@@ -116,11 +162,65 @@ class Scanner {
   bool capture_ = false;
   bool printed_fname_ = false;
   // Per line.
-  int pending_ = -1;  // position of the last typedef keyword on this line
+  const char *line_ = nullptr;
+  int tl_ = 0;                // length of the line's text
+  bool line_comment_ = false;
+  int pending_ = -1;          // position of the last typedef keyword
+  int emit_from_ = 0;         // start of the bytes emitted but not yet written
+  int cd_pos_ = 0;            // the countdown cursor: cd_ is the countdown
+  int cd_ = 0;                //   before the update at cd_pos_
+  int look_from_ = -1;        // last forward look: searched [look_from_, look_at_]
+  int look_at_ = -1;
+  char look_found_ = 0;
+  int continued_ = -1;        // the continued-#define test, once per line
 };
 
-void Scanner::recognize(const char *line, int p) {
-  const char *s = line + p;
+// The double-byte countdown before the update at position q.
+int Scanner::countdown_at(int q) {
+  if (q < cd_pos_) {  // asked for an earlier place: start again
+    cd_pos_ = 0;
+    cd_ = 0;
+  }
+  while (cd_pos_ < q) {
+    if (cd_ > 0) {
+      --cd_;
+      ++cd_pos_;
+      continue;
+    }
+    while (cd_pos_ < q && !is_lead(line_[cd_pos_])) ++cd_pos_;
+    if (cd_pos_ == q) break;
+    if (line_[cd_pos_ + 1] != '\0') cd_ = 2;
+    ++cd_pos_;
+  }
+  return cd_;
+}
+
+// The first '{' or ';' from q on, stepping over double-byte characters, or 0
+// at the end of the text. Every q asked for follows an ASCII byte, so any
+// walk from an earlier place passes through q, and a walk already made that
+// covered q gives the answer without walking again.
+char Scanner::look_forward(int q) {
+  if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
+  const char *s = line_ + q;
+  while (*s != '\0' && *s != '{' && *s != ';') s += starts_double(s) ? 2 : 1;
+  look_from_ = q;
+  look_at_ = static_cast<int>(s - line_);
+  look_found_ = *s;
+  return look_found_;
+}
+
+// A #define line continues when its last backslash that is not the second
+// byte of a double-byte character is followed directly by '\n'.
+bool Scanner::continued() {
+  if (continued_ < 0) {
+    const char *last = Strrchr(line_, '\\');
+    continued_ = last != nullptr && last[1] == '\n';
+  }
+  return continued_ != 0;
+}
+
+void Scanner::recognize(int p) {
+  const char *s = line_ + p;
   if (*s == '#') {
     const char *q = s + 1;
     while (is_cspace(*q)) ++q;
@@ -130,125 +230,137 @@ void Scanner::recognize(const char *line, int p) {
     if (chk_type(q) != 1) return;
     bool selected = mask_ == 0;
     if (!selected && (mask_ & (DEF_SINGLE | DEF_CONT)))
-      selected = mask_ & (is_continued(line) ? DEF_CONT : DEF_SINGLE);
-    if (selected) emit_ = IN_DEFINE;
+      selected = mask_ & (continued() ? DEF_CONT : DEF_SINGLE);
+    if (selected) open_definition(IN_DEFINE, p);
     return;
   }
-  if (at(s, "typedef", 7) && is_cspace(s[7])) {
+  if (*s == 't') {
+    if (!at(s, "typedef", 7) || !is_cspace(s[7])) return;
     pending_ = p;
     if (!(mask_ & (TD_SIMPLE | TD_BLOCK))) return;
     if (list_cnt != 0) {
       capture_ = true;
       capture_buf.idx = 0;
     }
-    const char *q = s + 7;
-    while (is_blank(*q)) ++q;
-    bool is_struct = at(q, "struct", 6);
-    if (is_struct || at(q, "union", 5)) {
+    int q = p + 7;
+    while (is_blank(line_[q])) ++q;
+    bool is_struct = at(line_ + q, "struct", 6);
+    if (is_struct || at(line_ + q, "union", 5)) {
       if (look_forward(q + (is_struct ? 6 : 5)) == ';') {
-        if (mask_ & TD_SIMPLE) emit_ = IN_TYPEDEF;
+        if (mask_ & TD_SIMPLE) open_definition(IN_TYPEDEF, p);
       } else if (mask_ & TD_BLOCK) {
-        emit_ = IN_BLOCK;
+        open_definition(IN_BLOCK, p);
         brace_ = 0;
       }
     } else if ((mask_ & TD_SIMPLE) && look_forward(q) == ';') {
-      emit_ = IN_TYPEDEF;
+      open_definition(IN_TYPEDEF, p);
     }
     return;
   }
   int kw = 0;
-  if (paren_ == 0 && (mask_ & SU_STRUCT) && at(s, "struct", 6) && (s[6] == '{' || is_cspace(s[6])))
+  if (*s == 's' && paren_ == 0 && (mask_ & SU_STRUCT) && at(s, "struct", 6) &&
+      (s[6] == '{' || is_cspace(s[6])))
     kw = 6;
-  else if ((mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
+  else if (*s == 'u' && (mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
     kw = 5;
   if (kw == 0) return;
   const char *tag = s + kw;
   while (is_blank(*tag)) ++tag;
-  if (chk_type(tag) != 1 || look_forward(s + kw) == ';') return;
-  emit_ = IN_BLOCK;
+  if (chk_type(tag) != 1 || look_forward(p + kw) == ';') return;
   brace_ = 0;
-  if (pending_ >= 0) {
+  if (pending_ >= 0) {  // a typedef earlier on the line is written from its keyword
     banner_if_due();
-    out_write(line + pending_, static_cast<size_t>(p - pending_));
+    out_write(line_ + pending_, static_cast<size_t>(p - pending_));
     pending_ = -1;
   }
+  open_definition(IN_BLOCK, p);
 }
 
-void Scanner::end_at_semicolon(const char *line, int p) {
+void Scanner::end_at_semicolon(int p) {
+  if (emit_ != IDLE) emit_open_slice(p + 1);
   if (capture_) {
     // The name before the ';': back over blanks, then over a name. The
     // first byte of the line is tested like any other.
     int q = p - 1;
-    while (q >= 0 && is_blank(line[q])) --q;
-    while (q >= 0 && is_ident(line[q])) --q;
-    if (chk_type(line + q + 1)) {
+    while (q >= 0 && is_blank(line_[q])) --q;
+    while (q >= 0 && is_ident(line_[q])) --q;
+    if (chk_type(line_ + q + 1)) {
       out_write(capture_buf.buf, capture_buf.idx);
-      write_rest(line + p + 1);
+      write_rest(p + 1);
     }
     emit_ = IDLE;
     capture_ = false;
   } else if (emit_ == IN_BLOCK) {
-    write_rest(line + p + 1);
+    write_rest(p + 1);
     emit_ = IDLE;
   }
 }
 
-void Scanner::scan_line(const char *line) {
-  bool line_comment = false;
-  int countdown = 0;
-  int prev_countdown = 0;
-  pending_ = -1;
-  int p = 0;
-  for (; line[p] != '\n' && line[p] != '\0'; ++p) {
-    char c = line[p];
-    // B: comments and literals.
-    if (quote_ != 0 && countdown == 0 && c == '\\' && line[p + 1] != '\0') {
-      if (emit_ != IDLE) emit(c);
-      c = line[++p];  // the escaped byte, never taken for a quote
-    } else if (!block_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '/') {
-      line_comment = true;
-    } else if (!block_comment_ && !line_comment && quote_ == 0 && c == '/' && line[p + 1] == '*') {
-      block_comment_ = true;
-    } else if (block_comment_) {
-      if (c == '*' && line[p + 1] == '/') block_comment_ = false;
-    } else if (!line_comment && (c == '\'' || c == '"')) {
-      if (quote_ == 0)
-        quote_ = c;
-      else if (quote_ == c)
-        quote_ = 0;
-    }
-    // C: the double-byte countdown.
-    prev_countdown = countdown;
-    if (countdown == 0 && is_lead(c) && line[p + 1] != '\0')
-      countdown = 2;
-    else if (countdown > 0)
-      --countdown;
-    // D: structure, outside comments and literals.
-    if (quote_ == 0 && !line_comment && !block_comment_) {
-      if (c == '(')
-        ++paren_;
-      else if (c == ')' && paren_ > 0)
-        --paren_;
-      if (emit_ != IDLE) {
-        if (countdown == 0) {
-          if (c == '{')
-            ++brace_;
-          else if (c == '}')
-            --brace_;
-        }
-      } else {
-        recognize(line, p);
-      }
-    }
-    // E: emission.
-    if (emit_ != IDLE) emit(c);
-    // F: the end of a definition.
-    if (c == ';' && brace_ == 0) end_at_semicolon(line, p);
+// Runs every rule for the byte at p; returns the next position to look at.
+int Scanner::step(int p) {
+  const char *line = line_;
+  char c = line[p];
+  if (quote_ != 0 && c == '\\' && line[p + 1] != '\0' && countdown_at(p) == 0) {
+    c = line[++p];  // the escaped byte, never taken for a quote
+  } else if (!block_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '/') {
+    line_comment_ = true;
+  } else if (!block_comment_ && !line_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '*') {
+    block_comment_ = true;
+  } else if (block_comment_) {
+    if (c == '*' && line[p + 1] == '/') block_comment_ = false;
+  } else if (!line_comment_ && (c == '\'' || c == '"')) {
+    if (quote_ == 0)
+      quote_ = c;
+    else if (quote_ == c)
+      quote_ = 0;
   }
-  // End of line.
-  if (emit_ != IDLE) emit('\n');
+  if (quote_ == 0 && !line_comment_ && !block_comment_) {
+    if (c == '(')
+      ++paren_;
+    else if (c == ')' && paren_ > 0)
+      --paren_;
+    if (emit_ != IDLE) {
+      if ((c == '{' || c == '}') && countdown_at(p + 1) == 0) brace_ += c == '{' ? 1 : -1;
+    } else {
+      recognize(p);
+    }
+  }
+  if (c == ';' && brace_ == 0) end_at_semicolon(p);
+  return p + 1;
+}
+
+void Scanner::scan_line(const char *line, int tl) {
+  line_ = line;
+  tl_ = tl;
+  line_comment_ = false;
+  pending_ = -1;
+  emit_from_ = 0;
+  cd_pos_ = 0;
+  cd_ = 0;
+  look_from_ = -1;
+  continued_ = -1;
+  const int end = tl > 0 && line[tl - 1] == '\n' ? tl - 1 : tl;
+  int p = 0;
+  while (p < end) {
+    int set = quote_ != 0       ? kLiteral
+              : block_comment_  ? kBlockComment
+              : line_comment_   ? kLineComment
+              : emit_ == IDLE   ? kCodeIdle
+                                : kCodeOpen;
+    bool semicolon = brace_ == 0 && (capture_ || emit_ == IN_BLOCK);
+    const bool *stops = kStops.v[set][semicolon];
+    while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
+    if (p == end) break;
+    p = step(p);
+  }
+  // p is past the last byte examined: the '\n' or the end of the text, or
+  // past an escaped '\n'.
+  if (emit_ != IDLE) {
+    emit_open_slice(p);
+    emit("\n", 1);
+  }
   if (emit_ == IN_TYPEDEF ||
-      (emit_ == IN_DEFINE && (prev_countdown != 0 || p == 0 || line[p - 1] != '\\')))
+      (emit_ == IN_DEFINE && (p == 0 || line[p - 1] != '\\' || countdown_at(p - 1) != 0)))
     emit_ = IDLE;
 }
 
@@ -256,10 +368,12 @@ void Scanner::scan_line(const char *line) {
 
 void scan_file(TextFile *stream, const char *name, int mask) {
   Scanner scanner(name, mask);
-  char line[kLineBufSize + 1] = {};  // a zero always follows the last byte
-  while (text_gets(line, kLineBufSize, stream) > 0) {
-    if (std::strlen(line) >= static_cast<size_t>(kLineTooLong)) fail_long_line(line);
-    scanner.scan_line(line);
+  int n = 0;
+  while (const char *line = text_line(stream, &n)) {
+    const char *nul = static_cast<const char *>(std::memchr(line, '\0', static_cast<size_t>(n)));
+    int tl = nul != nullptr ? static_cast<int>(nul - line) : n;
+    if (tl >= kLineTooLong) fail_long_line(line);
+    scanner.scan_line(line, tl);
   }
 }
 

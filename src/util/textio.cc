@@ -22,11 +22,13 @@ namespace {
 const size_t kReadBlock = 128 * 1024;
 const size_t kMaxLine = 1023;  // bytes of one line read (a 1024-byte buffer)
 const char kCtrlZ = 0x1A;
+const size_t kSlack = 16;  // readable bytes after a line's NUL
 }  // namespace
 
 // The block holds the unread tail of the previous read (less than one line)
 // moved to its start, the next read after it, and one byte of slack for the
-// NUL that ends a line handed out in place.
+// NUL that ends a line handed out in place, and a few more so a caller may
+// compare a short word at any place of the line without a length check.
 struct TextFile {
   int fd;
   bool at_end;     // nothing more will be read from fd
@@ -34,7 +36,7 @@ struct TextFile {
   char *end;       // end of the bytes read and cooked
   char *patched;   // where a line's NUL stands in place of a byte, or null
   char saved;      // the byte it stands in place of
-  char block[kMaxLine + kReadBlock + 1];
+  char block[kMaxLine + kReadBlock + 1 + kSlack];
 };
 
 namespace {
@@ -166,6 +168,7 @@ struct Out {
 };
 
 Out out;
+std::string *sink = nullptr;  // tests: output collected in memory
 
 void write_all(const char *p, size_t n) {
   while (n > 0) {
@@ -211,6 +214,10 @@ void init() {
 }  // namespace
 
 void out_write(const char *p, size_t n) {
+  if (sink != nullptr) {
+    sink->append(p, n);
+    return;
+  }
   if (out.mode == Mode::kUnset) init();
   if (out.mode == Mode::kUnbuffered) {
     write_all(p, n);
@@ -236,6 +243,8 @@ void out_reset() {
   out.len = 0;
   out.error = 0;
 }
+
+void out_set_sink(std::string *s) { sink = s; }
 
 void out_puts(const char *s) { out_write(s, std::strlen(s)); }
 

@@ -1,0 +1,94 @@
+// The fast scanner against the plain per-byte model, on generated sources
+// dense in the constructs that matter: keywords, comments, literals,
+// escapes, braces, ';', double-byte characters (second bytes 0x5C, 0x7B,
+// 0x7D among them), CR, Ctrl-Z and NUL bytes; with random kind masks, banner
+// settings and name lists.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/namelist.h"
+#include "out_seam.h"
+#include "scanner/reference_scanner.h"
+#include "scanner/scanner.h"
+#include "support/test_util.h"
+
+namespace kolvu {
+namespace {
+
+const char *const kFragments[] = {
+    "#define ", "#  define", "#\tdefine ", "# define\t", "typedef ", "typedef\t", "struct ",
+    "struct{", "union ", "union{", "typedef struct ", "typedef union ", "enum ", "{", "}", ";",
+    "(", ")", "/*", "*/", "//", "\"", "'", "\\", "\\\n", " ", "\t", "  ", "x", "T", "Point",
+    "MAX_LEN", "a_b", "int ", "char *p", "= 1", ",", "*", "/", "mystruct", "structure_t",
+    "\x95\x5C", "\x83\x7B", "\x82\x7D", "\x82\xA0", "\x81\x5C", "\xB1", "\xDF", "\x81", "\xE0",
+    "\xFC\xFC", "\x80", "\xFD", "0",
+};
+const char *const kNames[] = {"x", "T", "Point", "MAX_LEN", "a_b", "ab", "P*", "MAX_*", "*", ""};
+
+std::string random_source(std::mt19937 &rng) {
+  std::string src;
+  int lines = static_cast<int>(rng() % 30);
+  for (int l = 0; l < lines; ++l) {
+    int parts = static_cast<int>(rng() % 14);
+    for (int i = 0; i < parts; ++i) src += kFragments[rng() % (sizeof kFragments / sizeof *kFragments)];
+    switch (rng() % 40) {
+      case 0: src += '\r'; break;
+      case 1: src += '\0'; break;
+      case 2: if (rng() % 4 == 0) src += '\x1A'; break;
+      default: break;
+    }
+    if (rng() % 25 != 0) src += '\n';
+  }
+  return src;
+}
+
+// Runs one scanner over the file with the settings, collecting its output.
+template <typename ScanFn>
+std::string run(ScanFn scan, const std::string &path, int mask) {
+  std::string out;
+  out_set_sink(&out);
+  TextFile *f = text_open(path.c_str());
+  EXPECT_NE(f, nullptr);
+  scan(f, "f.h", mask);
+  text_close(f);
+  out_set_sink(nullptr);
+  return out;
+}
+
+void clear_list() {
+  for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
+  list_cnt = 0;
+}
+
+TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
+  kolvu_test::TempDir dir;
+  std::mt19937 rng(20261207);
+  int compared = 0;
+  for (int iter = 0; iter < 6000; ++iter) {
+    std::string src = random_source(rng);
+    std::string path = dir.write("f.h", src);
+    int mask = rng() % 4 == 0 ? 0 : static_cast<int>(rng() % 64);
+    pr_fname = static_cast<int>(rng() % 2);
+    clear_list();
+    int entries = rng() % 3 == 0 ? static_cast<int>(rng() % 4) : 0;
+    for (int i = 0; i < entries; ++i) {
+      std::string e = kNames[rng() % (sizeof kNames / sizeof *kNames)];
+      set_list(&e[0]);
+    }
+    std::string fast = run(scan_file, path, mask);
+    std::string plain = run(reference::scan_file, path, mask);
+    ASSERT_EQ(fast, plain) << "iteration " << iter << " mask " << mask << " pr_fname " << pr_fname
+                           << " entries " << list_cnt << "\nsource: " << ::testing::PrintToString(src);
+    compared += !plain.empty();
+  }
+  clear_list();
+  pr_fname = 0;
+  EXPECT_GT(compared, 2000) << "too few runs wrote anything to compare";
+}
+
+}  // namespace
+}  // namespace kolvu
