@@ -1,0 +1,221 @@
+# Install test driver, run by CTest as `cmake -D... -P run_install_test.cmake`.
+#
+# STEP selects what is checked:
+#   layout     install the build tree into WORK_DIR/prefix; check the files,
+#              the pkg-config file's paths, and run the installed kolvu
+#   cmake      build and run the consumer through find_package(kolvu_util)
+#   pkgconfig  build and run the consumer through pkg-config
+#   staged     install with DESTDIR into a fake final prefix; check that the
+#              pkg-config file names the final prefix, and that the CMake
+#              package still works from the staging folder
+#   absolute   configure and build the source afresh with an absolute
+#              CMAKE_INSTALL_LIBDIR, install, and use it both ways
+#
+# Variables: STEP, SOURCE_DIR (project), BUILD_DIR, CONFIG, WORK_DIR,
+# CONSUMER_DIR, GENERATOR, CXX, CONSUMER_FLAGS (a list), PKG_CONFIG, VERSION,
+# BINDIR, LIBDIR, INCLUDEDIR, MANDIR (the project's GNUInstallDirs values).
+cmake_minimum_required(VERSION 3.20)
+
+set(expected_consumer_output "Strrchr 3 rindex 5 upper POINT_T ext .h\n")
+
+function(fail)
+  string(JOIN "" text ${ARGN})
+  message(FATAL_ERROR "${text}")
+endfunction()
+
+# Runs a command; fails with its output unless it ends with status 0.
+function(run)
+  execute_process(COMMAND ${ARGN}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    string(JOIN " " cmd ${ARGN})
+    fail("command failed (${rc}): ${cmd}\n${out}${err}")
+  endif()
+  set(run_output "${out}" PARENT_SCOPE)
+endfunction()
+
+function(require_file path)
+  if(NOT EXISTS "${path}" OR IS_DIRECTORY "${path}")
+    fail("not installed: ${path}")
+  endif()
+endfunction()
+
+# Runs the built consumer and compares what it prints.
+function(check_consumer exe)
+  execute_process(COMMAND "${exe}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL expected_consumer_output)
+    fail("consumer ${exe}: status ${rc}\n"
+         "printed:  [${out}]\nexpected: [${expected_consumer_output}]\n${err}")
+  endif()
+endfunction()
+
+# The value of `name=` in a pkg-config file.
+function(pc_variable file name result)
+  file(STRINGS "${file}" lines REGEX "^${name}=")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1)
+    fail("${file}: expected one ${name}= line, found: ${lines}")
+  endif()
+  string(REGEX REPLACE "^${name}=" "" value "${lines}")
+  set(${result} "${value}" PARENT_SCOPE)
+endfunction()
+
+# Configures, builds and runs the consumer with search_path as
+# CMAKE_PREFIX_PATH; the package must be found under root.
+function(cmake_consumer search_path root build)
+  file(REMOVE_RECURSE "${build}")
+  string(JOIN " " flags ${CONSUMER_FLAGS})
+  run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${build}" -G "${GENERATOR}"
+      "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_BUILD_TYPE=${CONFIG}"
+      "-DCMAKE_CXX_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}"
+      "-DCMAKE_PREFIX_PATH=${search_path}" -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF)
+  # The package must come from this tree, not from one installed elsewhere.
+  string(REGEX MATCH "kolvu_util ([^ ]*) in ([^\n]*)" found "${run_output}")
+  if(NOT CMAKE_MATCH_1 STREQUAL VERSION)
+    fail("consumer found kolvu_util version '${CMAKE_MATCH_1}', expected ${VERSION}")
+  endif()
+  file(REAL_PATH "${CMAKE_MATCH_2}" found_dir)
+  file(REAL_PATH "${root}" real_root)
+  string(FIND "${found_dir}/" "${real_root}/" at)
+  if(NOT at EQUAL 0)
+    fail("consumer found kolvu_util in ${found_dir}, outside ${real_root}")
+  endif()
+  run("${CMAKE_COMMAND}" --build "${build}" --config "${CONFIG}")
+  if(EXISTS "${build}/${CONFIG}/consumer")
+    check_consumer("${build}/${CONFIG}/consumer")
+  else()
+    check_consumer("${build}/consumer")
+  endif()
+endfunction()
+
+# Compiles the consumer with the flags pkg-config gives for kolvu_util found
+# in pcdir, and runs it.
+function(pkgconfig_consumer pcdir exe)
+  if(NOT PKG_CONFIG)
+    fail("pkg-config was not found when the tests were configured")
+  endif()
+  set(ENV{PKG_CONFIG_PATH} "${pcdir}")
+  run("${PKG_CONFIG}" --modversion kolvu_util)
+  string(STRIP "${run_output}" modversion)
+  if(NOT modversion STREQUAL VERSION)
+    fail("pkg-config --modversion kolvu_util: '${modversion}', expected ${VERSION}")
+  endif()
+  run("${PKG_CONFIG}" --cflags kolvu_util)
+  separate_arguments(cflags UNIX_COMMAND "${run_output}")
+  run("${PKG_CONFIG}" --libs kolvu_util)
+  separate_arguments(libs UNIX_COMMAND "${run_output}")
+  file(REMOVE "${exe}")
+  run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags}
+      "${CONSUMER_DIR}/consumer.cc" -o "${exe}" ${libs})
+  check_consumer("${exe}")
+endfunction()
+
+set(prefix "${WORK_DIR}/prefix")
+
+if(STEP STREQUAL "layout")
+  file(REMOVE_RECURSE "${prefix}")
+  run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --config "${CONFIG}"
+      --prefix "${prefix}")
+  set(libdir "${prefix}/${LIBDIR}")
+  foreach(path
+      "${prefix}/${BINDIR}/kolvu"
+      "${prefix}/${MANDIR}/man1/kolvu.1"
+      "${libdir}/libkolvu_util.a"
+      "${libdir}/cmake/kolvu_util/kolvu_utilConfig.cmake"
+      "${libdir}/cmake/kolvu_util/kolvu_utilConfigVersion.cmake"
+      "${libdir}/cmake/kolvu_util/kolvu_utilTargets.cmake"
+      "${libdir}/pkgconfig/kolvu_util.pc")
+    require_file("${path}")
+  endforeach()
+  # Every public header, and nothing from the sources' private ones.
+  file(GLOB headers RELATIVE "${SOURCE_DIR}/include/kolvu"
+       "${SOURCE_DIR}/include/kolvu/*.h")
+  file(GLOB installed RELATIVE "${prefix}/${INCLUDEDIR}/kolvu"
+       "${prefix}/${INCLUDEDIR}/kolvu/*")
+  list(SORT headers)
+  list(SORT installed)
+  if(NOT headers OR NOT headers STREQUAL installed)
+    fail("installed headers [${installed}] differ from include/kolvu [${headers}]")
+  endif()
+
+  pc_variable("${libdir}/pkgconfig/kolvu_util.pc" prefix pc_prefix)
+  pc_variable("${libdir}/pkgconfig/kolvu_util.pc" libdir pc_libdir)
+  pc_variable("${libdir}/pkgconfig/kolvu_util.pc" includedir pc_includedir)
+  if(NOT pc_prefix STREQUAL prefix
+     OR NOT pc_libdir STREQUAL "\${prefix}/${LIBDIR}"
+     OR NOT pc_includedir STREQUAL "\${prefix}/${INCLUDEDIR}")
+    fail("kolvu_util.pc: prefix=${pc_prefix} libdir=${pc_libdir} "
+         "includedir=${pc_includedir}; expected the prefix ${prefix}")
+  endif()
+
+  # The installed tool runs: a selected typedef, and the help's status 1.
+  file(WRITE "${WORK_DIR}/probe.h"
+       "#define PROBE 1\ntypedef long Probe;\ntypedef long Other;\n")
+  execute_process(COMMAND "${prefix}/${BINDIR}/kolvu" -t -l Probe probe.h
+    WORKING_DIRECTORY "${WORK_DIR}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL "typedef long Probe;\n" OR err)
+    fail("installed kolvu -t -l Probe: status ${rc}, out [${out}], err [${err}]")
+  endif()
+  execute_process(COMMAND "${prefix}/${BINDIR}/kolvu" -usage
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+  if(NOT rc EQUAL 1 OR NOT out MATCHES "\nUsage : kolvu \\[-dtsuN\\]")
+    fail("installed kolvu -usage: status ${rc}, out [${out}]")
+  endif()
+
+elseif(STEP STREQUAL "cmake")
+  cmake_consumer("${prefix}" "${prefix}" "${WORK_DIR}/consumer-cmake")
+
+elseif(STEP STREQUAL "pkgconfig")
+  pkgconfig_consumer("${prefix}/${LIBDIR}/pkgconfig"
+                     "${WORK_DIR}/consumer-pkgconfig")
+
+elseif(STEP STREQUAL "staged")
+  set(stage "${WORK_DIR}/stage")
+  set(final "/opt/kolvu-staged")
+  file(REMOVE_RECURSE "${stage}")
+  set(ENV{DESTDIR} "${stage}")
+  run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --config "${CONFIG}"
+      --prefix "${final}")
+  unset(ENV{DESTDIR})
+  set(root "${stage}${final}")
+  require_file("${root}/${BINDIR}/kolvu")
+  pc_variable("${root}/${LIBDIR}/pkgconfig/kolvu_util.pc" prefix pc_prefix)
+  if(NOT pc_prefix STREQUAL final)
+    fail("staged kolvu_util.pc has prefix=${pc_prefix}, expected ${final}")
+  endif()
+  # The CMake package finds its files from its own place.
+  cmake_consumer("${root}" "${root}" "${WORK_DIR}/consumer-staged")
+
+elseif(STEP STREQUAL "absolute")
+  set(build "${WORK_DIR}/absolute-build")
+  set(abs_prefix "${WORK_DIR}/absolute-prefix")
+  set(abs_libdir "${WORK_DIR}/absolute-lib")
+  file(REMOVE_RECURSE "${build}" "${abs_prefix}" "${abs_libdir}")
+  run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${build}" -G "${GENERATOR}"
+      "-DCMAKE_CXX_COMPILER=${CXX}" -DCMAKE_BUILD_TYPE=Debug
+      -DBUILD_TESTING=OFF "-DCMAKE_INSTALL_PREFIX=${abs_prefix}"
+      "-DCMAKE_INSTALL_LIBDIR=${abs_libdir}")
+  run("${CMAKE_COMMAND}" --build "${build}" --config Debug -j2)
+  run("${CMAKE_COMMAND}" --install "${build}" --config Debug)
+  require_file("${abs_libdir}/libkolvu_util.a")
+  require_file("${abs_prefix}/${INCLUDEDIR}/kolvu/util.h")
+  set(pc "${abs_libdir}/pkgconfig/kolvu_util.pc")
+  require_file("${pc}")
+  pc_variable("${pc}" libdir pc_libdir)
+  pc_variable("${pc}" includedir pc_includedir)
+  if(NOT pc_libdir STREQUAL abs_libdir
+     OR NOT pc_includedir STREQUAL "\${prefix}/${INCLUDEDIR}")
+    fail("kolvu_util.pc with an absolute libdir: libdir=${pc_libdir} "
+         "includedir=${pc_includedir}")
+  endif()
+  set(CONSUMER_FLAGS "")  # this build has no sanitizers
+  set(CONFIG Debug)
+  # The package lies outside the prefix: name the folder that holds it.
+  cmake_consumer("${abs_libdir}/cmake" "${abs_libdir}" "${WORK_DIR}/consumer-absolute")
+  pkgconfig_consumer("${abs_libdir}/pkgconfig" "${WORK_DIR}/consumer-absolute-pc")
+
+else()
+  fail("unknown STEP '${STEP}'")
+endif()
