@@ -88,15 +88,18 @@ set(CPACK_PACKAGE_CONTACT "kolvu developers <kolvu@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "prints the definitions of Shift_JIS C sources and headers")
-set(CPACK_PACKAGE_DESCRIPTION
-  "kolvu reads C source and header files written in Shift_JIS (code page 932) \
-and prints the definitions found in them: #define lines with their backslash \
-continuations, typedefs, and struct and union definitions, byte for byte as \
-they stand in the source. Option letters choose the kinds, a list of names and \
-name prefixes may restrict the output, and a banner line can name each file.\n\
-\n\
-The package also carries the static utility library libkolvu_util with its \
-headers, a CMake package (kolvu::util) and a pkg-config file (kolvu_util).")
+# Debian wants the long description in lines of under 80 columns.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "kolvu reads C source and header files written in Shift_JIS (code page"
+  "932) and prints the definitions found in them: #define lines with their"
+  "backslash continuations, typedefs, and struct and union definitions,"
+  "byte for byte as they stand in the source. Option letters choose the"
+  "kinds, a list of names and name prefixes may restrict the output, and a"
+  "banner line can name each file."
+  ""
+  "The package also carries the static utility library libkolvu_util with"
+  "its headers, a CMake package (kolvu::util) and a pkg-config file"
+  "(kolvu_util).")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
