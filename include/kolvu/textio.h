@@ -35,6 +35,16 @@ int text_gets(char *buf, int size, TextFile *f);
 /// (their values mean nothing). The line is valid until the next read or close.
 const char *text_line(TextFile *f, int *len);
 
+/// The text not yet consumed, for callers that cut lines themselves: *avail
+/// bytes from the result, then a NUL and at least 16 more readable bytes.
+/// It holds at least 1023 bytes (one whole line) unless it is the rest of
+/// the file, which *rest then says; it is empty at end of file. Valid until
+/// the next read, consume or close.
+const char *text_window(TextFile *f, int *avail, bool *rest);
+
+/// Marks the first n bytes of the window as read.
+void text_consume(TextFile *f, int n);
+
 /// Closes the file and releases it. Returns 0 on success.
 int text_close(TextFile *f);
 

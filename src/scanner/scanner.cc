@@ -167,9 +167,9 @@ class Scanner {
  public:
   Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
 
-  // A line of len bytes with a NUL after it and at least 16 more readable
-  // bytes; its text ends at its first NUL.
-  void scan_line(const char *line, int len);
+  // A line of len bytes whose text (up to its first NUL) is tl bytes long;
+  // at least 17 readable bytes follow the line.
+  void scan_line(const char *line, int len, int tl);
 
  private:
   void banner_if_due() {
@@ -204,18 +204,8 @@ class Scanner {
   // The rest of the line after a ';' that ends a definition, always closed
   // by a '\n' so the next output starts on a line of its own.
   void write_rest(int from) {
-    int tl = text_length();
-    out_write(line_ + from, static_cast<size_t>(tl - from));
-    if (from == tl || line_[tl - 1] != '\n') out_putc('\n');
-  }
-
-  // The line's text ends at its first NUL byte.
-  int text_length() {
-    if (tl_ < 0) {
-      const void *nul = std::memchr(line_, '\0', static_cast<size_t>(len_));
-      tl_ = nul != nullptr ? static_cast<int>(static_cast<const char *>(nul) - line_) : len_;
-    }
-    return tl_;
+    out_write(line_ + from, static_cast<size_t>(tl_ - from));
+    if (from == tl_ || line_[tl_ - 1] != '\n') out_putc('\n');
   }
 
   int countdown_at(int q);
@@ -238,7 +228,7 @@ class Scanner {
   // Per line.
   const char *line_ = nullptr;
   int len_ = 0;               // bytes of the line read
-  int tl_ = -1;               // length of its text, once asked for
+  int tl_ = 0;                // bytes of its text, up to its first NUL
   bool line_comment_ = false;
   int pending_ = -1;          // position of the last typedef keyword
   int emit_from_ = 0;         // start of the bytes emitted but not yet written
@@ -271,16 +261,16 @@ int Scanner::countdown_at(int q) {
 }
 
 // The first '{' or ';' from q on, stepping over double-byte characters, or 0
-// at the end of the text. Every q asked for follows an ASCII byte, so any
+// at the end of the text (its '\n' does not stop the look). Every q asked for follows an ASCII byte, so any
 // walk from an earlier place passes through q, and a walk already made that
 // covered q gives the answer without walking again.
 char Scanner::look_forward(int q) {
   if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
-  const char *s = line_ + q;
-  while (*s != '\0' && *s != '{' && *s != ';') s += starts_double(s) ? 2 : 1;
+  int r = q;
+  while (r < tl_ && line_[r] != '{' && line_[r] != ';') r += starts_double(line_ + r) ? 2 : 1;
   look_from_ = q;
-  look_at_ = static_cast<int>(s - line_);
-  look_found_ = *s;
+  look_at_ = r;
+  look_found_ = r < tl_ ? line_[r] : '\0';
   return look_found_;
 }
 
@@ -293,7 +283,7 @@ bool Scanner::continued() {
   if (continued_ < 0) {
     continued_ = 0;
     int b = len_ - 2;
-    if (b >= 0 && line_[b + 1] == '\n' && line_[b] == '\\' && text_length() == len_) {
+    if (b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\') {
       int leads = 0;
       while (b - leads - 1 >= 0 && is_lead(line_[b - leads - 1])) ++leads;
       continued_ = leads % 2 == 0;
@@ -305,9 +295,12 @@ bool Scanner::continued() {
 void Scanner::recognize(int p) {
   const char *s = line_ + p;
   if (*s == '#') {
+    // Blanks after '#' (its '\n' among them) run at most to the end of the
+    // text; "define" cannot cross it, as the text's last byte is '\n' or NUL.
     const char *q = s + 1;
-    while (is_cspace(*q)) ++q;
-    if (!at(q, "define", 6) || !is_cspace(q[6])) return;
+    const char *text_end = line_ + tl_;
+    while (q < text_end && is_cspace(*q)) ++q;
+    if (q == text_end || !at(q, "define", 6) || !is_cspace(q[6])) return;
     q += 6;
     while (is_blank(*q)) ++q;
     if (chk_type(q) != 1) return;
@@ -412,9 +405,9 @@ int Scanner::step(int p) {
   return p + 1;
 }
 
-void Scanner::scan_line(const char *line, int len) {
+void Scanner::scan_line(const char *line, int len, int tl) {
   line_ = line;
-  tl_ = -1;
+  tl_ = tl;
   len_ = len;
   line_comment_ = false;
   pending_ = -1;
@@ -423,7 +416,7 @@ void Scanner::scan_line(const char *line, int len) {
   cd_ = 0;
   look_from_ = -1;
   continued_ = -1;
-  const int end = len > 0 && line[len - 1] == '\n' ? len - 1 : len;
+  const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
   int p = 0;
   while (p < end) {
     int set = quote_ != 0       ? kLiteral
@@ -447,15 +440,64 @@ void Scanner::scan_line(const char *line, int len) {
     emit_ = IDLE;
 }
 
+
+// The length of the line at p (at most room bytes, up to and with its
+// first '\n'), and in *tl the length of its text (up to its first NUL).
+// Reads up to 15 bytes past room, which the window's slack allows.
+int cut_line(const char *p, int room, int *tl) {
+  int nul = -1;
+#if defined(__SSE2__)
+  for (int i = 0; i < room; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+    unsigned nl_bits = static_cast<unsigned>(_mm_movemask_epi8(eq(v, '\n')));
+    unsigned nul_bits = static_cast<unsigned>(_mm_movemask_epi8(eq(v, '\0')));
+    if (nul < 0 && nul_bits != 0) nul = i + __builtin_ctz(nul_bits);
+    if (nl_bits != 0) {
+      int k = i + __builtin_ctz(nl_bits);
+      if (k >= room) break;
+      *tl = nul >= 0 && nul < k ? nul : k + 1;
+      return k + 1;
+    }
+  }
+#else
+  for (int k = 0; k < room; ++k) {
+    if (p[k] == '\0' && nul < 0) nul = k;
+    if (p[k] == '\n') {
+      *tl = nul >= 0 ? nul : k + 1;
+      return k + 1;
+    }
+  }
+#endif
+  *tl = nul >= 0 && nul < room ? nul : room;
+  return room;
+}
+
 }  // namespace
 
 void scan_file(TextFile *stream, const char *name, int mask) {
   Scanner scanner(name, mask);
-  int n = 0;
-  while (const char *line = text_line(stream, &n)) {
-    if (n >= kLineTooLong && std::memchr(line, '\0', static_cast<size_t>(n)) == nullptr)
-      fail_long_line(line);
-    scanner.scan_line(line, n);
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(stream, &avail, &rest);
+    if (avail == 0) break;
+    // Every line that surely lies whole in the window: the window holds at
+    // least one line, and more when it is the rest of the file.
+    int off = 0;
+    while (off < avail && (rest || avail - off >= kLineTooLong)) {
+      int room = avail - off < kLineTooLong ? avail - off : kLineTooLong;
+      int tl = 0;
+      int len = cut_line(w + off, room, &tl);
+      if (tl >= kLineTooLong) {
+        char text[kLineBufSize];
+        std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+        text[kLineTooLong] = '\0';
+        fail_long_line(text);
+      }
+      scanner.scan_line(w + off, len, tl);
+      off += len;
+    }
+    text_consume(stream, off);
   }
 }
 

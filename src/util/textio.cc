@@ -155,6 +155,20 @@ const char *text_line(TextFile *f, int *len) {
   return line;
 }
 
+const char *text_window(TextFile *f, int *avail, bool *rest) {
+  if (f->patched != nullptr) {
+    *f->patched = f->saved;
+    f->patched = nullptr;
+  }
+  while (static_cast<size_t>(f->end - f->pos) < kMaxLine && !f->at_end) refill(f);
+  *f->end = '\0';  // in the slack: no byte of the file
+  *avail = static_cast<int>(f->end - f->pos);
+  *rest = f->at_end;
+  return f->pos;
+}
+
+void text_consume(TextFile *f, int n) { f->pos += n; }
+
 int text_gets(char *buf, int size, TextFile *f) {
   size_t room = static_cast<size_t>(size) - 1;
   size_t got = 0;

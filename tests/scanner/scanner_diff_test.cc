@@ -46,6 +46,36 @@ std::string random_source(std::mt19937 &rng) {
   return src;
 }
 
+// Well-formed definitions and comments, with double-byte text in comments
+// and literals, so state never stays open for long.
+const char *const kSnippets[] = {
+    "#define MAX_LEN 256 /* \x8D\xC5\x91\xE5\x92\xB7 */\n",
+    "#define TITLE \"\x95\x5C\x8E\xA6\x83\x5C\x83t\x83g\"\n",
+    "#define SWAP(a, b) do { \\\n  int t = a; \\\n  a = b; b = t; \\\n} while (0)\n",
+    "typedef unsigned long ULONG;\n",
+    "typedef struct {\n  int x; /* \x89\xA1 */\n  int y;\n} Point;\n",
+    "struct name_table {\n  char name[32];\n  struct name_table *next;\n};\n",
+    "union value { long l; double d; char s[8]; };\n",
+    "typedef union u { int a; } U; struct s { int b; };\n",
+    "// \x83R\x83\x81\x83\x93\x83g ; { }\n",
+    "/*\n * \x95\x5C\x8E\xA6 } ;\n */\n",
+    "int f(struct s *p) { return p->b; }\n",
+    "static const char *msg = \"a;b{c}\\\"d\";\n",
+    "typedef int (*CMP)(const void *, const void *);\n",
+    "enum color { RED, GREEN };\n",
+    "\r\n",
+};
+
+std::string structured_source(std::mt19937 &rng, size_t size) {
+  std::string src;
+  while (src.size() < size) {
+    src += kSnippets[rng() % (sizeof kSnippets / sizeof *kSnippets)];
+    if (rng() % 40 == 0) src += "/*" + std::string(rng() % 1000, 'c') + "*/\n";
+    if (rng() % 200 == 0) src += "typedef struct {\n" + std::string(rng() % 1000, ' ') + "int x;\n} T;\n";
+  }
+  return src;
+}
+
 // Runs one scanner over the file with the settings, collecting its output.
 template <typename ScanFn>
 std::string run(ScanFn scan, const std::string &path, int mask) {
@@ -88,6 +118,29 @@ TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
   clear_list();
   pr_fname = 0;
   EXPECT_GT(compared, 2000) << "too few runs wrote anything to compare";
+}
+
+TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
+  // Files of several read blocks, so lines meet every block edge, with a
+  // long comment and a long captured typedef among them.
+  kolvu_test::TempDir dir;
+  std::mt19937 rng(7);
+  for (int round = 0; round < 6; ++round) {
+    std::string src = structured_source(rng, 400 * 1024);
+    std::string path = dir.write("f.h", src);
+    clear_list();
+    std::string entry = "T,Point,MAX_*,name_table";
+    if (round % 2) set_list(&entry[0]);
+    int mask = round < 4 ? 0x3f >> round : 0;
+    pr_fname = round % 2;
+    std::string fast = run(scan_file, path, mask);
+    std::string plain = run(reference::scan_file, path, mask);
+    ASSERT_EQ(fast.size(), plain.size()) << "round " << round;
+    ASSERT_TRUE(fast == plain) << "round " << round;
+    EXPECT_GT(plain.size(), 1000u) << "round " << round;
+  }
+  clear_list();
+  pr_fname = 0;
 }
 
 }  // namespace
