@@ -81,6 +81,13 @@ inline int skip_plain(const char *line, int p, int end, int set, bool semicolon)
 #if defined(__SSE2__)
 inline __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
 
+// 0xFF in each lane whose byte lies in 0x22-0x29: the quotes, '#' and the
+// parentheses, with '$', '%' and '&', which stop the scan for nothing.
+inline __m128i quote_to_paren(__m128i v) {
+  __m128i off = _mm_sub_epi8(v, _mm_set1_epi8(0x22));
+  return _mm_cmpeq_epi8(_mm_subs_epu8(off, _mm_set1_epi8(7)), _mm_setzero_si128());
+}
+
 // Sixteen bytes at a time, reading up to 16 bytes past end, which the
 // line's slack allows. In code, 't', 's' and 'u' stop only where
 // "ty", "st" and "un" begin: no keyword starts anywhere else.
@@ -93,24 +100,21 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon) {
     switch (set) {
       case kCodeIdle: {
         __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 1));
-        m = _mm_or_si128(m, _mm_or_si128(_mm_or_si128(eq(v, '/'), eq(v, '\'')),
-                                         _mm_or_si128(eq(v, '"'), eq(v, '#'))));
-        m = _mm_or_si128(m, _mm_or_si128(eq(v, '('), eq(v, ')')));
+        m = _mm_or_si128(m, _mm_or_si128(quote_to_paren(v), eq(v, '/')));
         m = _mm_or_si128(m, _mm_or_si128(_mm_and_si128(eq(v, 't'), eq(w, 'y')),
                                          _mm_and_si128(eq(v, 's'), eq(w, 't'))));
         m = _mm_or_si128(m, _mm_and_si128(eq(v, 'u'), eq(w, 'n')));
         break;
       }
       case kCodeOpen:
-        m = _mm_or_si128(m, _mm_or_si128(_mm_or_si128(eq(v, '/'), eq(v, '\'')),
-                                         _mm_or_si128(eq(v, '"'), eq(v, '('))));
-        m = _mm_or_si128(m, _mm_or_si128(eq(v, ')'), _mm_or_si128(eq(v, '{'), eq(v, '}'))));
+        m = _mm_or_si128(m, _mm_or_si128(quote_to_paren(v), eq(v, '/')));
+        m = _mm_or_si128(m, _mm_or_si128(eq(v, '{'), eq(v, '}')));
         break;
       case kBlockComment:
         m = _mm_or_si128(m, eq(v, '*'));
         break;
       case kLiteral:
-        m = _mm_or_si128(m, _mm_or_si128(eq(v, '\\'), _mm_or_si128(eq(v, '\''), eq(v, '"'))));
+        m = _mm_or_si128(m, _mm_or_si128(eq(v, '\\'), quote_to_paren(v)));
         break;
       default:
         break;
@@ -123,7 +127,23 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon) {
   }
   return end;
 }
+// The first position from p on, before end, whose byte is '{', ';' or 0x80
+// and above; end if none. Up to there a walk by characters is a walk by bytes.
+inline int ascii_run(const char *line, int p, int end) {
+  for (; p < end; p += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(line + p));
+    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(eq(v, '{'), eq(v, ';')))) |
+                    static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (bits != 0) {
+      int q = p + __builtin_ctz(bits);
+      return q < end ? q : end;
+    }
+  }
+  return end;
+}
 #else
+inline int ascii_run(const char *, int p, int) { return p; }
+
 inline int skip(const char *line, int p, int end, int set, bool semicolon) {
   return skip_plain(line, p, end, set, semicolon);
 }
@@ -266,7 +286,7 @@ int Scanner::countdown_at(int q) {
 // covered q gives the answer without walking again.
 char Scanner::look_forward(int q) {
   if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
-  int r = q;
+  int r = ascii_run(line_, q, tl_);
   while (r < tl_ && line_[r] != '{' && line_[r] != ';') r += starts_double(line_ + r) ? 2 : 1;
   look_from_ = q;
   look_at_ = r;
