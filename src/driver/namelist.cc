@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "driver/name_index.h"
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/mem.h"
@@ -17,7 +18,10 @@ int list_cnt = 0;
 
 namespace {
 
-void add_entry(const char *text) { list[list_cnt++] = setstr(text); }
+void add_entry(const char *text) {
+  list[list_cnt++] = setstr(text);
+  ++list_generation;
+}
 
 void report_overflow() { errmsg("list table overflown\n"); }
 
@@ -62,23 +66,10 @@ int set_listf(const char *fname) {
 
 int chk_type(const char *pos) {
   if (list_cnt == 0) return 1;
-  char name[kNameMax + 1];
   int n = 0;
-  while (n < kNameMax && is_ident(pos[n])) {
-    name[n] = pos[n];
-    ++n;
-  }
-  name[n] = '\0';
-  for (int i = 0; i < list_cnt; ++i) {
-    const char *e = list[i];
-    const char *s = name;
-    for (; *s != '\0'; ++s, ++e) {
-      if (*e == '*') return 1;
-      if (*e != *s) break;
-    }
-    if (*s == '\0' && *e == '\0') return 1;
-  }
-  return 0;
+  while (n < kNameMax && is_ident(pos[n])) ++n;
+  update_name_index();
+  return index_lookup(pos, n);
 }
 
 }  // namespace kolvu
