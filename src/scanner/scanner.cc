@@ -42,7 +42,6 @@ enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kSto
 
 constexpr bool stops_in(int set, bool semicolon, int c) {
   if (c == ';') return semicolon;
-  if (c == '\0') return true;  // the end of the line's text
   switch (set) {
     case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
       return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
@@ -92,11 +91,12 @@ inline __m128i quote_to_paren(__m128i v) {
 // line's slack allows. In code, 't', 's' and 'u' stop only where
 // "ty", "st" and "un" begin: no keyword starts anywhere else.
 inline int skip(const char *line, int p, int end, int set, bool semicolon) {
-  const __m128i semi = semicolon ? _mm_set1_epi8(';') : _mm_setzero_si128();
+  // A ';' never matches the 0xFF lanes of a non-';' search.
+  const __m128i semi = _mm_set1_epi8(semicolon ? ';' : '\xFF');
   for (; p < end; p += 16) {
     const char *s = line + p;
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
-    __m128i m = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_setzero_si128()), _mm_cmpeq_epi8(v, semi));
+    __m128i m = _mm_cmpeq_epi8(v, semi);
     switch (set) {
       case kCodeIdle: {
         __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 1));
@@ -446,7 +446,7 @@ void Scanner::scan_line(const char *line, int len, int tl) {
                                 : kCodeOpen;
     bool semicolon = brace_ == 0 && (capture_ || emit_ == IN_BLOCK);
     p = skip(line, p, end, set, semicolon);
-    if (p == end || line[p] == '\0') break;
+    if (p == end) break;
     p = step(p);
   }
   // p is past the last byte examined: at the '\n' or the end of the text,
@@ -465,21 +465,27 @@ void Scanner::scan_line(const char *line, int len, int tl) {
 // first '\n'), and in *tl the length of its text (up to its first NUL).
 // Reads up to 15 bytes past room, which the window's slack allows.
 int cut_line(const char *p, int room, int *tl) {
-  int nul = -1;
 #if defined(__SSE2__)
   for (int i = 0; i < room; i += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-    unsigned nl_bits = static_cast<unsigned>(_mm_movemask_epi8(eq(v, '\n')));
-    unsigned nul_bits = static_cast<unsigned>(_mm_movemask_epi8(eq(v, '\0')));
-    if (nul < 0 && nul_bits != 0) nul = i + __builtin_ctz(nul_bits);
-    if (nl_bits != 0) {
-      int k = i + __builtin_ctz(nl_bits);
-      if (k >= room) break;
-      *tl = nul >= 0 && nul < k ? nul : k + 1;
+    unsigned bits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(eq(v, '\n'), _mm_cmpeq_epi8(v, _mm_setzero_si128()))));
+    if (bits == 0) continue;
+    int k = i + __builtin_ctz(bits);
+    if (k >= room) break;
+    if (p[k] == '\n') {
+      *tl = k + 1;
       return k + 1;
     }
+    // A NUL ends the text; the line goes on to its '\n'.
+    *tl = k;
+    const void *nl = std::memchr(p + k, '\n', static_cast<size_t>(room - k));
+    return nl != nullptr ? static_cast<int>(static_cast<const char *>(nl) - p) + 1 : room;
   }
+  *tl = room;
+  return room;
 #else
+  int nul = -1;
   for (int k = 0; k < room; ++k) {
     if (p[k] == '\0' && nul < 0) nul = k;
     if (p[k] == '\n') {
@@ -487,9 +493,9 @@ int cut_line(const char *p, int room, int *tl) {
       return k + 1;
     }
   }
-#endif
-  *tl = nul >= 0 && nul < room ? nul : room;
+  *tl = nul >= 0 ? nul : room;
   return room;
+#endif
 }
 
 }  // namespace
