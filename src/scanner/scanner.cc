@@ -15,6 +15,7 @@
 // #define line.
 #include "scanner/scanner.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -158,6 +159,11 @@ struct Capture {
   size_t size = 0;
   size_t idx = 0;
 
+  Capture() = default;
+  Capture(const Capture &) = delete;
+  Capture &operator=(const Capture &) = delete;
+  ~Capture() { std::free(buf); }
+
   void append(const char *p, size_t n) {
     while (size - idx < n) grow();
     std::memcpy(buf + idx, p, n);
@@ -177,7 +183,8 @@ struct Capture {
   }
 };
 
-Capture capture_buf;
+// One per thread: files may be scanned on two threads at once.
+thread_local Capture capture_buf;
 
 bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
 
@@ -185,18 +192,31 @@ bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word,
 
 class Scanner {
  public:
-  Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
+  Scanner(const char *name, int mask, ScanBuffer *buffer)
+      : name_(name), mask_(mask), buffer_(buffer) {}
+
+  // False once the output would pass the buffer's limit.
+  bool room_left() const { return buffer_ == nullptr || !buffer_->full; }
 
   // A line of len bytes whose text (up to its first NUL) is tl bytes long;
   // at least 17 readable bytes follow the line.
   void scan_line(const char *line, int len, int tl);
 
  private:
+  // Everything the scanner writes goes through here.
+  void put(const char *p, size_t n) {
+    if (buffer_ == nullptr)
+      out_write(p, n);
+    else
+      buffer_->append(p, n);
+  }
+  void put(const char *s) { put(s, std::strlen(s)); }
+
   void banner_if_due() {
     if (pr_fname && !printed_fname_) {
-      out_puts("/* === ");
-      out_puts(name_);
-      out_puts(" === */\n");
+      put("/* === ");
+      put(name_);
+      put(" === */\n");
       printed_fname_ = true;
     }
   }
@@ -206,7 +226,7 @@ class Scanner {
     if (capture_)
       capture_buf.append(p, n);
     else
-      out_write(p, n);
+      put(p, n);
   }
 
   // The bytes emitted since the definition opened on this line, up to end.
@@ -224,8 +244,8 @@ class Scanner {
   // The rest of the line after a ';' that ends a definition, always closed
   // by a '\n' so the next output starts on a line of its own.
   void write_rest(int from) {
-    out_write(line_ + from, static_cast<size_t>(tl_ - from));
-    if (from == tl_ || line_[tl_ - 1] != '\n') out_putc('\n');
+    put(line_ + from, static_cast<size_t>(tl_ - from));
+    if (from == tl_ || line_[tl_ - 1] != '\n') put("\n", 1);
   }
 
   int countdown_at(int q);
@@ -237,6 +257,7 @@ class Scanner {
 
   const char *name_;
   int mask_;
+  ScanBuffer *buffer_;  // null: standard output
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -366,7 +387,7 @@ void Scanner::recognize(int p) {
   brace_ = 0;
   if (pending_ >= 0) {  // a typedef earlier on the line is written from its keyword
     banner_if_due();
-    out_write(line_ + pending_, static_cast<size_t>(p - pending_));
+    put(line_ + pending_, static_cast<size_t>(p - pending_));
     pending_ = -1;
   }
   open_definition(IN_BLOCK, p);
@@ -381,7 +402,7 @@ void Scanner::end_at_semicolon(int p) {
     while (q >= 0 && is_blank(line_[q])) --q;
     while (q >= 0 && is_ident(line_[q])) --q;
     if (chk_type(line_ + q + 1)) {
-      out_write(capture_buf.buf, capture_buf.idx);
+      put(capture_buf.buf, capture_buf.idx);
       write_rest(p + 1);
     }
     emit_ = IDLE;
@@ -498,15 +519,14 @@ int cut_line(const char *p, int room, int *tl) {
 #endif
 }
 
-}  // namespace
-
-void scan_file(TextFile *stream, const char *name, int mask) {
-  Scanner scanner(name, mask);
+// Scans every line of the stream; stops early on an over-long line (its
+// text copied to long_line) or when the buffer is full.
+ScanResult scan_stream(TextFile *stream, Scanner &scanner, char *long_line) {
   for (;;) {
     int avail = 0;
     bool rest = false;
     const char *w = text_window(stream, &avail, &rest);
-    if (avail == 0) break;
+    if (avail == 0) return kScanDone;
     // Every line that surely lies whole in the window: the window holds at
     // least one line, and more when it is the rest of the file.
     int off = 0;
@@ -515,16 +535,53 @@ void scan_file(TextFile *stream, const char *name, int mask) {
       int tl = 0;
       int len = cut_line(w + off, room, &tl);
       if (tl >= kLineTooLong) {
-        char text[kLineBufSize];
-        std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
-        text[kLineTooLong] = '\0';
-        fail_long_line(text);
+        std::memcpy(long_line, w + off, static_cast<size_t>(kLineTooLong));
+        long_line[kLineTooLong] = '\0';
+        return kScanTooLong;
       }
       scanner.scan_line(w + off, len, tl);
+      if (!scanner.room_left()) return kScanFull;
       off += len;
     }
     text_consume(stream, off);
   }
+}
+
+}  // namespace
+
+void ScanBuffer::append(const char *p, size_t n) {
+  if (full) return;
+  if (len + n > limit) {
+    full = true;
+    return;
+  }
+  if (len + n > cap) {
+    size_t grown = cap == 0 ? 64 * 1024 : cap;
+    while (grown < len + n) grown *= 2;
+    data = static_cast<char *>(moremem(data, static_cast<int>(grown)));
+    cap = grown;
+  }
+  std::memcpy(data + len, p, n);
+  len += n;
+}
+
+void ScanBuffer::release() {
+  std::free(data);
+  data = nullptr;
+  len = cap = 0;
+  full = false;
+}
+
+void scan_file(TextFile *stream, const char *name, int mask) {
+  Scanner scanner(name, mask, nullptr);
+  char long_line[kLineBufSize];
+  if (scan_stream(stream, scanner, long_line) == kScanTooLong) fail_long_line(long_line);
+}
+
+ScanResult scan_to_buffer(TextFile *stream, const char *name, int mask, ScanBuffer *buffer,
+                          char *long_line) {
+  Scanner scanner(name, mask, buffer);
+  return scan_stream(stream, scanner, long_line);
 }
 
 }  // namespace kolvu

@@ -79,9 +79,13 @@ const char *find_newline(const char *p, size_t n) {
 #endif
 }
 
-// One file is open at a time in the tool: its block is kept for the next
+// The block of the last file closed on this thread is kept for the next
 // file instead of going back to the heap.
-TextFile *spare = nullptr;
+struct Spare {
+  TextFile *file = nullptr;
+  ~Spare() { std::free(file); }
+};
+thread_local Spare spare;
 
 // Moves the unread bytes to the start of the block and reads after them
 // until at least one more byte is there; false at end of file.
@@ -114,8 +118,8 @@ TextFile *text_open(const char *path) {
     ::close(fd);
     return nullptr;
   }
-  TextFile *f = spare;
-  spare = nullptr;
+  TextFile *f = spare.file;
+  spare.file = nullptr;
   if (f == nullptr) {
     f = static_cast<TextFile *>(moremem(nullptr, sizeof(TextFile)));
     // Every byte defined once, so reads past the data see known values.
@@ -194,8 +198,8 @@ int text_gets(char *buf, int size, TextFile *f) {
 int text_close(TextFile *f) {
   int rc = ::close(f->fd);
   if (f->patched != nullptr) *f->patched = f->saved;
-  if (spare == nullptr)
-    spare = f;
+  if (spare.file == nullptr)
+    spare.file = f;
   else
     std::free(f);
   return rc == 0 ? 0 : -1;

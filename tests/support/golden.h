@@ -23,6 +23,9 @@ struct Expect {
 /// checks all three results byte for byte.
 void expect_run(const Files &files, const std::vector<std::string> &args, const Expect &want);
 
+/// Checks two byte strings are equal; for large ones says where they part.
+void expect_same_bytes(const std::string &actual, const std::string &expected);
+
 /// The code page 932 bytes of a UTF-8 text.
 std::string sjis(const std::string &utf8);
 

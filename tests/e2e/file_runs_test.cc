@@ -1,0 +1,126 @@
+// Many files in a row: whatever the order in which the files are read, the
+// output and the diagnostics must come out as from scanning one file after
+// the other, also where both streams share one file and the 512-byte
+// blocks show where each diagnostic stands.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/golden.h"
+
+namespace kolvu_test {
+namespace {
+
+// What one file argument contributes, in order: output bytes, then
+// optionally a diagnostic.
+struct Piece {
+  std::string out;
+  std::string err;
+};
+
+// Both streams in one file: a diagnostic stands after every full 512-byte
+// block that already had a byte after it.
+std::string merged(const std::vector<Piece> &pieces) {
+  std::string out, file;
+  size_t written = 0;
+  for (const Piece &p : pieces) {
+    out += p.out;
+    if (!p.err.empty()) {
+      size_t full = out.empty() ? 0 : (out.size() - 1) / 512 * 512;
+      file += out.substr(written, full - written);
+      written = full;
+      file += p.err;
+    }
+  }
+  return file + out.substr(written);
+}
+
+std::string defines_for(int i, int count) {
+  std::string s;
+  for (int k = 0; k < count; ++k) s += "#define F" + std::to_string(i) + "_" + std::to_string(k) + " 1\n";
+  return s;
+}
+
+TEST(FileRuns, ManyFilesKeepTheirOrderWithDiagnostics) {
+  Files files;
+  std::vector<std::string> args = {"-d"};
+  std::vector<Piece> pieces;
+  for (int i = 0; i < 60; ++i) {
+    std::string name = "f" + std::to_string(i) + ".h";
+    args.push_back(name);
+    if (i % 7 == 3) {  // missing
+      pieces.push_back({"", name + ": not found\n"});
+      continue;
+    }
+    std::string text = defines_for(i, i % 5 * 9 + 1);
+    files.push_back({name, "int x;\n" + text + "struct s { int a; };\n"});
+    pieces.push_back({text, ""});
+  }
+  std::string out, err;
+  for (const Piece &p : pieces) {
+    out += p.out;
+    err += p.err;
+  }
+  expect_run(files, args, {out, err, 0});
+
+  TempDir dir;
+  for (const auto &f : files) dir.write(f.first, f.second);
+  Outcome r = run_kolvu(args, dir.path(), true);
+  EXPECT_EQ(r.out, merged(pieces));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(FileRuns, OverLongLineInALaterFileEndsTheRunThere) {
+  Files files;
+  std::vector<std::string> args;
+  std::vector<Piece> pieces;
+  for (int i = 0; i < 30; ++i) {
+    std::string name = "f" + std::to_string(i) + ".h";
+    args.push_back(name);
+    std::string text = defines_for(i, 7);
+    if (i == 17) {
+      std::string bad(1500, 'z');
+      files.push_back({name, text + bad + "\n#define AFTER 1\n"});
+      pieces.push_back({text, bad.substr(0, 1023) + " \nError: too long line found!\n"});
+      break;
+    }
+    files.push_back({name, text});
+    pieces.push_back({text, ""});
+  }
+  args.push_back("never.h");  // not reached
+  std::string out, err;
+  for (const Piece &p : pieces) {
+    out += p.out;
+    err += p.err;
+  }
+  expect_run(files, args, {out, err, 1});
+
+  TempDir dir;
+  for (const auto &f : files) dir.write(f.first, f.second);
+  Outcome r = run_kolvu(args, dir.path(), true);
+  EXPECT_EQ(r.out, merged(pieces));
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(FileRuns, LargeOutputsAndOddFilesAmongPlainOnes) {
+  Files files;
+  std::vector<std::string> args = {"-N"};
+  std::string out, err;
+  for (int i = 0; i < 8; ++i) {
+    std::string name = "big" + std::to_string(i) + ".h";
+    std::string text = defines_for(i, i == 0 ? 3 : 30000);  // about 500 KB, more than is held
+    files.push_back({name, text});
+    args.push_back(name);
+    out += "/* === " + name + " === */\n" + text;
+    if (i == 4) {
+      args.push_back(".");
+      err += ".: not found\n";
+      args.push_back("/dev/null");
+    }
+  }
+  expect_run(files, args, {out, err, 0});
+}
+
+}  // namespace
+}  // namespace kolvu_test
