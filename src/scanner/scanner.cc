@@ -195,6 +195,18 @@ class Scanner {
   Scanner(const char *name, int mask, ScanBuffer *buffer)
       : name_(name), mask_(mask), buffer_(buffer) {}
 
+  // The window lines are cut from; held output must be written before the
+  // window moves.
+  void set_window(const char *lo, const char *hi) {
+    window_lo_ = lo;
+    window_hi_ = hi;
+  }
+  void flush_held() {
+    if (held_len_ > 0) write_now(held_, held_len_);
+    held_ = nullptr;
+    held_len_ = 0;
+  }
+
   // False once the output would pass the buffer's limit.
   bool room_left() const { return buffer_ == nullptr || !buffer_->full; }
 
@@ -204,7 +216,22 @@ class Scanner {
 
  private:
   // Everything the scanner writes goes through here.
+  // Bytes of the window that follow those held are held with them, so a
+  // definition over many lines goes out in one piece.
   void put(const char *p, size_t n) {
+    if (held_ != nullptr && held_ + held_len_ == p) {
+      held_len_ += n;
+      return;
+    }
+    flush_held();
+    if (p >= window_lo_ && p < window_hi_) {
+      held_ = p;
+      held_len_ = n;
+      return;
+    }
+    write_now(p, n);
+  }
+  void write_now(const char *p, size_t n) {
     if (buffer_ == nullptr)
       out_write(p, n);
     else
@@ -258,6 +285,10 @@ class Scanner {
   const char *name_;
   int mask_;
   ScanBuffer *buffer_;  // null: standard output
+  const char *window_lo_ = nullptr;
+  const char *window_hi_ = nullptr;
+  const char *held_ = nullptr;  // output not yet written, inside the window
+  size_t held_len_ = 0;
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -474,7 +505,8 @@ void Scanner::scan_line(const char *line, int len, int tl) {
   // or past an escaped '\n'.
   if (emit_ != IDLE) {
     emit_open_slice(p);
-    emit("\n", 1);
+    // The line's own '\n', when it has one there, joins the slice before it.
+    emit(p < len && line[p] == '\n' ? line + p : "\n", 1);
   }
   if (emit_ == IN_TYPEDEF ||
       (emit_ == IN_DEFINE && (p == 0 || line[p - 1] != '\\' || countdown_at(p - 1) != 0)))
@@ -527,6 +559,7 @@ ScanResult scan_stream(TextFile *stream, Scanner &scanner, char *long_line) {
     bool rest = false;
     const char *w = text_window(stream, &avail, &rest);
     if (avail == 0) return kScanDone;
+    scanner.set_window(w, w + avail);
     // Every line that surely lies whole in the window: the window holds at
     // least one line, and more when it is the rest of the file.
     int off = 0;
@@ -535,14 +568,16 @@ ScanResult scan_stream(TextFile *stream, Scanner &scanner, char *long_line) {
       int tl = 0;
       int len = cut_line(w + off, room, &tl);
       if (tl >= kLineTooLong) {
+        scanner.flush_held();
         std::memcpy(long_line, w + off, static_cast<size_t>(kLineTooLong));
         long_line[kLineTooLong] = '\0';
         return kScanTooLong;
       }
       scanner.scan_line(w + off, len, tl);
-      if (!scanner.room_left()) return kScanFull;
       off += len;
     }
+    scanner.flush_held();
+    if (!scanner.room_left()) return kScanFull;
     text_consume(stream, off);
   }
 }
