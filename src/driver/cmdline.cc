@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "driver/batch.h"
 #include "driver/help.h"
 #include "driver/namelist.h"
 #include "kolvu/errmsg.h"
@@ -39,6 +38,16 @@ void add_option_letters(const char *group, int *mask) {
   }
 }
 
+void scan_named_file(const char *name, int mask) {
+  TextFile *f = text_open(name);
+  if (f == nullptr) {
+    errmsg("%s: not found\n", name);
+    return;
+  }
+  scan_file(f, name, mask);
+  text_close(f);
+}
+
 }  // namespace
 
 int run(int argc, char **argv) {
@@ -62,11 +71,7 @@ int run(int argc, char **argv) {
     } else if (arg[0] == '-') {
       add_option_letters(arg, &mask);
     } else {
-      // The files named one after the other share every setting.
-      int run_end = i + 1;
-      while (run_end < argc && argv[run_end][0] != '-') ++run_end;
-      scan_files(argv + i, run_end - i, mask);
-      i = run_end - 1;
+      scan_named_file(arg, mask);
     }
   }
   return kExitSuccess;

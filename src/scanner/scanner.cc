@@ -183,8 +183,7 @@ struct Capture {
   }
 };
 
-// One per thread: files may be scanned on two threads at once.
-thread_local Capture capture_buf;
+Capture capture_buf;
 
 bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
 
@@ -192,8 +191,7 @@ bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word,
 
 class Scanner {
  public:
-  Scanner(const char *name, int mask, ScanBuffer *buffer)
-      : name_(name), mask_(mask), buffer_(buffer) {}
+  Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
 
   // The window lines are cut from; held output must be written before the
   // window moves.
@@ -202,13 +200,11 @@ class Scanner {
     window_hi_ = hi;
   }
   void flush_held() {
-    if (held_len_ > 0) write_now(held_, held_len_);
+    if (held_len_ > 0) out_write(held_, held_len_);
     held_ = nullptr;
     held_len_ = 0;
   }
 
-  // False once the output would pass the buffer's limit.
-  bool room_left() const { return buffer_ == nullptr || !buffer_->full; }
 
   // A line of len bytes whose text (up to its first NUL) is tl bytes long;
   // at least 17 readable bytes follow the line.
@@ -229,13 +225,7 @@ class Scanner {
       held_len_ = n;
       return;
     }
-    write_now(p, n);
-  }
-  void write_now(const char *p, size_t n) {
-    if (buffer_ == nullptr)
-      out_write(p, n);
-    else
-      buffer_->append(p, n);
+    out_write(p, n);
   }
   void put(const char *s) { put(s, std::strlen(s)); }
 
@@ -284,7 +274,6 @@ class Scanner {
 
   const char *name_;
   int mask_;
-  ScanBuffer *buffer_;  // null: standard output
   const char *window_lo_ = nullptr;
   const char *window_hi_ = nullptr;
   const char *held_ = nullptr;  // output not yet written, inside the window
@@ -551,14 +540,15 @@ int cut_line(const char *p, int room, int *tl) {
 #endif
 }
 
-// Scans every line of the stream; stops early on an over-long line (its
-// text copied to long_line) or when the buffer is full.
-ScanResult scan_stream(TextFile *stream, Scanner &scanner, char *long_line) {
+}  // namespace
+
+void scan_file(TextFile *stream, const char *name, int mask) {
+  Scanner scanner(name, mask);
   for (;;) {
     int avail = 0;
     bool rest = false;
     const char *w = text_window(stream, &avail, &rest);
-    if (avail == 0) return kScanDone;
+    if (avail == 0) return;
     scanner.set_window(w, w + avail);
     // Every line that surely lies whole in the window: the window holds at
     // least one line, and more when it is the rest of the file.
@@ -569,54 +559,17 @@ ScanResult scan_stream(TextFile *stream, Scanner &scanner, char *long_line) {
       int len = cut_line(w + off, room, &tl);
       if (tl >= kLineTooLong) {
         scanner.flush_held();
-        std::memcpy(long_line, w + off, static_cast<size_t>(kLineTooLong));
-        long_line[kLineTooLong] = '\0';
-        return kScanTooLong;
+        char text[kLineBufSize];
+        std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+        text[kLineTooLong] = '\0';
+        fail_long_line(text);
       }
       scanner.scan_line(w + off, len, tl);
       off += len;
     }
     scanner.flush_held();
-    if (!scanner.room_left()) return kScanFull;
     text_consume(stream, off);
   }
-}
-
-}  // namespace
-
-void ScanBuffer::append(const char *p, size_t n) {
-  if (full) return;
-  if (len + n > limit) {
-    full = true;
-    return;
-  }
-  if (len + n > cap) {
-    size_t grown = cap == 0 ? 64 * 1024 : cap;
-    while (grown < len + n) grown *= 2;
-    data = static_cast<char *>(moremem(data, static_cast<int>(grown)));
-    cap = grown;
-  }
-  std::memcpy(data + len, p, n);
-  len += n;
-}
-
-void ScanBuffer::release() {
-  std::free(data);
-  data = nullptr;
-  len = cap = 0;
-  full = false;
-}
-
-void scan_file(TextFile *stream, const char *name, int mask) {
-  Scanner scanner(name, mask, nullptr);
-  char long_line[kLineBufSize];
-  if (scan_stream(stream, scanner, long_line) == kScanTooLong) fail_long_line(long_line);
-}
-
-ScanResult scan_to_buffer(TextFile *stream, const char *name, int mask, ScanBuffer *buffer,
-                          char *long_line) {
-  Scanner scanner(name, mask, buffer);
-  return scan_stream(stream, scanner, long_line);
 }
 
 }  // namespace kolvu

@@ -26,32 +26,6 @@ extern int pr_fname;
 /// more.
 void scan_file(TextFile *stream, const char *name, int mask);
 
-/// Output held in memory, up to limit bytes (it must stay below 2 GB).
-struct ScanBuffer {
-  char *data = nullptr;
-  size_t len = 0;
-  size_t cap = 0;
-  size_t limit = 0;
-  bool full = false;  // set when an append would pass limit; nothing more is kept
-
-  void append(const char *p, size_t n);
-  void release();
-};
-
-enum ScanResult {
-  kScanDone,     // the whole file was scanned
-  kScanTooLong,  // stopped at a line of 1023 bytes or more
-  kScanFull,     // stopped: the output would not fit the buffer
-};
-
-/// Scans stream as scan_file does, but into buffer, and returns instead of
-/// ending the process: on kScanTooLong the over-long line's text (1023 bytes
-/// and a NUL) is in long_line, which has room for 1024 bytes. What the
-/// buffer holds then is what scan_file would have written before failing.
-/// Reads pr_fname and the name list, and changes neither.
-ScanResult scan_to_buffer(TextFile *stream, const char *name, int mask, ScanBuffer *buffer,
-                          char *long_line);
-
 }  // namespace kolvu
 
 #endif  // KOLVU_SCANNER_SCANNER_H_

@@ -79,13 +79,13 @@ const char *find_newline(const char *p, size_t n) {
 #endif
 }
 
-// The block of the last file closed on this thread is kept for the next
-// file instead of going back to the heap.
+// One file is open at a time in the tool: the block of the last file closed
+// is kept for the next instead of going back to the heap.
 struct Spare {
   TextFile *file = nullptr;
   ~Spare() { std::free(file); }
 };
-thread_local Spare spare;
+Spare spare;
 
 // Moves the unread bytes to the start of the block and reads after them
 // until at least one more byte is there; false at end of file.
