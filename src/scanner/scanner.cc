@@ -88,39 +88,40 @@ inline __m128i quote_to_paren(__m128i v) {
   return _mm_cmpeq_epi8(_mm_subs_epu8(off, _mm_set1_epi8(7)), _mm_setzero_si128());
 }
 
+// 0xFF in each lane of v whose byte stops set; next points at the byte
+// after v's first. A '/' stops only where "//" or "/*" begins, a '*' in a
+// comment only where "*/" begins, and 't', 's' and 'u' only where "ty",
+// "st" and "un" begin: nothing else can start there. semi is ';' or, when a
+// ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
+inline __m128i stops_of(__m128i v, const char *next, int set, __m128i semi) {
+  __m128i m = _mm_cmpeq_epi8(v, semi);
+  if (set == kLineComment) return m;
+  __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(next));
+  switch (set) {
+    case kCodeIdle:
+    case kCodeOpen: {
+      __m128i slash = _mm_and_si128(eq(v, '/'), _mm_or_si128(eq(w, '/'), eq(w, '*')));
+      m = _mm_or_si128(m, _mm_or_si128(quote_to_paren(v), slash));
+      if (set == kCodeOpen) return _mm_or_si128(m, _mm_or_si128(eq(v, '{'), eq(v, '}')));
+      m = _mm_or_si128(m, _mm_or_si128(_mm_and_si128(eq(v, 't'), eq(w, 'y')),
+                                       _mm_and_si128(eq(v, 's'), eq(w, 't'))));
+      return _mm_or_si128(m, _mm_and_si128(eq(v, 'u'), eq(w, 'n')));
+    }
+    case kBlockComment:
+      return _mm_or_si128(m, _mm_and_si128(eq(v, '*'), eq(w, '/')));
+    default:  // kLiteral
+      return _mm_or_si128(m, _mm_or_si128(eq(v, '\\'), quote_to_paren(v)));
+  }
+}
+
 // Sixteen bytes at a time, reading up to 16 bytes past end, which the
-// line's slack allows. In code, 't', 's' and 'u' stop only where
-// "ty", "st" and "un" begin: no keyword starts anywhere else.
+// line's slack allows.
 inline int skip(const char *line, int p, int end, int set, bool semicolon) {
-  // A ';' never matches the 0xFF lanes of a non-';' search.
   const __m128i semi = _mm_set1_epi8(semicolon ? ';' : '\xFF');
   for (; p < end; p += 16) {
     const char *s = line + p;
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
-    __m128i m = _mm_cmpeq_epi8(v, semi);
-    switch (set) {
-      case kCodeIdle: {
-        __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 1));
-        m = _mm_or_si128(m, _mm_or_si128(quote_to_paren(v), eq(v, '/')));
-        m = _mm_or_si128(m, _mm_or_si128(_mm_and_si128(eq(v, 't'), eq(w, 'y')),
-                                         _mm_and_si128(eq(v, 's'), eq(w, 't'))));
-        m = _mm_or_si128(m, _mm_and_si128(eq(v, 'u'), eq(w, 'n')));
-        break;
-      }
-      case kCodeOpen:
-        m = _mm_or_si128(m, _mm_or_si128(quote_to_paren(v), eq(v, '/')));
-        m = _mm_or_si128(m, _mm_or_si128(eq(v, '{'), eq(v, '}')));
-        break;
-      case kBlockComment:
-        m = _mm_or_si128(m, eq(v, '*'));
-        break;
-      case kLiteral:
-        m = _mm_or_si128(m, _mm_or_si128(eq(v, '\\'), quote_to_paren(v)));
-        break;
-      default:
-        break;
-    }
-    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m));
+    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(stops_of(v, s + 1, set, semi)));
     if (bits != 0) {
       int q = p + __builtin_ctz(bits);
       return q < end ? q : end;
@@ -128,6 +129,7 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon) {
   }
   return end;
 }
+
 // The first position from p on, before end, whose byte is '{', ';' or 0x80
 // and above; end if none. Up to there a walk by characters is a walk by bytes.
 inline int ascii_run(const char *line, int p, int end) {
@@ -264,6 +266,15 @@ class Scanner {
     put(line_ + from, static_cast<size_t>(tl_ - from));
     if (from == tl_ || line_[tl_ - 1] != '\n') put("\n", 1);
   }
+
+  int stop_set() const {
+    return quote_ != 0       ? kLiteral
+           : block_comment_  ? kBlockComment
+           : line_comment_   ? kLineComment
+           : emit_ == IDLE   ? kCodeIdle
+                             : kCodeOpen;
+  }
+  bool semicolon_ends() const { return brace_ == 0 && (capture_ || emit_ == IN_BLOCK); }
 
   int countdown_at(int q);
   char look_forward(int q);
@@ -480,13 +491,7 @@ void Scanner::scan_line(const char *line, int len, int tl) {
   const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
   int p = 0;
   while (p < end) {
-    int set = quote_ != 0       ? kLiteral
-              : block_comment_  ? kBlockComment
-              : line_comment_   ? kLineComment
-              : emit_ == IDLE   ? kCodeIdle
-                                : kCodeOpen;
-    bool semicolon = brace_ == 0 && (capture_ || emit_ == IN_BLOCK);
-    p = skip(line, p, end, set, semicolon);
+    p = skip(line, p, end, stop_set(), semicolon_ends());
     if (p == end) break;
     p = step(p);
   }
