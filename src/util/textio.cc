@@ -40,6 +40,7 @@ struct TextFile {
   char *end;       // end of the bytes read and cooked
   char *patched;   // where a line's NUL stands in place of a byte, or null
   char saved;      // the byte it stands in place of
+  off_t unread;    // of a regular file: bytes its size says are left, else -1
   char block[kMaxLine + kReadBlock + 1 + kSlack];
 };
 
@@ -101,6 +102,12 @@ bool refill(TextFile *f) {
       f->at_end = true;
       break;
     }
+    if (f->unread >= 0) {
+      // A read that brings the last byte the size promised ends the file;
+      // asking again would only hear that.
+      f->unread -= n;
+      if (f->unread <= 0) f->at_end = true;
+    }
     size_t cooked = cook(f, f->end, static_cast<size_t>(n));
     f->end += cooked;
     if (cooked > 0) return true;
@@ -129,6 +136,8 @@ TextFile *text_open(const char *path) {
   f->at_end = false;
   f->pos = f->end = f->block;
   f->patched = nullptr;
+  // A size of 0 may belong to a file made as it is read (/proc): no promise.
+  f->unread = S_ISREG(st.st_mode) && st.st_size > 0 ? st.st_size : -1;
   return f;
 }
 
