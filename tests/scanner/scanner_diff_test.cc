@@ -120,6 +120,36 @@ TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
   EXPECT_GT(compared, 2000) << "too few runs wrote anything to compare";
 }
 
+TEST(ScannerDiff, ArbitraryBytes) {
+  // Binary data: every byte value, lines of any length up to the limit.
+  kolvu_test::TempDir dir;
+  std::mt19937 rng(99);
+  for (int iter = 0; iter < 400; ++iter) {
+    std::string src;
+    int lines = static_cast<int>(rng() % 40);
+    for (int l = 0; l < lines; ++l) {
+      int n = static_cast<int>(rng() % (rng() % 8 == 0 ? 1000 : 60));
+      for (int i = 0; i < n; ++i) {
+        int c = static_cast<int>(rng() % 256);
+        if (c == '\n' || c == 0x1A) c = rng() % 2 ? '{' : ';';  // keep lines and the file whole
+        src += static_cast<char>(c);
+      }
+      src += '\n';
+    }
+    std::string path = dir.write("f.h", src);
+    int mask = static_cast<int>(rng() % 64);
+    pr_fname = static_cast<int>(rng() % 2);
+    clear_list();
+    if (rng() % 2) {
+      std::string e = "x,*";
+      set_list(&e[0]);
+    }
+    ASSERT_EQ(run(scan_file, path, mask), run(reference::scan_file, path, mask)) << "iteration " << iter;
+  }
+  clear_list();
+  pr_fname = 0;
+}
+
 TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
   // Files of several read blocks, so lines meet every block edge, with a
   // long comment and a long captured typedef among them.
