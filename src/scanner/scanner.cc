@@ -41,43 +41,6 @@ enum Emit { IDLE, IN_DEFINE, IN_TYPEDEF, IN_BLOCK };
 
 enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kStopSets };
 
-constexpr bool stops_in(int set, bool semicolon, int c) {
-  if (c == ';') return semicolon;
-  switch (set) {
-    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
-             c == 's' || c == 'u';
-    case kCodeOpen:  // the same, with braces instead of keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
-    case kBlockComment:
-      return c == '*';
-    case kLiteral:
-      return c == '\\' || c == '\'' || c == '"';
-    default:
-      return false;
-  }
-}
-
-struct StopTables {
-  // [set][a ';' can end a definition][byte]
-  bool v[kStopSets][2][256];
-  constexpr StopTables() : v() {
-    for (int s = 0; s < kStopSets; ++s)
-      for (int semi = 0; semi < 2; ++semi)
-        for (int c = 0; c < 256; ++c) v[s][semi][c] = stops_in(s, semi != 0, c);
-  }
-};
-
-constexpr StopTables kStops;
-
-// The first position from p on, before end, whose byte stops set; end if
-// none.
-inline int skip_plain(const char *line, int p, int end, int set, bool semicolon) {
-  const bool *stops = kStops.v[set][semicolon];
-  while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
-  return p;
-}
-
 #if defined(__SSE2__)
 inline __m128i eq(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
 
@@ -147,8 +110,41 @@ inline int ascii_run(const char *line, int p, int end) {
 #else
 inline int ascii_run(const char *, int p, int) { return p; }
 
+constexpr bool stops_in(int set, bool semicolon, int c) {
+  if (c == ';') return semicolon;
+  switch (set) {
+    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
+             c == 's' || c == 'u';
+    case kCodeOpen:  // the same, with braces instead of keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
+    case kBlockComment:
+      return c == '*';
+    case kLiteral:
+      return c == '\\' || c == '\'' || c == '"';
+    default:
+      return false;
+  }
+}
+
+struct StopTables {
+  // [set][a ';' can end a definition][byte]
+  bool v[kStopSets][2][256];
+  constexpr StopTables() : v() {
+    for (int s = 0; s < kStopSets; ++s)
+      for (int semi = 0; semi < 2; ++semi)
+        for (int c = 0; c < 256; ++c) v[s][semi][c] = stops_in(s, semi != 0, c);
+  }
+};
+
+constexpr StopTables kStops;
+
+// The first position from p on, before end, whose byte stops set; end if
+// none.
 inline int skip(const char *line, int p, int end, int set, bool semicolon) {
-  return skip_plain(line, p, end, set, semicolon);
+  const bool *stops = kStops.v[set][semicolon];
+  while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
+  return p;
 }
 #endif
 

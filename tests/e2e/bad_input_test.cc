@@ -14,29 +14,23 @@
 namespace kolvu_test {
 namespace {
 
-void scan(const std::vector<std::string> &opts, const std::string &text, const std::string &out) {
-  std::vector<std::string> args = opts;
-  args.push_back("a.h");
-  expect_run({{"a.h", text}}, args, {out, "", 0});
-}
-
 TEST(BadInput, TruncatedDoubleByteCharacters) {
   // A lead byte last in the file, before a '\n', and before a backslash.
-  scan({"-d"}, "#define A \x81", "#define A \x81\n");
-  scan({"-d"}, "#define B \x81\n#define C 1\n", "#define B \x81\n#define C 1\n");
-  scan({"-d"}, "#define D \x81\\\n#define E 1\n", "#define D \x81\\\n#define E 1\n");
+  expect_scan({"-d"}, "#define A \x81", "#define A \x81\n");
+  expect_scan({"-d"}, "#define B \x81\n#define C 1\n", "#define B \x81\n#define C 1\n");
+  expect_scan({"-d"}, "#define D \x81\\\n#define E 1\n", "#define D \x81\\\n#define E 1\n");
   // Bytes no double-byte character has, anywhere.
-  scan({"-d"}, "#define F \xFD\xFE\xFF\x80\n", "#define F \xFD\xFE\xFF\x80\n");
-  scan({"-s"}, "struct \xA0 {\n\xFF};\n", "struct \xA0 {\n\xFF};\n");
+  expect_scan({"-d"}, "#define F \xFD\xFE\xFF\x80\n", "#define F \xFD\xFE\xFF\x80\n");
+  expect_scan({"-s"}, "struct \xA0 {\n\xFF};\n", "struct \xA0 {\n\xFF};\n");
 }
 
 TEST(BadInput, ConstructsLeftOpenAtTheEnd) {
-  scan({"-d"}, "/* never closed\n#define A 1\n", "");
-  scan({"-d"}, "#define S \"never closed\n#define A 1\n", "#define S \"never closed\n");
-  scan({"-d"}, "#define C 'x\n#define A 1\n", "#define C 'x\n");
-  scan({"-s"}, "struct s {\n  int a;\n", "struct s {\n  int a;\n");
-  scan({"-t", "-l", "T"}, "typedef struct {\n  int a;\n", "");
-  scan({"-d"}, "#define M \\\n", "#define M \\\n");
+  expect_scan({"-d"}, "/* never closed\n#define A 1\n", "");
+  expect_scan({"-d"}, "#define S \"never closed\n#define A 1\n", "#define S \"never closed\n");
+  expect_scan({"-d"}, "#define C 'x\n#define A 1\n", "#define C 'x\n");
+  expect_scan({"-s"}, "struct s {\n  int a;\n", "struct s {\n  int a;\n");
+  expect_scan({"-t", "-l", "T"}, "typedef struct {\n  int a;\n", "");
+  expect_scan({"-d"}, "#define M \\\n", "#define M \\\n");
   // The next file starts afresh.
   expect_run({{"a.h", "/* open\n"}, {"b.h", "#define B 1\n"}}, {"a.h", "b.h"},
              {"#define B 1\n", "", 0});
@@ -51,7 +45,7 @@ TEST(BadInput, AllByteValuesInShortLines) {
     }
   // The first Ctrl-Z (0x1A) ends the file; the NUL before it ends the first
   // line's text, and nothing before is a definition.
-  scan({"-dtsu"}, text, "");
+  expect_scan({"-dtsu"}, text, "");
 }
 
 TEST(BadInput, BinaryFileEndsCleanly) {
@@ -71,7 +65,7 @@ TEST(BadInput, TenMegabyteCapturedTypedefIsWrittenWhole) {
   std::string body;
   for (int i = 0; body.size() < 10u * 1024 * 1024; ++i) body += "  int field" + std::to_string(i) + ";\n";
   std::string td = "typedef struct {\n" + body + "} Big;\n";
-  scan({"-t", "-l", "Big"}, td, td);
+  expect_scan({"-t", "-l", "Big"}, td, td);
 }
 
 TEST(BadInput, TenThousandFileArguments) {
@@ -103,10 +97,7 @@ TEST(BadInput, ListFileOfTwoThousandLines) {
 TEST(OutputFailures, ClosedStandardOutputFailsTheRun) {
   TempDir dir;
   dir.write("a.h", "#define A 1\n");
-  Outcome r = run_in_child([&] {
-    std::string cmd = "cd '" + dir.path() + "' && exec '" + KOLVU_BINARY + "' a.h >&-";
-    std::exit(WEXITSTATUS(std::system(cmd.c_str())));
-  });
+  Outcome r = run_kolvu_shell(dir.path(), "a.h >&-");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "write error on standard output: Bad file descriptor\n");
 }
@@ -115,10 +106,7 @@ TEST(OutputFailures, NoOutputMeansNoWriteAndSuccess) {
   // Nothing to write: a closed standard output is never touched.
   TempDir dir;
   dir.write("a.h", "int x;\n");
-  Outcome r = run_in_child([&] {
-    std::string cmd = "cd '" + dir.path() + "' && exec '" + KOLVU_BINARY + "' a.h >&-";
-    std::exit(WEXITSTATUS(std::system(cmd.c_str())));
-  });
+  Outcome r = run_kolvu_shell(dir.path(), "a.h >&-");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
 }
@@ -128,12 +116,7 @@ TEST(OutputFailures, BrokenPipeEndsTheProcessAsUsual) {
   std::string big;
   for (int i = 0; i < 100000; ++i) big += "#define D" + std::to_string(i) + " 1\n";
   dir.write("a.h", big);
-  Outcome r = run_in_child([&] {
-    std::string cmd = "cd '" + dir.path() + "' && '" + KOLVU_BINARY +
-                      "' a.h | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}";
-    ::execl("/bin/bash", "bash", "-c", cmd.c_str(), static_cast<char *>(nullptr));
-    std::exit(127);
-  });
+  Outcome r = run_kolvu_shell(dir.path(), "a.h | head -c 10 >/dev/null");
   EXPECT_EQ(r.status, 128 + SIGPIPE);  // bash reports a signal death as 128 + signal
   EXPECT_EQ(r.err, "");
 }

@@ -56,11 +56,7 @@ TEST(MergedStreams, UsageGoesToStandardError) {
 TEST(WriteErrors, FullDeviceFailsTheRun) {
   TempDir dir;
   dir.write("a.h", "#define A 1\n");
-  Outcome r = run_in_child([&] {
-    std::string cmd = std::string("cd '") + dir.path() + "' && exec '" + KOLVU_BINARY +
-                      "' a.h >/dev/full";
-    std::exit(WEXITSTATUS(std::system(cmd.c_str())));
-  });
+  Outcome r = run_kolvu_shell(dir.path(), "a.h >/dev/full");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "write error on standard output: No space left on device\n");
 }

@@ -30,6 +30,13 @@ void expect_run(const Files &files, const std::vector<std::string> &args, const 
   EXPECT_EQ(r.status, want.status);
 }
 
+void expect_scan(const std::vector<std::string> &opts, const std::string &text,
+                 const std::string &out) {
+  std::vector<std::string> args = opts;
+  args.push_back("a.h");
+  expect_run({{"a.h", text}}, args, {out, "", 0});
+}
+
 std::string sjis(const std::string &utf8) {
   iconv_t cd = iconv_open("CP932", "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("no CP932 converter");

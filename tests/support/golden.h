@@ -23,6 +23,11 @@ struct Expect {
 /// checks all three results byte for byte.
 void expect_run(const Files &files, const std::vector<std::string> &args, const Expect &want);
 
+/// Runs kolvu with opts and one file a.h holding text; expects out on
+/// standard output, nothing on standard error and status 0.
+void expect_scan(const std::vector<std::string> &opts, const std::string &text,
+                 const std::string &out);
+
 /// Checks two byte strings are equal; for large ones says where they part.
 void expect_same_bytes(const std::string &actual, const std::string &expected);
 

@@ -23,4 +23,12 @@ Outcome run_kolvu(const std::vector<std::string> &args, const std::string &cwd, 
       merged);
 }
 
+Outcome run_kolvu_shell(const std::string &cwd, const std::string &rest) {
+  return run_in_child([&] {
+    std::string cmd = "cd '" + cwd + "' && '" + KOLVU_BINARY + "' " + rest + "; exit ${PIPESTATUS[0]}";
+    ::execl("/bin/bash", "bash", "-c", cmd.c_str(), static_cast<char *>(nullptr));
+    ::_exit(127);
+  });
+}
+
 }  // namespace kolvu_test

@@ -14,6 +14,11 @@ namespace kolvu_test {
 Outcome run_kolvu(const std::vector<std::string> &args, const std::string &cwd,
                   bool merged = false);
 
+/// Runs "kolvu <redirections and pipes>" through bash in directory cwd, as
+/// in "kolvu a.h >/dev/full" or "kolvu a.h | head -1"; the status is
+/// kolvu's own (128 + the signal's number when a signal ended it).
+Outcome run_kolvu_shell(const std::string &cwd, const std::string &rest);
+
 }  // namespace kolvu_test
 
 #endif  // KOLVU_TESTS_RUN_BINARY_H_
