@@ -1,0 +1,13 @@
+# The fuzz targets as plain programs that replay their seed corpus, for
+# ordinary builds (any compiler, no fuzzing engine): <target>_replay runs the
+# target once over each file named on its command line, and one test per
+# target runs it over fuzz/corpus/<target>/*. Included from tests/.
+set(KOLVU_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
+foreach(target fuzz_scanner fuzz_namelist fuzz_errmsg fuzz_strings)
+  add_executable(${target}_replay ${KOLVU_FUZZ_DIR}/${target}.cc ${KOLVU_FUZZ_DIR}/replay_main.cc)
+  target_link_libraries(${target}_replay PRIVATE kolvu_core)
+  target_compile_options(${target}_replay PRIVATE ${KOLVU_WARNINGS})
+  file(GLOB seeds CONFIGURE_DEPENDS ${KOLVU_FUZZ_DIR}/corpus/${target}/*)
+  list(SORT seeds)
+  add_test(NAME ${target}_corpus COMMAND ${target}_replay ${seeds})
+endforeach()
