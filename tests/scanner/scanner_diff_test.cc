@@ -9,10 +9,12 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <vector>
 
 #include "driver/namelist.h"
 #include "out_seam.h"
 #include "scanner/reference_scanner.h"
+#include "scanner/scan_variants.h"
 #include "scanner/scanner.h"
 #include "support/test_util.h"
 
@@ -89,6 +91,15 @@ std::string run(ScanFn scan, const std::string &path, int mask) {
   return out;
 }
 
+// Every build of the scanner this machine can run.
+std::vector<void (*)(TextFile *, const char *, int)> variants() {
+  std::vector<void (*)(TextFile *, const char *, int)> v = {scan_file_baseline};
+#if defined(KOLVU_AVX2_SCANNER)
+  if (__builtin_cpu_supports("avx2")) v.push_back(scan_file_avx2);
+#endif
+  return v;
+}
+
 void clear_list() {
   for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
   list_cnt = 0;
@@ -109,10 +120,11 @@ TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
       std::string e = kNames[rng() % (sizeof kNames / sizeof *kNames)];
       set_list(&e[0]);
     }
-    std::string fast = run(scan_file, path, mask);
     std::string plain = run(reference::scan_file, path, mask);
-    ASSERT_EQ(fast, plain) << "iteration " << iter << " mask " << mask << " pr_fname " << pr_fname
-                           << " entries " << list_cnt << "\nsource: " << ::testing::PrintToString(src);
+    for (auto scan : variants())
+      ASSERT_EQ(run(scan, path, mask), plain)
+          << "iteration " << iter << " mask " << mask << " pr_fname " << pr_fname << " entries "
+          << list_cnt << "\nsource: " << ::testing::PrintToString(src);
     compared += !plain.empty();
   }
   clear_list();
@@ -144,7 +156,8 @@ TEST(ScannerDiff, ArbitraryBytes) {
       std::string e = "x,*";
       set_list(&e[0]);
     }
-    ASSERT_EQ(run(scan_file, path, mask), run(reference::scan_file, path, mask)) << "iteration " << iter;
+    std::string plain = run(reference::scan_file, path, mask);
+    for (auto scan : variants()) ASSERT_EQ(run(scan, path, mask), plain) << "iteration " << iter;
   }
   clear_list();
   pr_fname = 0;
@@ -163,10 +176,12 @@ TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
     if (round % 2) set_list(&entry[0]);
     int mask = round < 4 ? 0x3f >> round : 0;
     pr_fname = round % 2;
-    std::string fast = run(scan_file, path, mask);
     std::string plain = run(reference::scan_file, path, mask);
-    ASSERT_EQ(fast.size(), plain.size()) << "round " << round;
-    ASSERT_TRUE(fast == plain) << "round " << round;
+    for (auto scan : variants()) {
+      std::string fast = run(scan, path, mask);
+      ASSERT_EQ(fast.size(), plain.size()) << "round " << round;
+      ASSERT_TRUE(fast == plain) << "round " << round;
+    }
     EXPECT_GT(plain.size(), 1000u) << "round " << round;
   }
   clear_list();

@@ -8,6 +8,7 @@
 
 #include "out_seam.h"
 #include "scanner/reference_scanner.h"
+#include "scanner/scan_variants.h"
 #include "support/test_util.h"
 
 namespace kolvu {
@@ -29,6 +30,7 @@ std::string scan_with(ScanFn scan, const std::string &text, int mask) {
 // Both scanners must give the expected output.
 void expect_scan(const std::string &text, int mask, const std::string &want) {
   EXPECT_EQ(scan_with(scan_file, text, mask), want) << ::testing::PrintToString(text);
+  EXPECT_EQ(scan_with(scan_file_baseline, text, mask), want) << ::testing::PrintToString(text);
   EXPECT_EQ(scan_with(reference::scan_file, text, mask), want) << ::testing::PrintToString(text);
 }
 

@@ -1,0 +1,602 @@
+// The definition scanner's engine. It is built twice: for the baseline
+// processor and, on x86-64, for processors with AVX2, where it compares 32
+// bytes at a time instead of 16; scanner.cc picks one when the tool starts.
+//
+// The scanner.
+//
+// Each line is examined byte by byte by a small state machine: it follows
+// comments and literals, parentheses and braces, recognizes the start of a
+// definition while idle, copies a definition's bytes while one is open, and
+// ends a definition at a ';' outside braces. Most bytes can change nothing in
+// the state they are met in; the scanner skips over them with a table of the
+// bytes that matter in each state, and copies what it emits as slices of the
+// line rather than byte by byte.
+//
+// The double-byte countdown (2 at a lead byte that starts a character, 1 at
+// its second byte) depends only on the bytes of the line, so it is worked out
+// on demand by a cursor that only moves forward: it is needed at a backslash
+// inside a literal, at a brace inside a definition, and at the end of a
+// #define line.
+#ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
+#define KOLVU_SCANNER_SCAN_ENGINE_H_
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__AVX2__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "driver/namelist.h"
+#include "kolvu/bytes.h"
+#include "kolvu/errmsg.h"
+#include "kolvu/exit_status.h"
+#include "kolvu/mem.h"
+#include "scanner/line_limit.h"
+#include "scanner/scanner.h"
+
+namespace kolvu {
+namespace {
+
+enum Emit { IDLE, IN_DEFINE, IN_TYPEDEF, IN_BLOCK };
+
+// ---- Bytes that matter --------------------------------------------------
+
+enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kStopSets };
+
+#if defined(__AVX2__) || defined(__SSE2__)
+// One vector of bytes and the few operations the scanner needs on it.
+#if defined(__AVX2__)
+using Vec = __m256i;
+const int kVecBytes = 32;
+inline Vec load(const char *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
+inline Vec splat(char c) { return _mm256_set1_epi8(c); }
+inline Vec zero() { return _mm256_setzero_si256(); }
+inline Vec eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
+inline Vec either(Vec a, Vec b) { return _mm256_or_si256(a, b); }
+inline Vec both(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+inline Vec minus(Vec a, Vec b) { return _mm256_sub_epi8(a, b); }
+inline Vec minus_sat(Vec a, Vec b) { return _mm256_subs_epu8(a, b); }
+inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm256_movemask_epi8(v)); }
+#else
+using Vec = __m128i;
+const int kVecBytes = 16;
+inline Vec load(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline Vec splat(char c) { return _mm_set1_epi8(c); }
+inline Vec zero() { return _mm_setzero_si128(); }
+inline Vec eq(Vec a, Vec b) { return _mm_cmpeq_epi8(a, b); }
+inline Vec either(Vec a, Vec b) { return _mm_or_si128(a, b); }
+inline Vec both(Vec a, Vec b) { return _mm_and_si128(a, b); }
+inline Vec minus(Vec a, Vec b) { return _mm_sub_epi8(a, b); }
+inline Vec minus_sat(Vec a, Vec b) { return _mm_subs_epu8(a, b); }
+inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+#endif
+
+inline Vec eq(Vec v, char c) { return eq(v, splat(c)); }
+
+// 0xFF in each lane whose byte lies in 0x22-0x29: the quotes, '#' and the
+// parentheses, with '$', '%' and '&', which stop the scan for nothing.
+inline Vec quote_to_paren(Vec v) { return eq(minus_sat(minus(v, splat(0x22)), splat(7)), zero()); }
+
+// 0xFF in each lane of v whose byte stops set; next points at the byte
+// after v's first. A '/' stops only where "//" or "/*" begins, a '*' in a
+// comment only where "*/" begins, and 't', 's' and 'u' only where "ty",
+// "st" and "un" begin: nothing else can start there. semi is ';' or, when a
+// ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
+inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
+  Vec m = eq(v, semi);
+  if (set == kLineComment) return m;
+  Vec w = load(next);
+  switch (set) {
+    case kCodeIdle:
+    case kCodeOpen: {
+      Vec slash = both(eq(v, '/'), either(eq(w, '/'), eq(w, '*')));
+      m = either(m, either(quote_to_paren(v), slash));
+      if (set == kCodeOpen) return either(m, either(eq(v, '{'), eq(v, '}')));
+      m = either(m, either(both(eq(v, 't'), eq(w, 'y')), both(eq(v, 's'), eq(w, 't'))));
+      return either(m, both(eq(v, 'u'), eq(w, 'n')));
+    }
+    case kBlockComment:
+      return either(m, both(eq(v, '*'), eq(w, '/')));
+    default:  // kLiteral
+      return either(m, either(eq(v, '\\'), quote_to_paren(v)));
+  }
+}
+
+// A vector at a time, reading up to a vector's width past end, which the
+// line's slack allows.
+inline int skip(const char *line, int p, int end, int set, bool semicolon) {
+  const Vec semi = splat(semicolon ? ';' : '\xFF');
+  for (; p < end; p += kVecBytes) {
+    const char *s = line + p;
+    unsigned bits = bits_of(stops_of(load(s), s + 1, set, semi));
+    if (bits != 0) {
+      int q = p + __builtin_ctz(bits);
+      return q < end ? q : end;
+    }
+  }
+  return end;
+}
+
+// The first position from p on, before end, whose byte is '{', ';' or 0x80
+// and above; end if none. Up to there a walk by characters is a walk by bytes.
+inline int ascii_run(const char *line, int p, int end) {
+  for (; p < end; p += kVecBytes) {
+    Vec v = load(line + p);
+    unsigned bits = bits_of(either(eq(v, '{'), eq(v, ';'))) | bits_of(v);
+    if (bits != 0) {
+      int q = p + __builtin_ctz(bits);
+      return q < end ? q : end;
+    }
+  }
+  return end;
+}
+#else
+inline int ascii_run(const char *, int p, int) { return p; }
+
+constexpr bool stops_in(int set, bool semicolon, int c) {
+  if (c == ';') return semicolon;
+  switch (set) {
+    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
+             c == 's' || c == 'u';
+    case kCodeOpen:  // the same, with braces instead of keyword starts
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
+    case kBlockComment:
+      return c == '*';
+    case kLiteral:
+      return c == '\\' || c == '\'' || c == '"';
+    default:
+      return false;
+  }
+}
+
+struct StopTables {
+  // [set][a ';' can end a definition][byte]
+  bool v[kStopSets][2][256];
+  constexpr StopTables() : v() {
+    for (int s = 0; s < kStopSets; ++s)
+      for (int semi = 0; semi < 2; ++semi)
+        for (int c = 0; c < 256; ++c) v[s][semi][c] = stops_in(s, semi != 0, c);
+  }
+};
+
+constexpr StopTables kStops;
+
+// The first position from p on, before end, whose byte stops set; end if
+// none.
+inline int skip(const char *line, int p, int end, int set, bool semicolon) {
+  const bool *stops = kStops.v[set][semicolon];
+  while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
+  return p;
+}
+#endif
+
+// ---- Held-back typedef text ---------------------------------------------
+
+// The capture grows as needed, so a typedef of any length is held whole and
+// never overwrites anything.
+struct Capture {
+  char *buf = nullptr;
+  size_t size = 0;
+  size_t idx = 0;
+
+  Capture() = default;
+  Capture(const Capture &) = delete;
+  Capture &operator=(const Capture &) = delete;
+  ~Capture() { std::free(buf); }
+
+  void append(const char *p, size_t n) {
+    while (size - idx < n) grow();
+    std::memcpy(buf + idx, p, n);
+    idx += n;
+  }
+
+  void grow() {
+    const size_t kMax = 0x7fffffff;  // the largest block an int size asks for
+    if (size == kMax) {
+      errmsg("cannot get memory\n");
+      exit_process(kExitFailure);
+    }
+    size_t grown = size == 0 ? 16 * 1024 : size * 2;
+    if (grown > kMax) grown = kMax;
+    buf = static_cast<char *>(moremem(buf, static_cast<int>(grown)));
+    size = grown;
+  }
+};
+
+Capture capture_buf;
+
+bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
+
+// ---- The scanner --------------------------------------------------------
+
+class Scanner {
+ public:
+  Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
+
+  // The window lines are cut from; held output must be written before the
+  // window moves.
+  void set_window(const char *lo, const char *hi) {
+    window_lo_ = lo;
+    window_hi_ = hi;
+  }
+  void flush_held() {
+    if (held_len_ > 0) out_write(held_, held_len_);
+    held_ = nullptr;
+    held_len_ = 0;
+  }
+
+
+  // A line of len bytes whose text (up to its first NUL) is tl bytes long;
+  // at least 17 readable bytes follow the line.
+  void scan_line(const char *line, int len, int tl);
+
+ private:
+  // Everything the scanner writes goes through here.
+  // Bytes of the window that follow those held are held with them, so a
+  // definition over many lines goes out in one piece.
+  void put(const char *p, size_t n) {
+    if (held_ != nullptr && held_ + held_len_ == p) {
+      held_len_ += n;
+      return;
+    }
+    flush_held();
+    if (p >= window_lo_ && p < window_hi_) {
+      held_ = p;
+      held_len_ = n;
+      return;
+    }
+    out_write(p, n);
+  }
+  void put(const char *s) { put(s, std::strlen(s)); }
+
+  void banner_if_due() {
+    if (pr_fname && !printed_fname_) {
+      put("/* === ");
+      put(name_);
+      put(" === */\n");
+      printed_fname_ = true;
+    }
+  }
+
+  // Emitted bytes go to the capture while it is on, else to standard output.
+  void emit(const char *p, size_t n) {
+    if (capture_)
+      capture_buf.append(p, n);
+    else
+      put(p, n);
+  }
+
+  // The bytes emitted since the definition opened on this line, up to end.
+  void emit_open_slice(int end) {
+    emit(line_ + emit_from_, static_cast<size_t>(end - emit_from_));
+    emit_from_ = end;
+  }
+
+  void open_definition(Emit state, int p) {
+    emit_ = state;
+    emit_from_ = p;
+    banner_if_due();
+  }
+
+  // The rest of the line after a ';' that ends a definition, always closed
+  // by a '\n' so the next output starts on a line of its own.
+  void write_rest(int from) {
+    put(line_ + from, static_cast<size_t>(tl_ - from));
+    if (from == tl_ || line_[tl_ - 1] != '\n') put("\n", 1);
+  }
+
+  int stop_set() const {
+    return quote_ != 0       ? kLiteral
+           : block_comment_  ? kBlockComment
+           : line_comment_   ? kLineComment
+           : emit_ == IDLE   ? kCodeIdle
+                             : kCodeOpen;
+  }
+  bool semicolon_ends() const { return brace_ == 0 && (capture_ || emit_ == IN_BLOCK); }
+
+  int countdown_at(int q);
+  char look_forward(int q);
+  bool continued();
+  int step(int p);
+  void recognize(int p);
+  void end_at_semicolon(int p);
+
+  const char *name_;
+  int mask_;
+  const char *window_lo_ = nullptr;
+  const char *window_hi_ = nullptr;
+  const char *held_ = nullptr;  // output not yet written, inside the window
+  size_t held_len_ = 0;
+  // Kept from line to line.
+  char quote_ = 0;
+  bool block_comment_ = false;
+  int paren_ = 0;
+  Emit emit_ = IDLE;
+  int brace_ = 0;
+  bool capture_ = false;
+  bool printed_fname_ = false;
+  // Per line.
+  const char *line_ = nullptr;
+  int len_ = 0;               // bytes of the line read
+  int tl_ = 0;                // bytes of its text, up to its first NUL
+  bool line_comment_ = false;
+  int pending_ = -1;          // position of the last typedef keyword
+  int emit_from_ = 0;         // start of the bytes emitted but not yet written
+  int cd_pos_ = 0;            // the countdown cursor: cd_ is the countdown
+  int cd_ = 0;                //   before the update at cd_pos_
+  int look_from_ = -1;        // last forward look: searched [look_from_, look_at_]
+  int look_at_ = -1;
+  char look_found_ = 0;
+  int continued_ = -1;        // the continued-#define test, once per line
+};
+
+// The double-byte countdown before the update at position q.
+int Scanner::countdown_at(int q) {
+  if (q < cd_pos_) {  // asked for an earlier place: start again
+    cd_pos_ = 0;
+    cd_ = 0;
+  }
+  while (cd_pos_ < q) {
+    if (cd_ > 0) {
+      --cd_;
+      ++cd_pos_;
+      continue;
+    }
+    while (cd_pos_ < q && !is_lead(line_[cd_pos_])) ++cd_pos_;
+    if (cd_pos_ == q) break;
+    if (line_[cd_pos_ + 1] != '\0') cd_ = 2;
+    ++cd_pos_;
+  }
+  return cd_;
+}
+
+// The first '{' or ';' from q on, stepping over double-byte characters, or 0
+// at the end of the text (its '\n' does not stop the look). Every q asked for follows an ASCII byte, so any
+// walk from an earlier place passes through q, and a walk already made that
+// covered q gives the answer without walking again.
+char Scanner::look_forward(int q) {
+  if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
+  int r = ascii_run(line_, q, tl_);
+  while (r < tl_ && line_[r] != '{' && line_[r] != ';') r += starts_double(line_ + r) ? 2 : 1;
+  look_from_ = q;
+  look_at_ = r;
+  look_found_ = r < tl_ ? line_[r] : '\0';
+  return look_found_;
+}
+
+// A #define line continues when its last backslash that is not the second
+// byte of a double-byte character is followed directly by '\n'. Only the
+// byte before the line's '\n' can be that backslash; it starts a character
+// when an even number of lead bytes stands directly before it (a walk by
+// characters pairs them up and lands on it).
+bool Scanner::continued() {
+  if (continued_ < 0) {
+    continued_ = 0;
+    int b = len_ - 2;
+    if (b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\') {
+      int leads = 0;
+      while (b - leads - 1 >= 0 && is_lead(line_[b - leads - 1])) ++leads;
+      continued_ = leads % 2 == 0;
+    }
+  }
+  return continued_ != 0;
+}
+
+void Scanner::recognize(int p) {
+  const char *s = line_ + p;
+  if (*s == '#') {
+    // Blanks after '#' (its '\n' among them) run at most to the end of the
+    // text; "define" cannot cross it, as the text's last byte is '\n' or NUL.
+    const char *q = s + 1;
+    const char *text_end = line_ + tl_;
+    while (q < text_end && is_cspace(*q)) ++q;
+    if (q == text_end || !at(q, "define", 6) || !is_cspace(q[6])) return;
+    q += 6;
+    while (is_blank(*q)) ++q;
+    if (chk_type(q) != 1) return;
+    bool selected = mask_ == 0;
+    if (!selected && (mask_ & (DEF_SINGLE | DEF_CONT)))
+      selected = mask_ & (continued() ? DEF_CONT : DEF_SINGLE);
+    if (selected) open_definition(IN_DEFINE, p);
+    return;
+  }
+  if (*s == 't') {
+    if (!at(s, "typedef", 7) || !is_cspace(s[7])) return;
+    pending_ = p;
+    if (!(mask_ & (TD_SIMPLE | TD_BLOCK))) return;
+    if (list_cnt != 0) {
+      capture_ = true;
+      capture_buf.idx = 0;
+    }
+    int q = p + 7;
+    while (is_blank(line_[q])) ++q;
+    bool is_struct = at(line_ + q, "struct", 6);
+    if (is_struct || at(line_ + q, "union", 5)) {
+      if (look_forward(q + (is_struct ? 6 : 5)) == ';') {
+        if (mask_ & TD_SIMPLE) open_definition(IN_TYPEDEF, p);
+      } else if (mask_ & TD_BLOCK) {
+        open_definition(IN_BLOCK, p);
+        brace_ = 0;
+      }
+    } else if ((mask_ & TD_SIMPLE) && look_forward(q) == ';') {
+      open_definition(IN_TYPEDEF, p);
+    }
+    return;
+  }
+  int kw = 0;
+  if (*s == 's' && paren_ == 0 && (mask_ & SU_STRUCT) && at(s, "struct", 6) &&
+      (s[6] == '{' || is_cspace(s[6])))
+    kw = 6;
+  else if (*s == 'u' && (mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
+    kw = 5;
+  if (kw == 0) return;
+  const char *tag = s + kw;
+  while (is_blank(*tag)) ++tag;
+  if (chk_type(tag) != 1 || look_forward(p + kw) == ';') return;
+  brace_ = 0;
+  if (pending_ >= 0) {  // a typedef earlier on the line is written from its keyword
+    banner_if_due();
+    put(line_ + pending_, static_cast<size_t>(p - pending_));
+    pending_ = -1;
+  }
+  open_definition(IN_BLOCK, p);
+}
+
+void Scanner::end_at_semicolon(int p) {
+  if (emit_ != IDLE) emit_open_slice(p + 1);
+  if (capture_) {
+    // The name before the ';': back over blanks, then over a name. The
+    // first byte of the line is tested like any other.
+    int q = p - 1;
+    while (q >= 0 && is_blank(line_[q])) --q;
+    while (q >= 0 && is_ident(line_[q])) --q;
+    if (chk_type(line_ + q + 1)) {
+      put(capture_buf.buf, capture_buf.idx);
+      write_rest(p + 1);
+    }
+    emit_ = IDLE;
+    capture_ = false;
+  } else if (emit_ == IN_BLOCK) {
+    write_rest(p + 1);
+    emit_ = IDLE;
+  }
+}
+
+// Runs every rule for the byte at p; returns the next position to look at.
+int Scanner::step(int p) {
+  const char *line = line_;
+  char c = line[p];
+  if (quote_ != 0 && c == '\\' && line[p + 1] != '\0' && countdown_at(p) == 0) {
+    c = line[++p];  // the escaped byte, never taken for a quote
+  } else if (!block_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '/') {
+    line_comment_ = true;
+  } else if (!block_comment_ && !line_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '*') {
+    block_comment_ = true;
+  } else if (block_comment_) {
+    if (c == '*' && line[p + 1] == '/') block_comment_ = false;
+  } else if (!line_comment_ && (c == '\'' || c == '"')) {
+    if (quote_ == 0)
+      quote_ = c;
+    else if (quote_ == c)
+      quote_ = 0;
+  }
+  if (quote_ == 0 && !line_comment_ && !block_comment_) {
+    if (c == '(')
+      ++paren_;
+    else if (c == ')' && paren_ > 0)
+      --paren_;
+    if (emit_ != IDLE) {
+      if ((c == '{' || c == '}') && countdown_at(p + 1) == 0) brace_ += c == '{' ? 1 : -1;
+    } else {
+      recognize(p);
+    }
+  }
+  if (c == ';' && brace_ == 0) end_at_semicolon(p);
+  return p + 1;
+}
+
+void Scanner::scan_line(const char *line, int len, int tl) {
+  line_ = line;
+  tl_ = tl;
+  len_ = len;
+  line_comment_ = false;
+  pending_ = -1;
+  emit_from_ = 0;
+  cd_pos_ = 0;
+  cd_ = 0;
+  look_from_ = -1;
+  continued_ = -1;
+  const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
+  int p = 0;
+  while (p < end) {
+    p = skip(line, p, end, stop_set(), semicolon_ends());
+    if (p == end) break;
+    p = step(p);
+  }
+  // p is past the last byte examined: at the '\n' or the end of the text,
+  // or past an escaped '\n'.
+  if (emit_ != IDLE) {
+    emit_open_slice(p);
+    // The line's own '\n', when it has one there, joins the slice before it.
+    emit(p < len && line[p] == '\n' ? line + p : "\n", 1);
+  }
+  if (emit_ == IN_TYPEDEF ||
+      (emit_ == IN_DEFINE && (p == 0 || line[p - 1] != '\\' || countdown_at(p - 1) != 0)))
+    emit_ = IDLE;
+}
+
+
+// The length of the line at p (at most room bytes, up to and with its
+// first '\n'), and in *tl the length of its text (up to its first NUL).
+// Reads up to 15 bytes past room, which the window's slack allows.
+int cut_line(const char *p, int room, int *tl) {
+#if defined(__AVX2__) || defined(__SSE2__)
+  for (int i = 0; i < room; i += kVecBytes) {
+    Vec v = load(p + i);
+    unsigned bits = bits_of(either(eq(v, '\n'), eq(v, zero())));
+    if (bits == 0) continue;
+    int k = i + __builtin_ctz(bits);
+    if (k >= room) break;
+    if (p[k] == '\n') {
+      *tl = k + 1;
+      return k + 1;
+    }
+    // A NUL ends the text; the line goes on to its '\n'.
+    *tl = k;
+    const void *nl = std::memchr(p + k, '\n', static_cast<size_t>(room - k));
+    return nl != nullptr ? static_cast<int>(static_cast<const char *>(nl) - p) + 1 : room;
+  }
+  *tl = room;
+  return room;
+#else
+  int nul = -1;
+  for (int k = 0; k < room; ++k) {
+    if (p[k] == '\0' && nul < 0) nul = k;
+    if (p[k] == '\n') {
+      *tl = nul >= 0 ? nul : k + 1;
+      return k + 1;
+    }
+  }
+  *tl = nul >= 0 ? nul : room;
+  return room;
+#endif
+}
+
+void scan_engine(TextFile *stream, const char *name, int mask) {
+  Scanner scanner(name, mask);
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(stream, &avail, &rest);
+    if (avail == 0) return;
+    scanner.set_window(w, w + avail);
+    // Every line that surely lies whole in the window: the window holds at
+    // least one line, and more when it is the rest of the file.
+    int off = 0;
+    while (off < avail && (rest || avail - off >= kLineTooLong)) {
+      int room = avail - off < kLineTooLong ? avail - off : kLineTooLong;
+      int tl = 0;
+      int len = cut_line(w + off, room, &tl);
+      if (tl >= kLineTooLong) {
+        scanner.flush_held();
+        char text[kLineBufSize];
+        std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+        text[kLineTooLong] = '\0';
+        fail_long_line(text);
+      }
+      scanner.scan_line(w + off, len, tl);
+      off += len;
+    }
+    scanner.flush_held();
+    text_consume(stream, off);
+  }
+}
+
+}  // namespace
+}  // namespace kolvu
+
+#endif  // KOLVU_SCANNER_SCAN_ENGINE_H_
