@@ -22,11 +22,18 @@ kolvu=$PWD/build-bench/kolvu
 mapfile -t corpus < "$out/corpus.txt"
 mapfile -t sjis < "$out/sjis.txt"
 
-# time_of LABEL CMD...: appends "seconds peak_kb" for one run to $out/LABEL.times
+# time_of LABEL CMD...: appends "seconds peak_kb" for one run to $out/LABEL.times.
+# The wall time is taken to the microsecond around GNU time, which reports
+# the peak RSS (its own seconds have only two decimals).
 time_of() {
   local label=$1; shift
-  /usr/bin/time -f "%e %M" -o "$out/$label.one" "$@" > "$out/$label.stdout" 2>/dev/null || true
-  cat "$out/$label.one" >> "$out/$label.times"
+  local t0 t1
+  rm -f "$out/$label.stdout"  # truncating last run's output inside the timing costs
+  t0=$(date +%s%N)
+  /usr/bin/time -f "%M" -o "$out/$label.one" "$@" > "$out/$label.stdout" 2>/dev/null || true
+  t1=$(date +%s%N)
+  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", (b - a) / 1e9}') $(cat "$out/$label.one")" \
+    >> "$out/$label.times"
 }
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 peak() { awk '{if ($2>m) m=$2} END {print m}' "$1"; }
@@ -53,6 +60,7 @@ cs=$(cut -d' ' -f1 "$out/cat_sjis.times" | median)
 echo "machine: $(nproc) cores, $(uname -r), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 printf 'corpus: %d headers, %d bytes; Shift_JIS corpus: %d files, %d bytes; %d runs each\n' \
   "${#corpus[@]}" "$corpus_bytes" "${#sjis[@]}" "$sjis_bytes" "$runs"
+echo "median wall time of $runs runs (GNU time's start-up included), peak RSS:"
 printf '%-28s %8s s  peak %6s KB\n' "kolvu -dtsu" "$k" "$(peak "$out/kolvu.times")"
 printf '%-28s %8s s  peak %6s KB\n' "cat" "$c" "$(peak "$out/cat.times")"
 if [ $have_ctags = 1 ]; then
