@@ -9,14 +9,12 @@
 #include <string>
 
 #include "driver/namelist.h"
+#include "support/name_list.h"
 
 namespace kolvu {
 namespace {
 
-void clear_list() {
-  for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
-  list_cnt = 0;
-}
+using kolvu_test::clear_list;
 
 void add(std::string e) { set_list(&e[0]); }
 

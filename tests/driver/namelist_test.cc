@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "out_seam.h"
+#include "support/name_list.h"
 #include "support/test_util.h"
 
 namespace kolvu {
@@ -16,11 +17,7 @@ using kolvu_test::Outcome;
 
 std::vector<std::string> entries() { return std::vector<std::string>(list, list + list_cnt); }
 
-// The tool never releases entries; a test that starts the list afresh does.
-void clear_list() {
-  for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
-  list_cnt = 0;
-}
+using kolvu_test::clear_list;
 
 class NameListUnit : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/namelist.h"
+#include "support/name_list.h"
 #include "out_seam.h"
 #include "scanner/reference_scanner.h"
 #include "scanner/scan_variants.h"
@@ -100,10 +101,7 @@ std::vector<void (*)(TextFile *, const char *, int)> variants() {
   return v;
 }
 
-void clear_list() {
-  for (int i = 0; i < list_cnt; ++i) std::free(list[i]);
-  list_cnt = 0;
-}
+using kolvu_test::clear_list;
 
 TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
   kolvu_test::TempDir dir;
