@@ -20,6 +20,7 @@
 #ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
 #define KOLVU_SCANNER_SCAN_ENGINE_H_
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -76,46 +77,62 @@ inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(
 
 inline Vec eq(Vec v, char c) { return eq(v, splat(c)); }
 
-// 0xFF in each lane whose byte lies in 0x22-0x29: the quotes, '#' and the
-// parentheses, with '$', '%' and '&', which stop the scan for nothing.
-inline Vec quote_to_paren(Vec v) { return eq(minus_sat(minus(v, splat(0x22)), splat(7)), zero()); }
+// 0xFF in each lane whose byte is a blank of the "C" locale (0x09-0x0D, 0x20).
+inline Vec c_space(Vec v) {
+  return either(eq(minus_sat(minus(v, splat(0x09)), splat(4)), zero()), eq(v, ' '));
+}
 
 // 0xFF in each lane of v whose byte stops set; next points at the byte
-// after v's first. A '/' stops only where "//" or "/*" begins, a '*' in a
-// comment only where "*/" begins, and 't', 's' and 'u' only where "ty",
-// "st" and "un" begin: nothing else can start there. semi is ';' or, when a
+// after v's first. Only what can change something stops: in code a quote, a
+// '/' that begins "//" or "/*", a '#' before "define" or a blank, and 't',
+// 's' and 'u' that begin "ty", "st" and "un" (and braces inside a
+// definition); in a comment a '*' that begins "*/"; in a literal a quote or
+// a backslash. Parentheses are counted by skip itself. semi is ';' or, when a
 // ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
 inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
   Vec m = eq(v, semi);
   if (set == kLineComment) return m;
   Vec w = load(next);
+  Vec quotes = either(eq(v, '"'), eq(v, '\''));
   switch (set) {
     case kCodeIdle:
     case kCodeOpen: {
       Vec slash = both(eq(v, '/'), either(eq(w, '/'), eq(w, '*')));
-      m = either(m, either(quote_to_paren(v), slash));
+      m = either(m, either(quotes, slash));
       if (set == kCodeOpen) return either(m, either(eq(v, '{'), eq(v, '}')));
-      m = either(m, either(both(eq(v, 't'), eq(w, 'y')), both(eq(v, 's'), eq(w, 't'))));
-      return either(m, both(eq(v, 'u'), eq(w, 'n')));
+      Vec hash = both(eq(v, '#'), either(eq(w, 'd'), c_space(w)));
+      m = either(m, either(hash, both(eq(v, 't'), eq(w, 'y'))));
+      return either(m, either(both(eq(v, 's'), eq(w, 't')), both(eq(v, 'u'), eq(w, 'n'))));
     }
     case kBlockComment:
       return either(m, both(eq(v, '*'), eq(w, '/')));
     default:  // kLiteral
-      return either(m, either(eq(v, '\\'), quote_to_paren(v)));
+      return either(m, either(eq(v, '\\'), quotes));
   }
 }
 
 // A vector at a time, reading up to a vector's width past end, which the
-// line's slack allows.
-inline int skip(const char *line, int p, int end, int set, bool semicolon) {
+// line's slack allows. In code, the parentheses passed over are counted into
+// *paren as the scanner would count them (never below 0).
+inline int skip(const char *line, int p, int end, int set, bool semicolon, int *paren) {
   const Vec semi = splat(semicolon ? ';' : '\xFF');
+  const bool code = set == kCodeIdle || set == kCodeOpen;
   for (; p < end; p += kVecBytes) {
     const char *s = line + p;
-    unsigned bits = bits_of(stops_of(load(s), s + 1, set, semi));
-    if (bits != 0) {
-      int q = p + __builtin_ctz(bits);
-      return q < end ? q : end;
+    Vec v = load(s);
+    unsigned bits = bits_of(stops_of(v, s + 1, set, semi));
+    int stop = bits != 0 ? __builtin_ctz(bits) : kVecBytes;
+    if (stop > end - p) stop = end - p;
+    if (code) {
+      uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & ((uint64_t{1} << stop) - 1);
+      for (; parens != 0; parens &= parens - 1) {
+        if (s[__builtin_ctzll(parens)] == '(')
+          ++*paren;
+        else if (*paren > 0)
+          --*paren;
+      }
     }
+    if (stop < kVecBytes) return p + stop;
   }
   return end;
 }
@@ -167,7 +184,7 @@ constexpr StopTables kStops;
 
 // The first position from p on, before end, whose byte stops set; end if
 // none.
-inline int skip(const char *line, int p, int end, int set, bool semicolon) {
+inline int skip(const char *line, int p, int end, int set, bool semicolon, int *) {
   const bool *stops = kStops.v[set][semicolon];
   while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
   return p;
@@ -513,7 +530,7 @@ void Scanner::scan_line(const char *line, int len, int tl) {
   const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
   int p = 0;
   while (p < end) {
-    p = skip(line, p, end, stop_set(), semicolon_ends());
+    p = skip(line, p, end, stop_set(), semicolon_ends(), &paren_);
     if (p == end) break;
     p = step(p);
   }
