@@ -84,8 +84,8 @@ inline Vec c_space(Vec v) {
 
 // 0xFF in each lane of v whose byte stops set; next points at the byte
 // after v's first. Only what can change something stops: in code a quote, a
-// '/' that begins "//" or "/*", a '#' before "define" or a blank, and 't',
-// 's' and 'u' that begin "ty", "st" and "un" (and braces inside a
+// '/' that begins "//" or "/*", a '#' before a 'd' or a blank, and the first
+// four bytes of "typedef", "struct" and "union" (and braces inside a
 // definition); in a comment a '*' that begins "*/"; in a literal a quote or
 // a backslash. Parentheses are counted by skip itself. semi is ';' or, when a
 // ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
@@ -101,8 +101,11 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
       m = either(m, either(quotes, slash));
       if (set == kCodeOpen) return either(m, either(eq(v, '{'), eq(v, '}')));
       Vec hash = both(eq(v, '#'), either(eq(w, 'd'), c_space(w)));
-      m = either(m, either(hash, both(eq(v, 't'), eq(w, 'y'))));
-      return either(m, either(both(eq(v, 's'), eq(w, 't')), both(eq(v, 'u'), eq(w, 'n'))));
+      Vec w2 = load(next + 1), w3 = load(next + 2);
+      Vec type = both(both(eq(v, 't'), eq(w, 'y')), both(eq(w2, 'p'), eq(w3, 'e')));
+      Vec stru = both(both(eq(v, 's'), eq(w, 't')), both(eq(w2, 'r'), eq(w3, 'u')));
+      Vec unio = both(both(eq(v, 'u'), eq(w, 'n')), both(eq(w2, 'i'), eq(w3, 'o')));
+      return either(either(m, hash), either(type, either(stru, unio)));
     }
     case kBlockComment:
       return either(m, both(eq(v, '*'), eq(w, '/')));
@@ -111,8 +114,8 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
   }
 }
 
-// A vector at a time, reading up to a vector's width past end, which the
-// line's slack allows. In code, the parentheses passed over are counted into
+// A vector at a time, reading up to a vector's width and 3 bytes past end,
+// which the line's slack allows. In code, the parentheses passed over are counted into
 // *paren as the scanner would count them (never below 0).
 inline int skip(const char *line, int p, int end, int set, bool semicolon, int *paren) {
   const Vec semi = splat(semicolon ? ';' : '\xFF');
