@@ -153,8 +153,65 @@ inline int ascii_run(const char *line, int p, int end) {
   }
   return end;
 }
+// Lines of a block comment in which nothing can happen: from the line
+// starting at from, the start of the first line (before end) that holds a
+// "*/" or a NUL, has no '\n' before end, or is too long; the lines before it
+// hold nothing but comment text, each whole and shorter than the limit.
+inline int comment_run(const char *w, int from, int end) {
+  int line = from;
+  for (int p = from; p < end; p += kVecBytes) {
+    Vec v = load(w + p);
+    Vec next = load(w + p + 1);
+    uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
+    uint64_t stops = bits_of(either(eq(v, zero()), both(eq(v, '*'), eq(next, '/')))) & in;
+    uint64_t nls = bits_of(eq(v, '\n')) & in;
+    if (stops != 0) nls &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
+    for (; nls != 0; nls &= nls - 1) {
+      int nl = p + __builtin_ctzll(nls);
+      if (nl + 1 - line >= kLineTooLong) return line;
+      line = nl + 1;
+    }
+    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+  }
+  return line;
+}
+// Lines of code between definitions in which nothing can happen but
+// parentheses: as comment_run, for lines without a byte that stops the skip
+// in code. The parentheses of those lines are counted into *paren, line by
+// line, as the scanner would count them; those of the line returned are not.
+inline int code_run(const char *w, int from, int end, int *paren) {
+  const Vec no_semi = splat('\xFF');
+  int line = from;
+  int depth = *paren;  // with the parentheses of the line not yet whole
+  for (int p = from; p < end; p += kVecBytes) {
+    const char *s = w + p;
+    Vec v = load(s);
+    uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
+    uint64_t stops = bits_of(either(stops_of(v, s + 1, kCodeIdle, no_semi), eq(v, zero()))) & in;
+    uint64_t events = bits_of(either(eq(v, '\n'), either(eq(v, '('), eq(v, ')')))) & in;
+    if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
+    for (; events != 0; events &= events - 1) {
+      int at = p + __builtin_ctzll(events);
+      if (w[at] == '(') {
+        ++depth;
+      } else if (w[at] == ')') {
+        if (depth > 0) --depth;
+      } else {  // a line's '\n'
+        if (at + 1 - line >= kLineTooLong) return line;
+        line = at + 1;
+        *paren = depth;
+      }
+    }
+    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+  }
+  return line;
+}
 #else
 inline int ascii_run(const char *, int p, int) { return p; }
+
+inline int comment_run(const char *, int from, int) { return from; }
+
+inline int code_run(const char *, int from, int, int *) { return from; }
 
 constexpr bool stops_in(int set, bool semicolon, int c) {
   if (c == ';') return semicolon;
@@ -317,6 +374,19 @@ class Scanner {
                              : kCodeOpen;
   }
   bool semicolon_ends() const { return brace_ == 0 && (capture_ || emit_ == IN_BLOCK); }
+
+ public:
+  // Inside a block comment, with nothing open and no ';' that could end
+  // anything: only a "*/" (or a NUL) changes anything, and nothing is written.
+  bool quiet_comment() const { return block_comment_ && emit_ == IDLE && !semicolon_ends(); }
+  // Between definitions in code, likewise: only the bytes that stop the skip
+  // (and parentheses, which code_run counts) change anything.
+  bool quiet_code() const {
+    return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends();
+  }
+  int *paren_depth() { return &paren_; }
+
+ private:
 
   int countdown_at(int q);
   char look_forward(int q);
@@ -598,6 +668,14 @@ void scan_engine(TextFile *stream, const char *name, int mask) {
     // least one line, and more when it is the rest of the file.
     int off = 0;
     while (off < avail && (rest || avail - off >= kLineTooLong)) {
+      // Whole lines at a time while nothing can happen in them.
+      int next = scanner.quiet_comment() ? comment_run(w, off, avail)
+                 : scanner.quiet_code()  ? code_run(w, off, avail, scanner.paren_depth())
+                                         : off;
+      if (next > off) {
+        off = next;
+        continue;
+      }
       int room = avail - off < kLineTooLong ? avail - off : kLineTooLong;
       int tl = 0;
       int len = cut_line(w + off, room, &tl);
