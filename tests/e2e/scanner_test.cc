@@ -202,6 +202,13 @@ TEST(LineEnds, OverLongLineIsFatal) {
   expect_scan({"-d"}, "#define A 1\n" + std::string(1022, 'z'), "#define A 1\n");
   expect_run({{"a.h", "#define A 1\n" + bad + "\n#define B 2\n"}}, {"a.h"},
              {"#define A 1\n", bad + "\n \nError: too long line found!\n", 1});
+  // The limit holds inside comments too, where nothing else is looked at.
+  std::string c1021(1021, 'c'), c1022(1022, 'c');
+  expect_scan({"-d"}, "/*\n" + c1021 + "\n*/\n#define B 2\n", "#define B 2\n");
+  expect_run({{"a.h", "#define A 1\n/*\n" + c1022 + "\n*/\n#define B 2\n"}}, {"a.h"},
+             {"#define A 1\n", c1022 + "\n \nError: too long line found!\n", 1});
+  expect_run({{"a.h", "/*\n" + std::string(3000, 'c')}}, {"a.h"},
+             {"", std::string(1023, 'c') + " \nError: too long line found!\n", 1});
   expect_run({{"a.h", std::string(1023, 'w')}}, {"a.h"},
              {"", std::string(1023, 'w') + " \nError: too long line found!\n", 1});
   // A NUL early in a long read: the text ends there, so it is not too long,
