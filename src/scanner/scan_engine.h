@@ -386,6 +386,13 @@ class Scanner {
   }
   int *paren_depth() { return &paren_; }
 
+  // Lines inside a struct, union or typedef body, written whole: as
+  // code_run, where braces count too, a ';' outside braces stops, and each
+  // whole line is emitted. Returns the start of the first line left to
+  // scan_line.
+  int block_run(const char *w, int from, int end);
+  bool in_block_code() const { return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_; }
+
  private:
 
   int countdown_at(int q);
@@ -589,6 +596,56 @@ int Scanner::step(int p) {
   return p + 1;
 }
 
+int Scanner::block_run(const char *w, int from, int end) {
+#if defined(__AVX2__) || defined(__SSE2__)
+  int line = from;
+  int braces = brace_, parens = paren_;  // with the line not yet whole
+  for (int p = from; p < end; p += kVecBytes) {
+    const char *s = w + p;
+    Vec v = load(s);
+    Vec next = load(s + 1);
+    uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
+    // A quote, a comment's start or a NUL is left to scan_line.
+    Vec slash = both(eq(v, '/'), either(eq(next, '/'), eq(next, '*')));
+    Vec quotes = either(eq(v, '"'), eq(v, '\''));
+    uint64_t stops = bits_of(either(either(quotes, slash), eq(v, zero()))) & in;
+    Vec marks = either(either(eq(v, '\n'), eq(v, ';')), either(eq(v, '('), eq(v, ')')));
+    uint64_t events = bits_of(either(marks, either(eq(v, '{'), eq(v, '}')))) & in;
+    if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
+    for (; events != 0; events &= events - 1) {
+      int at = p + __builtin_ctzll(events);
+      switch (w[at]) {
+        case '(': ++parens; break;
+        case ')': if (parens > 0) --parens; break;
+        case ';':
+          if (braces == 0) return line;  // it ends the definition
+          break;
+        case '{':
+        case '}':
+          // After a lead byte it may be that byte's second byte: not counted
+          // then; scan_line decides by the countdown.
+          if (at > line && is_lead(w[at - 1])) return line;
+          braces += w[at] == '{' ? 1 : -1;
+          break;
+        default:  // a line's '\n'
+          if (at + 1 - line >= kLineTooLong) return line;
+          emit(w + line, static_cast<size_t>(at + 1 - line));  // the line and its '\n'
+          brace_ = braces;
+          paren_ = parens;
+          line = at + 1;
+          break;
+      }
+    }
+    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+  }
+  return line;
+#else
+  (void)w;
+  (void)end;
+  return from;
+#endif
+}
+
 void Scanner::scan_line(const char *line, int len, int tl) {
   line_ = line;
   tl_ = tl;
@@ -669,9 +726,10 @@ void scan_engine(TextFile *stream, const char *name, int mask) {
     int off = 0;
     while (off < avail && (rest || avail - off >= kLineTooLong)) {
       // Whole lines at a time while nothing can happen in them.
-      int next = scanner.quiet_comment() ? comment_run(w, off, avail)
-                 : scanner.quiet_code()  ? code_run(w, off, avail, scanner.paren_depth())
-                                         : off;
+      int next = scanner.quiet_comment()   ? comment_run(w, off, avail)
+                 : scanner.quiet_code()    ? code_run(w, off, avail, scanner.paren_depth())
+                 : scanner.in_block_code() ? scanner.block_run(w, off, avail)
+                                           : off;
       if (next > off) {
         off = next;
         continue;
