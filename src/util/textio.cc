@@ -53,11 +53,18 @@ size_t cook(TextFile *f, char *p, size_t n) {
     n = static_cast<size_t>(z - p);
     f->at_end = true;
   }
+  char *const end = p + n;
   char *cr = static_cast<char *>(std::memchr(p, '\r', n));
   if (cr == nullptr) return n;
+  // Runs between carriage returns move down, one copy per run.
   char *out = cr;
-  for (char *in = cr; in < p + n; ++in)
-    if (*in != '\r') *out++ = *in;
+  for (char *in = cr + 1; in < end;) {
+    char *next = static_cast<char *>(std::memchr(in, '\r', static_cast<size_t>(end - in)));
+    char *run_end = next != nullptr ? next : end;
+    std::memmove(out, in, static_cast<size_t>(run_end - in));
+    out += run_end - in;
+    in = run_end + 1;
+  }
   return static_cast<size_t>(out - p);
 }
 
