@@ -1,22 +1,25 @@
-// The definition scanner's engine. It is built twice: for the baseline
-// processor and, on x86-64, for processors with AVX2, where it compares 32
-// bytes at a time instead of 16; scanner.cc picks one when the tool starts.
+// The definition scanner's engine.
 //
-// The scanner.
-//
-// Each line is examined byte by byte by a small state machine: it follows
-// comments and literals, parentheses and braces, recognizes the start of a
-// definition while idle, copies a definition's bytes while one is open, and
-// ends a definition at a ';' outside braces. Most bytes can change nothing in
-// the state they are met in; the scanner skips over them with a table of the
-// bytes that matter in each state, and copies what it emits as slices of the
-// line rather than byte by byte.
+// Each line is examined by a small state machine: it follows comments and
+// literals, parentheses and braces, recognizes the start of a definition
+// while idle, copies a definition's bytes while one is open, and ends a
+// definition at a ';' outside braces. Most bytes can change nothing in the
+// state they are met in: the scanner compares a vector of bytes at a time to
+// find the next one that can, counting the parentheses it passes, and takes
+// lines in which nothing can happen (comment text, plain code between
+// definitions, plain lines of a body being written) whole, several at a time.
+// What it writes goes out as slices of the input, not byte by byte.
 //
 // The double-byte countdown (2 at a lead byte that starts a character, 1 at
 // its second byte) depends only on the bytes of the line, so it is worked out
 // on demand by a cursor that only moves forward: it is needed at a backslash
 // inside a literal, at a brace inside a definition, and at the end of a
 // #define line.
+//
+// The engine is built twice: for the baseline processor, and on x86-64 for
+// processors with AVX2, where a vector holds 32 bytes instead of 16;
+// scanner.cc picks one when the tool starts. Without vector instructions a
+// table of the bytes that matter in each state does the same work.
 #ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
 #define KOLVU_SCANNER_SCAN_ENGINE_H_
 
