@@ -309,13 +309,12 @@ class Scanner {
     held_len_ = 0;
   }
 
-
-  // A line of len bytes whose text (up to its first NUL) is tl bytes long;
-  // at least 17 readable bytes follow the line.
+  // A line of len bytes of the window whose text (up to its first NUL) is tl
+  // bytes long; the window's slack follows it.
   void scan_line(const char *line, int len, int tl);
 
  private:
-  // Everything the scanner writes goes through here.
+  // Everything the scanner writes to standard output goes through here.
   // Bytes of the window that follow those held are held with them, so a
   // definition over many lines goes out in one piece.
   void put(const char *p, size_t n) {
