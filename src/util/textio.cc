@@ -5,10 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -26,13 +22,13 @@ namespace {
 const size_t kReadBlock = 128 * 1024;
 const size_t kMaxLine = 1023;  // bytes of one line read (a 1024-byte buffer)
 const char kCtrlZ = 0x1A;
-const size_t kSlack = 16;  // readable bytes after a line's NUL
+const size_t kSlack = 96;  // readable bytes after the text handed out
 }  // namespace
 
 // The block holds the unread tail of the previous read (less than one line)
-// moved to its start, the next read after it, and one byte of slack for the
-// NUL that ends a line handed out in place, and a few more so a caller may
-// compare a short word at any place of the line without a length check.
+// moved to its start, the next read after it, and slack: the NUL that ends
+// the text handed out, and room for a caller that reads a vector of bytes at
+// any place of it without a length check.
 struct TextFile {
   int fd;
   bool at_end;     // nothing more will be read from fd
@@ -66,25 +62,6 @@ size_t cook(TextFile *f, char *p, size_t n) {
     in = run_end + 1;
   }
   return static_cast<size_t>(out - p);
-}
-
-// The first '\n' of the n bytes at p, or null. Reads up to 15 bytes past
-// them, which the block's slack keeps inside the block.
-const char *find_newline(const char *p, size_t n) {
-#if defined(__SSE2__)
-  const __m128i nl = _mm_set1_epi8('\n');
-  for (size_t i = 0; i < n; i += 16) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-    unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)));
-    if (m != 0) {
-      size_t k = i + static_cast<size_t>(__builtin_ctz(m));
-      return k < n ? p + k : nullptr;
-    }
-  }
-  return nullptr;
-#else
-  return static_cast<const char *>(std::memchr(p, '\n', n));
-#endif
 }
 
 // One file is open at a time in the tool: the block of the last file closed
@@ -157,7 +134,7 @@ const char *text_line(TextFile *f, int *len) {
   for (;;) {
     size_t avail = static_cast<size_t>(f->end - f->pos);
     size_t look = avail < kMaxLine ? avail : kMaxLine;
-    nl = const_cast<char *>(find_newline(f->pos, look));
+    nl = static_cast<char *>(std::memchr(f->pos, '\n', look));
     if (nl != nullptr || avail >= kMaxLine) break;
     if (!refill(f)) {
       if (f->pos == f->end) return nullptr;

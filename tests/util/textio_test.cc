@@ -119,6 +119,34 @@ TEST(TextInput, LinesAcrossReadBlocksAreWhole) {
   EXPECT_EQ(joined, expect_all);
 }
 
+TEST(TextInput, WindowHasReadableSlackEvenWhenFullest) {
+  // Keep the longest partial line unread each time, so the next read fills
+  // the block to its very end; the 80 bytes after the window's NUL must
+  // still be readable (AddressSanitizer checks the reads below).
+  TempDir dir;
+  std::string data(600 * 1024, 'x');
+  for (size_t i = 1000; i < data.size(); i += 1000) data[i] = '\n';
+  std::string path = dir.write("f", data);
+  TextFile *f = text_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  size_t seen = 0;
+  unsigned sum = 0;
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(f, &avail, &rest);
+    if (avail == 0) break;
+    EXPECT_EQ(w[avail], '\0');
+    for (int i = 1; i <= 80; ++i) sum += static_cast<unsigned char>(w[avail + i]);
+    int take = rest || avail < 1023 ? avail : avail - 1022;
+    seen += static_cast<size_t>(take);
+    text_consume(f, take);
+  }
+  EXPECT_EQ(seen, data.size());
+  EXPECT_EQ(text_close(f), 0);
+  (void)sum;
+}
+
 TEST(TextInput, OpenFailsForMissingFilesAndDirectories) {
   TempDir dir;
   EXPECT_EQ(text_open((dir.path() + "/missing").c_str()), nullptr);
