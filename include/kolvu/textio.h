@@ -3,6 +3,8 @@
 #ifndef KOLVU_TEXTIO_H_
 #define KOLVU_TEXTIO_H_
 
+#include <sys/stat.h>
+
 #include <cstddef>
 
 namespace kolvu {
@@ -19,7 +21,7 @@ namespace kolvu {
 struct TextFile;
 
 /// Opens path for reading as text. Null when it does not exist, cannot be
-/// read, or is a directory.
+/// read, or is a directory. Not for use by two threads at once.
 TextFile *text_open(const char *path);
 
 /// Reads the next line into buf, as the standard line read does: at most
@@ -45,8 +47,20 @@ const char *text_window(TextFile *f, int *avail, bool *rest);
 /// Marks the first n bytes of the window as read.
 void text_consume(TextFile *f, int n);
 
-/// Closes the file and releases it. Returns 0 on success.
+/// Closes the file and releases it (memory given to text_open_in stays the
+/// caller's). Returns 0 on success.
 int text_close(TextFile *f);
+
+/// For a caller that opens files on another thread before their turn comes:
+/// the bytes of memory text_open_in needs.
+size_t text_file_bytes();
+
+/// Opens path in mem (text_file_bytes() bytes, suitably aligned, the
+/// caller's until text_close) and reads ahead as text_window would. Only for
+/// a regular file that is still the one expected describes (its device and
+/// inode): null otherwise, or when it cannot be opened. Uses no state shared
+/// with other calls, so it may run on any thread.
+TextFile *text_open_in(void *mem, const char *path, const struct stat &expected);
 
 // ---- Standard output ----------------------------------------------------
 //

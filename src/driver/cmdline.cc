@@ -5,10 +5,12 @@
 
 #include "driver/help.h"
 #include "driver/namelist.h"
+#include "driver/read_ahead.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
 #include "kolvu/textio.h"
 #include "scanner/scanner.h"
+#include "util/alloc_seam.h"
 
 namespace kolvu {
 
@@ -39,13 +41,28 @@ void add_option_letters(const char *group, int *mask) {
 }
 
 void scan_named_file(const char *name, int mask) {
-  TextFile *f = text_open(name);
+  TextFile *f = read_ahead_open(name);
   if (f == nullptr) {
     errmsg("%s: not found\n", name);
     return;
   }
   scan_file(f, name, mask);
-  text_close(f);
+  read_ahead_close(f);
+}
+
+// The files the walk below will scan, in its order, to be read ahead:
+// every argument that is neither an option nor the value of a "-l".
+void read_files_ahead(int argc, char **argv) {
+  char **files = static_cast<char **>(alloc_or_null(sizeof(char *) * static_cast<size_t>(argc)));
+  if (files == nullptr) return;
+  int n = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-l") == 0)
+      ++i;
+    else if (argv[i][0] != '-')
+      files[n++] = argv[i];
+  }
+  read_ahead_start(files, n);
 }
 
 }  // namespace
@@ -59,6 +76,7 @@ int run(int argc, char **argv) {
     print_usage();
     exit_process(kExitFailure);
   }
+  read_files_ahead(argc, argv);
   int mask = 0;
   for (int i = 1; i < argc; ++i) {
     char *arg = argv[i];
@@ -74,6 +92,7 @@ int run(int argc, char **argv) {
       scan_named_file(arg, mask);
     }
   }
+  read_ahead_stop();
   return kExitSuccess;
 }
 

@@ -19,6 +19,11 @@ AllocHooks default_alloc_hooks();
 /// Installs hooks and returns the ones they replace.
 AllocHooks set_alloc_hooks(AllocHooks hooks);
 
+/// A block of size bytes from the hooks' malloc, or null: for memory that
+/// only makes things faster, whose absence is no failure. Released with
+/// std::free(). Does nothing else: no retry, no message, no exit.
+void *alloc_or_null(size_t size);
+
 }  // namespace kolvu
 
 #endif  // KOLVU_ALLOC_SEAM_H_

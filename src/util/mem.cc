@@ -48,6 +48,8 @@ AllocHooks set_alloc_hooks(AllocHooks h) {
   return old;
 }
 
+void *alloc_or_null(size_t size) { return hooks.malloc_fn(size); }
+
 void *getmem(int size) {
   void *p = hooks.malloc_fn(static_cast<size_t>(size));
   if (p == nullptr) p = hooks.malloc_fn(with_margin(size));

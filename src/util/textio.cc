@@ -37,6 +37,8 @@ struct TextFile {
   char *patched;   // where a line's NUL stands in place of a byte, or null
   char saved;      // the byte it stands in place of
   off_t unread;    // of a regular file: bytes its size says are left, else -1
+  bool borrowed;   // in memory the caller owns (text_open_in)
+  int close_rc;    // of a file closed early, once read to its end
   char block[kMaxLine + kReadBlock + 1 + kSlack];
 };
 
@@ -94,9 +96,34 @@ bool refill(TextFile *f) {
     }
     size_t cooked = cook(f, f->end, static_cast<size_t>(n));
     f->end += cooked;
-    if (cooked > 0) return true;
+    if (cooked > 0) break;
   }
-  return false;
+  // Whatever reads past the text finds known values.
+  std::memset(f->end, 0, kSlack + 1);
+  return f->end > f->pos + kept;
+}
+
+// Reads until the unread text holds a whole line or the rest of the file,
+// and ends the text with a NUL in the slack.
+void fill(TextFile *f) {
+  while (static_cast<size_t>(f->end - f->pos) < kMaxLine && !f->at_end) refill(f);
+  *f->end = '\0';
+}
+
+}  // namespace
+
+namespace {
+
+// Ready to read fd, which is open on the file st describes.
+void start(TextFile *f, int fd, const struct stat &st, bool borrowed) {
+  f->fd = fd;
+  f->at_end = false;
+  f->pos = f->end = f->block;
+  f->patched = nullptr;
+  f->borrowed = borrowed;
+  f->close_rc = 0;
+  // A size of 0 may belong to a file made as it is read (/proc): no promise.
+  f->unread = S_ISREG(st.st_mode) && st.st_size > 0 ? st.st_size : -1;
 }
 
 }  // namespace
@@ -111,17 +138,29 @@ TextFile *text_open(const char *path) {
   }
   TextFile *f = spare.file;
   spare.file = nullptr;
-  if (f == nullptr) {
-    f = static_cast<TextFile *>(moremem(nullptr, sizeof(TextFile)));
-    // Every byte defined once, so reads past the data see known values.
-    std::memset(f->block, 0, sizeof f->block);
+  if (f == nullptr) f = static_cast<TextFile *>(moremem(nullptr, sizeof(TextFile)));
+  start(f, fd, st, false);
+  return f;
+}
+
+size_t text_file_bytes() { return sizeof(TextFile); }
+
+TextFile *text_open_in(void *mem, const char *path, const struct stat &expected) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != expected.st_dev ||
+      st.st_ino != expected.st_ino) {
+    ::close(fd);
+    return nullptr;
   }
-  f->fd = fd;
-  f->at_end = false;
-  f->pos = f->end = f->block;
-  f->patched = nullptr;
-  // A size of 0 may belong to a file made as it is read (/proc): no promise.
-  f->unread = S_ISREG(st.st_mode) && st.st_size > 0 ? st.st_size : -1;
+  TextFile *f = static_cast<TextFile *>(mem);
+  start(f, fd, st, true);
+  fill(f);
+  if (f->at_end) {  // all of it is here: the descriptor is not needed any more
+    f->close_rc = ::close(f->fd) == 0 ? 0 : -1;
+    f->fd = -1;
+  }
   return f;
 }
 
@@ -157,8 +196,7 @@ const char *text_window(TextFile *f, int *avail, bool *rest) {
     *f->patched = f->saved;
     f->patched = nullptr;
   }
-  while (static_cast<size_t>(f->end - f->pos) < kMaxLine && !f->at_end) refill(f);
-  *f->end = '\0';  // in the slack: no byte of the file
+  fill(f);
   *avail = static_cast<int>(f->end - f->pos);
   *rest = f->at_end;
   return f->pos;
@@ -189,8 +227,9 @@ int text_gets(char *buf, int size, TextFile *f) {
 }
 
 int text_close(TextFile *f) {
-  int rc = ::close(f->fd);
+  int rc = f->fd >= 0 ? ::close(f->fd) : f->close_rc;
   if (f->patched != nullptr) *f->patched = f->saved;
+  if (f->borrowed) return rc == 0 ? 0 : -1;
   if (spare.file == nullptr)
     spare.file = f;
   else
