@@ -27,36 +27,43 @@ namespace {
 
 const int kAhead = 8;          // files read ahead at most
 const int kScanSpins = 20000;  // checks before the scan goes to sleep
+const int kThreadSpins = 5000;  // and before the thread does
+const int kNone = -1;
 
-// Entry i of the list lives in slot i % kAhead. The thread fills entry i
-// once entries [0, i - kAhead] are released; the scan takes entries in
-// order once they are produced.
+// Entry i of the list is read into slot i % kAhead, by whichever side
+// claims it first: the thread, or the scan when the entry it needs next is
+// not there yet (it reads one ahead itself rather than wait). An entry is
+// claimed only once entries [0, i - kAhead] are released, which the scan
+// does in order as it closes their files.
 //
-// Waking a sleeping thread costs tens of microseconds here, about what a
-// file costs, so both sides avoid it: the scan, which has nothing else to
-// do, checks for a while before it sleeps; the thread, once the slots are
-// full, sleeps until half of them are free again; and each side wakes the
-// other only when it sleeps and what it waits for has come.
+// Waking a sleeping thread costs tens of microseconds, several files' worth,
+// so both sides avoid it: each checks for a while before it sleeps; the
+// thread, once asleep, waits until half of the slots are free again; and
+// each side wakes the other only when it sleeps and what it waits for has
+// come.
+struct Slot {
+  void *mem = nullptr;
+  TextFile *file = nullptr;         // the file read ahead, or null: opened in its turn
+  std::atomic<int> entry{kNone};    // the entry file belongs to, once it is there
+};
+
 struct ReadAhead {
   char **paths = nullptr;
   int n = 0;
-  struct stat outputs[2];    // what standard output and standard error are
+  struct stat outputs[2];  // what standard output and standard error are
   bool has_output[2] = {false, false};
-  void *mem[kAhead] = {};
-  TextFile *ready[kAhead] = {};  // the file read ahead, or null: opened in its turn
-  std::atomic<int> produced{0};
+  Slot slots[kAhead];
+  std::atomic<int> claimed{0};
   std::atomic<int> released{0};
   std::atomic<bool> stop{false};
-  std::atomic<int> scan_waits_for;    // while the scan sleeps: the entry count it needs
-  std::atomic<int> thread_waits_for;  // while the thread sleeps: the release count it needs
+  std::atomic<int> scan_waits_for{kNone};    // while the scan sleeps: the entry it needs
+  std::atomic<int> thread_waits_for{kNone};  // while the thread sleeps: the release count it needs
   int next = 0;         // the scan's next entry
-  int open_entry = -1;  // the entry whose file the scan has open
+  int open_entry = kNone;  // the entry whose file the scan has open
   std::mutex mutex;
   std::condition_variable changed;
   std::thread thread;
 };
-
-const int kAwake = -1;  // of scan_waits_for and thread_waits_for
 
 ReadAhead *ahead = nullptr;
 
@@ -66,24 +73,24 @@ void relax() {
 #endif
 }
 
-// Sleeps until counter reaches target or the read-ahead stops; *waits_for
-// says meanwhile what it waits for. The stores and loads are sequentially
-// consistent: of a side that changes the counter and then looks whether
-// anyone waits, and a side that says it waits and then looks at the
-// counter, one at least sees the other's change.
-void sleep_until(ReadAhead *r, const std::atomic<int> &counter, int target,
-                 std::atomic<int> *waits_for) {
+// Sleeps until done() holds or the read-ahead stops; *waits_for says
+// meanwhile what it waits for. The stores and loads are sequentially
+// consistent: of a side that makes a change and then looks whether anyone
+// waits for it, and a side that says it waits and then looks for the
+// change, one at least sees the other's store.
+template <class Done>
+void sleep_until(ReadAhead *r, std::atomic<int> *waits_for, int what, Done done) {
   std::unique_lock<std::mutex> lock(r->mutex);
-  waits_for->store(target);
-  while (counter.load() < target && !r->stop.load()) r->changed.wait(lock);
-  waits_for->store(kAwake);
+  waits_for->store(what);
+  while (!done() && !r->stop.load()) r->changed.wait(lock);
+  waits_for->store(kNone);
 }
 
-// Wakes the other side when it sleeps and counter now holds what it waits for.
-void wake_if_due(ReadAhead *r, const std::atomic<int> &counter,
-                 const std::atomic<int> &waits_for) {
-  int target = waits_for.load();
-  if (target == kAwake || counter.load() < target) return;
+// Wakes the side that sleeps on waits_for when due(what it waits for).
+template <class Due>
+void wake_if(ReadAhead *r, const std::atomic<int> &waits_for, Due due) {
+  int what = waits_for.load();
+  if (what == kNone || !due(what)) return;
   { std::lock_guard<std::mutex> lock(r->mutex); }  // it is inside wait() now
   r->changed.notify_all();
 }
@@ -95,27 +102,43 @@ bool is_output(const ReadAhead *r, const struct stat &st) {
   return false;
 }
 
-void read_ahead_thread(ReadAhead *r) {
-  for (int i = 0; i < r->n; ++i) {
-    if (i >= r->released.load() + kAhead)
-      sleep_until(r, r->released, i - kAhead / 2 + 1, &r->thread_waits_for);
-    if (r->stop.load()) return;
-    // Anything but a regular file (a FIFO, a terminal, a device) is left to
-    // its turn: opening or reading it early could change what it gives.
-    const char *path = r->paths[i];
-    struct stat st;
-    TextFile *f = nullptr;
-    if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && !is_output(r, st))
-      f = text_open_in(r->mem[i % kAhead], path, st);
-    r->ready[i % kAhead] = f;
-    r->produced.store(i + 1);
-    wake_if_due(r, r->produced, r->scan_waits_for);
+// Claims the next entry if its slot is free; kNone if there is none to claim.
+int claim(ReadAhead *r) {
+  int j = r->claimed.load();
+  while (j < r->n && j < r->released.load() + kAhead) {
+    if (r->claimed.compare_exchange_weak(j, j + 1)) return j;
   }
+  return kNone;
 }
 
-void release_entry(ReadAhead *r, int i) {
-  r->released.store(i + 1);
-  wake_if_due(r, r->released, r->thread_waits_for);
+void read_entry(ReadAhead *r, int j) {
+  // Anything but a regular file (a FIFO, a terminal, a device) is left to
+  // its turn: opening or reading it early could change what it gives.
+  const char *path = r->paths[j];
+  Slot &slot = r->slots[j % kAhead];
+  struct stat st;
+  slot.file = nullptr;
+  if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && !is_output(r, st))
+    slot.file = text_open_in(slot.mem, path, st);
+  slot.entry.store(j);
+  wake_if(r, r->scan_waits_for, [j](int want) { return want == j; });
+}
+
+void read_ahead_thread(ReadAhead *r) {
+  while (!r->stop.load()) {
+    int j = claim(r);
+    if (j != kNone) {
+      read_entry(r, j);
+      continue;
+    }
+    int next = r->claimed.load();
+    if (next >= r->n) return;
+    int spins = 0;
+    while (r->released.load() + kAhead <= next && ++spins < kThreadSpins) relax();
+    if (spins < kThreadSpins) continue;
+    int want = next - kAhead / 2 + 1;  // releases to wait for: half the slots free
+    sleep_until(r, &r->thread_waits_for, want, [r, want] { return r->released.load() >= want; });
+  }
 }
 
 int usable_processors() {
@@ -140,7 +163,7 @@ bool start_thread(ReadAhead *r) {
 }
 
 void release(ReadAhead *r) {
-  for (void *m : r->mem) std::free(m);
+  for (Slot &slot : r->slots) std::free(slot.mem);
   std::free(r->paths);
   r->~ReadAhead();
   std::free(r);
@@ -148,54 +171,64 @@ void release(ReadAhead *r) {
 
 }  // namespace
 
-void read_ahead_start(char **paths, int n) {
-  if (paths == nullptr) return;
+bool read_ahead_start(char **paths, int n) {
+  if (paths == nullptr) return false;
   void *block = n >= 2 && ahead == nullptr && usable_processors() >= 2
                     ? alloc_or_null(sizeof(ReadAhead))
                     : nullptr;
   if (block == nullptr) {
     std::free(paths);
-    return;
+    return false;
   }
   ReadAhead *r = new (block) ReadAhead;
-  r->scan_waits_for.store(kAwake);
-  r->thread_waits_for.store(kAwake);
   r->paths = paths;
   r->n = n;
   for (int k = 0; k < 2; ++k) r->has_output[k] = ::fstat(k + 1, &r->outputs[k]) == 0;
   bool ok = true;
-  for (void *&m : r->mem) ok = ok && (m = alloc_or_null(text_file_bytes())) != nullptr;
+  for (Slot &slot : r->slots) ok = ok && (slot.mem = alloc_or_null(text_file_bytes())) != nullptr;
   if (!ok || !start_thread(r)) {
     release(r);
-    return;
+    return false;
   }
   ahead = r;
   static bool registered = false;
   if (!registered) std::atexit(read_ahead_stop);
   registered = true;
+  return true;
 }
 
 TextFile *read_ahead_open(const char *path) {
   ReadAhead *r = ahead;
   if (r == nullptr || r->next >= r->n || path != r->paths[r->next]) return text_open(path);
   int i = r->next++;
-  for (int k = 0; k < kScanSpins && r->produced.load() <= i; ++k) relax();
-  if (r->produced.load() <= i) sleep_until(r, r->produced, i + 1, &r->scan_waits_for);
-  TextFile *f = r->ready[i % kAhead];
-  if (f == nullptr) {
-    release_entry(r, i);
+  Slot &slot = r->slots[i % kAhead];
+  for (int spins = 0; slot.entry.load() != i;) {
+    int j = claim(r);
+    if (j != kNone) {  // the thread is behind: read the next entry here
+      read_entry(r, j);
+    } else if (++spins < kScanSpins) {
+      relax();
+    } else {
+      sleep_until(r, &r->scan_waits_for, i, [&slot, i] { return slot.entry.load() == i; });
+    }
+  }
+  if (slot.file == nullptr) {
+    r->released.store(i + 1);
+    wake_if(r, r->thread_waits_for, [i](int want) { return i + 1 >= want; });
     return text_open(path);
   }
   r->open_entry = i;
-  return f;
+  return slot.file;
 }
 
 int read_ahead_close(TextFile *f) {
   int rc = text_close(f);
   ReadAhead *r = ahead;
-  if (r != nullptr && r->open_entry >= 0 && f == r->ready[r->open_entry % kAhead]) {
-    release_entry(r, r->open_entry);
-    r->open_entry = -1;
+  if (r != nullptr && r->open_entry != kNone && f == r->slots[r->open_entry % kAhead].file) {
+    int i = r->open_entry;
+    r->open_entry = kNone;
+    r->released.store(i + 1);
+    wake_if(r, r->thread_waits_for, [i](int want) { return i + 1 >= want; });
   }
   return rc;
 }

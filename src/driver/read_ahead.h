@@ -15,9 +15,9 @@ namespace kolvu {
 /// then owns. Reads nothing ahead (and just releases paths) with fewer than
 /// two names, on a single processor, or when its memory or thread cannot be
 /// had. Only regular files are read ahead, and never the file standard
-/// output or standard error writes to. Stopped by read_ahead_stop, which
-/// also runs when the process exits.
-void read_ahead_start(char **paths, int n);
+/// output or standard error writes to. Returns whether it reads ahead.
+/// Stopped by read_ahead_stop, which also runs when the process exits.
+bool read_ahead_start(char **paths, int n);
 
 /// text_open for the tool's files: when path is the next name of the list
 /// (the same pointer), the file read ahead for it, else text_open(path).

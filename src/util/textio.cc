@@ -146,7 +146,9 @@ TextFile *text_open(const char *path) {
 size_t text_file_bytes() { return sizeof(TextFile); }
 
 TextFile *text_open_in(void *mem, const char *path, const struct stat &expected) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Non-blocking, so that a FIFO put in the file's place meanwhile cannot
+  // hold the caller up; reads of a regular file never take note of it.
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != expected.st_dev ||

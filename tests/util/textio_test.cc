@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -260,6 +261,68 @@ TEST(StandardOutput, AFailedWriteIsReportedAndFailsTheRun) {
       false);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "write error on standard output: No space left on device\n");
+}
+
+// The whole text of f, read a window at a time as the scanner reads it.
+std::string drain(TextFile *f) {
+  std::string text;
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(f, &avail, &rest);
+    if (avail == 0) return text;
+    text.append(w, static_cast<size_t>(avail));
+    text_consume(f, avail);
+  }
+}
+
+struct Borrowed {
+  void *mem = std::malloc(text_file_bytes());
+  ~Borrowed() { std::free(mem); }
+};
+
+struct stat stat_of(const std::string &path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st;
+}
+
+TEST(TextOpenIn, ReadsARegularFileAsTextOpenDoesInTheCallersMemory) {
+  TempDir dir;
+  std::string small = dir.write("small", "a\r\nb\x1A" "c\n");
+  std::string big_data;
+  for (int i = 0; big_data.size() < 700 * 1024; ++i) big_data += "line " + std::to_string(i) + "\r\n";
+  std::string big = dir.write("big", big_data);
+  std::string empty = dir.write("empty", "");
+  for (const std::string &path : {small, big, empty}) {
+    SCOPED_TRACE(path);
+    TextFile *plain = text_open(path.c_str());
+    ASSERT_NE(plain, nullptr);
+    std::string want = drain(plain);
+    EXPECT_EQ(text_close(plain), 0);
+    Borrowed b;
+    TextFile *f = text_open_in(b.mem, path.c_str(), stat_of(path));
+    ASSERT_EQ(static_cast<void *>(f), b.mem);
+    EXPECT_EQ(drain(f), want);
+    EXPECT_EQ(text_close(f), 0);  // the memory stays ours: freed once, by Borrowed
+  }
+  EXPECT_EQ(drain(text_open_in(Borrowed().mem, small.c_str(), stat_of(small))), "a\nb");
+}
+
+TEST(TextOpenIn, OpensOnlyTheRegularFileExpected) {
+  TempDir dir;
+  std::string a = dir.write("a", "a\n");
+  std::string b = dir.write("b", "b\n");
+  std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Borrowed m;
+  // Another file than the one expected: a file replaced since it was seen.
+  EXPECT_EQ(text_open_in(m.mem, a.c_str(), stat_of(b)), nullptr);
+  EXPECT_EQ(text_open_in(m.mem, dir.path().c_str(), stat_of(dir.path())), nullptr);
+  EXPECT_EQ(text_open_in(m.mem, "/dev/null", stat_of("/dev/null")), nullptr);
+  // A FIFO without a writer neither blocks nor is opened.
+  EXPECT_EQ(text_open_in(m.mem, fifo.c_str(), stat_of(fifo)), nullptr);
+  EXPECT_EQ(text_open_in(m.mem, (dir.path() + "/missing").c_str(), stat_of(a)), nullptr);
 }
 
 }  // namespace
