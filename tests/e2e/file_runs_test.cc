@@ -122,5 +122,26 @@ TEST(FileRuns, LargeOutputsAndOddFilesAmongPlainOnes) {
   expect_run(files, args, {out, err, 0});
 }
 
+TEST(FileRuns, AnInputThatIsAlsoTheOutputIsReadInItsTurn) {
+  // "kolvu -d big.h out.h >out.h": when out.h's turn comes it holds the
+  // first 64 KB block of big.h's output (the rest is still held), and that
+  // is what it gives; read before its turn, it would have been empty.
+  TempDir dir;
+  std::string big = defines_for(0, 5000);  // about 70 KB of output
+  ASSERT_GT(big.size(), 65536u);
+  ASSERT_LT(big.size(), 2 * 65536u);
+  // Megabytes of comment first: out.h's turn comes late.
+  std::string comment;
+  while (comment.size() < 4000000) comment += "/* nothing to see here, nothing at all */\n";
+  dir.write("big.h", comment + big);
+  dir.write("first_block.h", big.substr(0, 65536));
+  std::string tail = run_kolvu({"-d", "first_block.h"}, dir.path()).out;
+  ASSERT_FALSE(tail.empty());
+  Outcome r = run_kolvu_shell(dir.path(), "-d big.h out.h >out.h");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read_file(dir.path() + "/out.h"), big + tail);
+}
+
 }  // namespace
 }  // namespace kolvu_test
