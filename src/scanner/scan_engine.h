@@ -23,6 +23,8 @@
 #ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
 #define KOLVU_SCANNER_SCAN_ENGINE_H_
 
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -262,6 +264,7 @@ struct Capture {
   char *buf = nullptr;
   size_t size = 0;
   size_t idx = 0;
+  size_t ready = 0;  // bytes of buf whose pages are known to be in memory
 
   Capture() = default;
   Capture(const Capture &) = delete;
@@ -270,8 +273,24 @@ struct Capture {
 
   void append(const char *p, size_t n) {
     while (size - idx < n) grow();
+    if (idx + n > ready) prepare(idx + n);
     std::memcpy(buf + idx, p, n);
     idx += n;
+  }
+
+  // A long capture has the pages it is about to fill made ready a
+  // megabyte at a time, in one call each, rather than one fault per page
+  // as they are first written; only a megabyte more than it holds.
+  void prepare(size_t need) {
+    const size_t kStep = 1 << 20;
+    size_t to = need + kStep < size ? need + kStep : size;
+#if defined(MADV_POPULATE_WRITE)
+    const uintptr_t kPage = 4096;
+    uintptr_t lo = (reinterpret_cast<uintptr_t>(buf + ready) + kPage - 1) & ~(kPage - 1);
+    uintptr_t hi = reinterpret_cast<uintptr_t>(buf + to) & ~(kPage - 1);
+    if (ready >= kStep && hi > lo) (void)madvise(reinterpret_cast<void *>(lo), hi - lo, MADV_POPULATE_WRITE);
+#endif
+    ready = to;
   }
 
   void grow() {
@@ -282,7 +301,9 @@ struct Capture {
     }
     size_t grown = size == 0 ? 16 * 1024 : size * 2;
     if (grown > kMax) grown = kMax;
-    buf = static_cast<char *>(moremem(buf, static_cast<int>(grown)));
+    char *moved = static_cast<char *>(moremem(buf, static_cast<int>(grown)));
+    if (moved != buf) ready = idx;  // a copy is in memory up to idx only
+    buf = moved;
     size = grown;
   }
 };
@@ -389,14 +410,19 @@ class Scanner {
   int *paren_depth() { return &paren_; }
 
   // Lines inside a struct, union or typedef body, written whole: as
-  // code_run, where braces count too, a ';' outside braces stops, and each
-  // whole line is emitted. Returns the start of the first line left to
-  // scan_line.
-  int block_run(const char *w, int from, int end);
+  // code_run, where braces count too, a ';' outside braces stops, and the
+  // whole lines are emitted, in one piece. Returns the start of the first
+  // line left to scan_line.
+  int block_run(const char *w, int from, int end) {
+    int line = block_lines(w, from, end);
+    if (line > from) emit(w + from, static_cast<size_t>(line - from));
+    return line;
+  }
   bool in_block_code() const { return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_; }
 
  private:
 
+  int block_lines(const char *w, int from, int end);
   int countdown_at(int q);
   char look_forward(int q);
   bool continued();
@@ -598,7 +624,8 @@ int Scanner::step(int p) {
   return p + 1;
 }
 
-int Scanner::block_run(const char *w, int from, int end) {
+// The lines block_run takes, with brace_ and paren_ brought past them.
+int Scanner::block_lines(const char *w, int from, int end) {
 #if defined(__AVX2__) || defined(__SSE2__)
   int line = from;
   int braces = brace_, parens = paren_;  // with the line not yet whole
@@ -631,7 +658,6 @@ int Scanner::block_run(const char *w, int from, int end) {
           break;
         default:  // a line's '\n'
           if (at + 1 - line >= kLineTooLong) return line;
-          emit(w + line, static_cast<size_t>(at + 1 - line));  // the line and its '\n'
           brace_ = braces;
           paren_ = parens;
           line = at + 1;
