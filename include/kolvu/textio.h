@@ -62,6 +62,13 @@ size_t text_file_bytes();
 /// with other calls, so it may run on any thread.
 TextFile *text_open_in(void *mem, const char *path, const struct stat &expected);
 
+/// Whether all of the file is in memory, read from its start: it can then be
+/// read again from there after text_rewind.
+bool text_whole(const TextFile *f);
+
+/// Back to the start of a file of which text_whole held when it was opened.
+void text_rewind(TextFile *f);
+
 // ---- Standard output ----------------------------------------------------
 //
 // Unbuffered when it is a terminal. Otherwise written in 512-byte blocks, a

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/help.h"
+#include "driver/name_index.h"
 #include "driver/namelist.h"
 #include "driver/read_ahead.h"
 #include "kolvu/errmsg.h"
@@ -27,21 +28,24 @@ void add_list_value(char *value) {
   set_list(value);
 }
 
-void add_option_letters(const char *group, int *mask) {
+// The letters of an option group: kinds into *mask, 'N' into *banner.
+void add_option_letters(const char *group, int *mask, int *banner) {
   for (const char *c = group + 1; *c != '\0'; ++c) {
     switch (*c) {
       case 'd': *mask |= DEF_SINGLE | DEF_CONT; break;
       case 't': *mask |= TD_SIMPLE | TD_BLOCK; break;
       case 's': *mask |= SU_STRUCT; break;
       case 'u': *mask |= SU_UNION; break;
-      case 'N': pr_fname = 1; break;
+      case 'N': *banner = 1; break;
       default: break;  // unknown letters are ignored without a word
     }
   }
 }
 
 void scan_named_file(const char *name, int mask) {
-  TextFile *f = read_ahead_open(name);
+  bool scanned = false;
+  TextFile *f = read_ahead_open(name, &scanned);
+  if (scanned) return;
   if (f == nullptr) {
     errmsg("%s: not found\n", name);
     return;
@@ -50,17 +54,22 @@ void scan_named_file(const char *name, int mask) {
   read_ahead_close(f);
 }
 
-// The files the walk below will scan, in its order, to be read ahead:
-// every argument that is neither an option nor the value of a "-l".
+// The files the walk below will scan, in its order, with what will hold
+// for each, to be worked on ahead: every argument that is neither an option
+// nor the value of a "-l".
 void read_files_ahead(int argc, char **argv) {
-  char **files = static_cast<char **>(alloc_or_null(sizeof(char *) * static_cast<size_t>(argc)));
+  auto *files = static_cast<AheadFile *>(alloc_or_null(sizeof(AheadFile) * static_cast<size_t>(argc)));
   if (files == nullptr) return;
-  int n = 0;
+  int n = 0, mask = 0, banner = pr_fname, lists = 0;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-l") == 0)
-      ++i;
-    else if (argv[i][0] != '-')
-      files[n++] = argv[i];
+    if (std::strcmp(argv[i], "-l") == 0) {
+      if (++i == argc) break;
+      ++lists;
+    } else if (argv[i][0] == '-') {
+      add_option_letters(argv[i], &mask, &banner);
+    } else {
+      files[n++] = {argv[i], mask, banner != 0, lists};
+    }
   }
   read_ahead_start(files, n);
 }
@@ -77,7 +86,7 @@ int run(int argc, char **argv) {
     exit_process(kExitFailure);
   }
   read_files_ahead(argc, argv);
-  int mask = 0;
+  int mask = 0, lists = 0;
   for (int i = 1; i < argc; ++i) {
     char *arg = argv[i];
     if (std::strcmp(arg, "-l") == 0) {
@@ -86,8 +95,10 @@ int run(int argc, char **argv) {
         break;
       }
       add_list_value(argv[i]);
+      update_name_index();  // read from here on by the scans ahead too
+      read_ahead_lists(++lists);
     } else if (arg[0] == '-') {
-      add_option_letters(arg, &mask);
+      add_option_letters(arg, &mask, &pr_fname);
     } else {
       scan_named_file(arg, mask);
     }

@@ -19,46 +19,68 @@
 #include <immintrin.h>
 #endif
 
+#include "scanner/scanner.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
 
 namespace {
 
-const int kAhead = 8;          // files read ahead at most
-const int kScanSpins = 20000;  // checks before the scan goes to sleep
-const int kThreadSpins = 5000;  // and before the thread does
+const int kAhead = 8;               // files worked on ahead at most
+const size_t kOutputRoom = 64 * 1024;  // of a scan ahead
+const int kScanSpins = 20000;       // checks before the scan goes to sleep
+const int kThreadSpins = 5000;      // and before the thread does
 const int kNone = -1;
 
-// Entry i of the list is read into slot i % kAhead, by whichever side
-// claims it first: the thread, or the scan when the entry it needs next is
-// not there yet (it reads one ahead itself rather than wait). An entry is
+// Entry i of the list is read into slot i % kAhead by whichever side claims
+// it first: the thread, or the scan when the entry it needs next is not
+// there yet (it reads one ahead itself rather than wait). An entry is
 // claimed only once entries [0, i - kAhead] are released, which the scan
-// does in order as it closes their files.
+// does in order as it finishes them.
+//
+// Once read, an entry is either taken by the scan in its turn, or scanned
+// ahead by the thread, which starts from the entries furthest ahead so that
+// the two meet as late as possible:
+//
+//   kRead --(scan takes it)--> kTaken
+//   kRead --(thread)--> kScanning --> kScanned (output in the slot)
+//                                 \-> kFailed (scanned again in its turn)
 //
 // Waking a sleeping thread costs tens of microseconds, several files' worth,
 // so both sides avoid it: each checks for a while before it sleeps; the
 // thread, once asleep, waits until half of the slots are free again; and
 // each side wakes the other only when it sleeps and what it waits for has
 // come.
+//
+// A slot's entry and state change together, in one word, so that no side
+// can take a slot's state for that of an entry the slot held before.
+enum State { kRead, kTaken, kScanning, kScanned, kFailed };
+
+int tag(int entry, State state) { return entry * 8 + state; }
+int entry_of(int tag) { return tag < 0 ? kNone : tag / 8; }
+int state_of(int tag) { return tag % 8; }
+
 struct Slot {
   void *mem = nullptr;
-  TextFile *file = nullptr;         // the file read ahead, or null: opened in its turn
-  std::atomic<int> entry{kNone};    // the entry file belongs to, once it is there
+  TextFile *file = nullptr;  // the file read ahead, or null: opened in its turn
+  bool whole = false;        // all of it was read, so it may be scanned ahead
+  ScanBuffer out = {nullptr, 0, 0};
+  std::atomic<int> tag{kNone};  // the entry it holds, once read, and its state
 };
 
 struct ReadAhead {
-  char **paths = nullptr;
+  AheadFile *files = nullptr;
   int n = 0;
   struct stat outputs[2];  // what standard output and standard error are
   bool has_output[2] = {false, false};
   Slot slots[kAhead];
   std::atomic<int> claimed{0};
   std::atomic<int> released{0};
+  std::atomic<int> lists{0};
   std::atomic<bool> stop{false};
   std::atomic<int> scan_waits_for{kNone};    // while the scan sleeps: the entry it needs
   std::atomic<int> thread_waits_for{kNone};  // while the thread sleeps: the release count it needs
-  int next = 0;         // the scan's next entry
+  int next = 0;            // the scan's next entry
   int open_entry = kNone;  // the entry whose file the scan has open
   std::mutex mutex;
   std::condition_variable changed;
@@ -86,13 +108,25 @@ void sleep_until(ReadAhead *r, std::atomic<int> *waits_for, int what, Done done)
   waits_for->store(kNone);
 }
 
+void wake(ReadAhead *r) {
+  { std::lock_guard<std::mutex> lock(r->mutex); }  // the sleeper is inside wait() now
+  r->changed.notify_all();
+}
+
 // Wakes the side that sleeps on waits_for when due(what it waits for).
 template <class Due>
 void wake_if(ReadAhead *r, const std::atomic<int> &waits_for, Due due) {
   int what = waits_for.load();
-  if (what == kNone || !due(what)) return;
-  { std::lock_guard<std::mutex> lock(r->mutex); }  // it is inside wait() now
-  r->changed.notify_all();
+  if (what != kNone && due(what)) wake(r);
+}
+
+void wake_scan_for(ReadAhead *r, int entry) {
+  wake_if(r, r->scan_waits_for, [entry](int want) { return want == entry; });
+}
+
+void release_entry(ReadAhead *r, int i) {
+  r->released.store(i + 1);
+  wake_if(r, r->thread_waits_for, [i](int want) { return i + 1 >= want; });
 }
 
 bool is_output(const ReadAhead *r, const struct stat &st) {
@@ -102,7 +136,7 @@ bool is_output(const ReadAhead *r, const struct stat &st) {
   return false;
 }
 
-// Claims the next entry if its slot is free; kNone if there is none to claim.
+// Claims the next entry to read if its slot is free; kNone if there is none.
 int claim(ReadAhead *r) {
   int j = r->claimed.load();
   while (j < r->n && j < r->released.load() + kAhead) {
@@ -114,30 +148,67 @@ int claim(ReadAhead *r) {
 void read_entry(ReadAhead *r, int j) {
   // Anything but a regular file (a FIFO, a terminal, a device) is left to
   // its turn: opening or reading it early could change what it gives.
-  const char *path = r->paths[j];
+  const char *path = r->files[j].path;
   Slot &slot = r->slots[j % kAhead];
   struct stat st;
   slot.file = nullptr;
   if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && !is_output(r, st))
     slot.file = text_open_in(slot.mem, path, st);
-  slot.entry.store(j);
-  wake_if(r, r->scan_waits_for, [j](int want) { return want == j; });
+  // Known now, before the file may be taken and read on.
+  slot.whole = slot.file != nullptr && text_whole(slot.file);
+  slot.tag.store(tag(j, kRead));
+  wake_scan_for(r, j);
+}
+
+// The entry furthest ahead that is read, whole in memory, not yet taken,
+// and whose name list is complete; kNone if there is none.
+int pick_scan(ReadAhead *r) {
+  int lists = r->lists.load();
+  for (int k = r->claimed.load() - 1; k >= r->released.load(); --k) {
+    Slot &slot = r->slots[k % kAhead];
+    if (slot.tag.load() != tag(k, kRead)) continue;
+    if (!slot.whole || r->files[k].lists != lists) continue;
+    int expected = tag(k, kRead);
+    if (slot.tag.compare_exchange_strong(expected, tag(k, kScanning))) return k;
+  }
+  return kNone;
+}
+
+void scan_entry(ReadAhead *r, int k) {
+  Slot &slot = r->slots[k % kAhead];
+  const AheadFile &file = r->files[k];
+  slot.out.len = 0;
+  bool done = scan_file_ahead(slot.file, file.path, file.mask, file.banner, &slot.out);
+  if (!done) text_rewind(slot.file);
+  slot.tag.store(tag(k, done ? kScanned : kFailed));
+  wake_scan_for(r, k);
 }
 
 void read_ahead_thread(ReadAhead *r) {
-  while (!r->stop.load()) {
+  while (!r->stop.load() && r->released.load() < r->n) {
     int j = claim(r);
     if (j != kNone) {
       read_entry(r, j);
       continue;
     }
-    int next = r->claimed.load();
-    if (next >= r->n) return;
+    int k = pick_scan(r);
+    if (k != kNone) {
+      scan_entry(r, k);
+      continue;
+    }
+    // Nothing to do until the scan moves on, or takes in a "-l" value.
+    int released = r->released.load(), lists = r->lists.load();
+    auto moved = [r, released, lists] {
+      return r->released.load() != released || r->lists.load() != lists;
+    };
     int spins = 0;
-    while (r->released.load() + kAhead <= next && ++spins < kThreadSpins) relax();
+    while (!moved() && ++spins < kThreadSpins) relax();
     if (spins < kThreadSpins) continue;
-    int want = next - kAhead / 2 + 1;  // releases to wait for: half the slots free
-    sleep_until(r, &r->thread_waits_for, want, [r, want] { return r->released.load() >= want; });
+    int want = r->claimed.load() - kAhead / 2 + 1;  // half the slots free
+    if (want <= released) want = released + 1;
+    sleep_until(r, &r->thread_waits_for, want, [r, want, lists] {
+      return r->released.load() >= want || r->lists.load() != lists;
+    });
   }
 }
 
@@ -163,29 +234,56 @@ bool start_thread(ReadAhead *r) {
 }
 
 void release(ReadAhead *r) {
-  for (Slot &slot : r->slots) std::free(slot.mem);
-  std::free(r->paths);
+  for (Slot &slot : r->slots) {
+    std::free(slot.mem);
+    std::free(slot.out.buf);
+  }
+  std::free(r->files);
   r->~ReadAhead();
   std::free(r);
 }
 
+// Waits until entry i is read and not being scanned, reading ahead
+// meanwhile when there is reading to do.
+void await_entry(ReadAhead *r, int i) {
+  Slot &slot = r->slots[i % kAhead];
+  auto ready = [&slot, i] {
+    int t = slot.tag.load();
+    return entry_of(t) == i && state_of(t) != kScanning;
+  };
+  for (int spins = 0; !ready();) {
+    int j = claim(r);
+    if (j != kNone) {  // the thread is behind: read the next entry here
+      read_entry(r, j);
+    } else if (++spins < kScanSpins) {
+      relax();
+    } else {
+      sleep_until(r, &r->scan_waits_for, i, ready);
+    }
+  }
+}
+
 }  // namespace
 
-bool read_ahead_start(char **paths, int n) {
-  if (paths == nullptr) return false;
+bool read_ahead_start(AheadFile *files, int n) {
+  if (files == nullptr) return false;
   void *block = n >= 2 && ahead == nullptr && usable_processors() >= 2
                     ? alloc_or_null(sizeof(ReadAhead))
                     : nullptr;
   if (block == nullptr) {
-    std::free(paths);
+    std::free(files);
     return false;
   }
   ReadAhead *r = new (block) ReadAhead;
-  r->paths = paths;
+  r->files = files;
   r->n = n;
   for (int k = 0; k < 2; ++k) r->has_output[k] = ::fstat(k + 1, &r->outputs[k]) == 0;
   bool ok = true;
-  for (Slot &slot : r->slots) ok = ok && (slot.mem = alloc_or_null(text_file_bytes())) != nullptr;
+  for (Slot &slot : r->slots) {
+    ok = ok && (slot.mem = alloc_or_null(text_file_bytes())) != nullptr &&
+         (slot.out.buf = static_cast<char *>(alloc_or_null(kOutputRoom))) != nullptr;
+    slot.out.cap = kOutputRoom;
+  }
   if (!ok || !start_thread(r)) {
     release(r);
     return false;
@@ -197,24 +295,36 @@ bool read_ahead_start(char **paths, int n) {
   return true;
 }
 
-TextFile *read_ahead_open(const char *path) {
+void read_ahead_lists(int count) {
   ReadAhead *r = ahead;
-  if (r == nullptr || r->next >= r->n || path != r->paths[r->next]) return text_open(path);
+  if (r == nullptr) return;
+  r->lists.store(count);
+  wake(r);
+}
+
+TextFile *read_ahead_open(const char *path, bool *scanned) {
+  *scanned = false;
+  ReadAhead *r = ahead;
+  if (r == nullptr || r->next >= r->n || path != r->files[r->next].path) return text_open(path);
   int i = r->next++;
   Slot &slot = r->slots[i % kAhead];
-  for (int spins = 0; slot.entry.load() != i;) {
-    int j = claim(r);
-    if (j != kNone) {  // the thread is behind: read the next entry here
-      read_entry(r, j);
-    } else if (++spins < kScanSpins) {
-      relax();
-    } else {
-      sleep_until(r, &r->scan_waits_for, i, [&slot, i] { return slot.entry.load() == i; });
-    }
+  // Take the entry, unless the thread has started to scan it just now: then
+  // wait for that scan to end.
+  int t;
+  do {
+    await_entry(r, i);
+    t = tag(i, kRead);
+  } while (!slot.tag.compare_exchange_strong(t, tag(i, kTaken)) && state_of(t) == kScanning);
+  if (state_of(t) == kScanned) {
+    out_write(slot.out.buf, slot.out.len);
+    if (slot.file != nullptr) text_close(slot.file);
+    release_entry(r, i);
+    *scanned = true;
+    return nullptr;
   }
+  // Taken, or its scan ahead failed (and the file is back at its start).
   if (slot.file == nullptr) {
-    r->released.store(i + 1);
-    wake_if(r, r->thread_waits_for, [i](int want) { return i + 1 >= want; });
+    release_entry(r, i);
     return text_open(path);
   }
   r->open_entry = i;
@@ -227,8 +337,7 @@ int read_ahead_close(TextFile *f) {
   if (r != nullptr && r->open_entry != kNone && f == r->slots[r->open_entry % kAhead].file) {
     int i = r->open_entry;
     r->open_entry = kNone;
-    r->released.store(i + 1);
-    wake_if(r, r->thread_waits_for, [i](int want) { return i + 1 >= want; });
+    release_entry(r, i);
   }
   return rc;
 }

@@ -42,6 +42,7 @@
 #include "kolvu/mem.h"
 #include "scanner/line_limit.h"
 #include "scanner/scanner.h"
+#include "util/alloc_seam.h"
 
 namespace kolvu {
 namespace {
@@ -260,11 +261,18 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon, int *
 
 // The capture grows as needed, so a typedef of any length is held whole and
 // never overwrites anything.
+const size_t kAheadCaptureLimit = 64 * 1024;
+
 struct Capture {
   char *buf = nullptr;
   size_t size = 0;
   size_t idx = 0;
   size_t ready = 0;  // bytes of buf whose pages are known to be in memory
+  // Scanning ahead, the capture may not grow past limit, nor end the
+  // process when memory runs out: it overflows instead, and what it holds
+  // no longer counts. 0: no limit.
+  size_t limit = 0;
+  bool overflow = false;
 
   Capture() = default;
   Capture(const Capture &) = delete;
@@ -272,7 +280,14 @@ struct Capture {
   ~Capture() { std::free(buf); }
 
   void append(const char *p, size_t n) {
-    while (size - idx < n) grow();
+    while (size - idx < n) {
+      if (limit != 0) {
+        grow_within_limit(n);
+        if (overflow) return;
+      } else {
+        grow();
+      }
+    }
     if (idx + n > ready) prepare(idx + n);
     std::memcpy(buf + idx, p, n);
     idx += n;
@@ -306,9 +321,32 @@ struct Capture {
     buf = moved;
     size = grown;
   }
+
+  void grow_within_limit(size_t n) {
+    size_t grown = size == 0 ? 16 * 1024 : size * 2;
+    while (grown - idx < n && grown < limit) grown *= 2;
+    if (grown > limit) grown = limit;
+    char *moved = grown - idx < n ? nullptr : static_cast<char *>(realloc_or_null(buf, grown));
+    if (moved == nullptr) {
+      overflow = true;
+      return;
+    }
+    buf = moved;
+    size = grown;
+    ready = size;  // small enough to fault in as it is written
+  }
 };
 
-Capture capture_buf;
+Capture capture_buf;  // of scan_file
+
+// Of scans ahead, one per thread that makes them.
+Capture &ahead_capture() {
+  thread_local Capture c;
+  c.limit = kAheadCaptureLimit;
+  c.overflow = false;
+  c.idx = 0;
+  return c;
+}
 
 bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
 
@@ -316,7 +354,14 @@ bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word,
 
 class Scanner {
  public:
-  Scanner(const char *name, int mask) : name_(name), mask_(mask) {}
+  // Writes to standard output, or to ahead when it is given.
+  Scanner(const char *name, int mask, bool banner, Capture *capture, ScanBuffer *ahead)
+      : name_(name), mask_(mask), banner_(banner), capture_buf_(capture), ahead_(ahead) {}
+
+  // Scanning ahead: something did not fit, or a line is too long, and the
+  // scan must be made again in the file's turn.
+  bool abandoned() const { return abandoned_ || capture_buf_->overflow; }
+  void abandon() { abandoned_ = true; }
 
   // The window lines are cut from; held output must be written before the
   // window moves.
@@ -325,7 +370,7 @@ class Scanner {
     window_hi_ = hi;
   }
   void flush_held() {
-    if (held_len_ > 0) out_write(held_, held_len_);
+    if (held_len_ > 0) write_out(held_, held_len_);
     held_ = nullptr;
     held_len_ = 0;
   }
@@ -349,12 +394,23 @@ class Scanner {
       held_len_ = n;
       return;
     }
-    out_write(p, n);
+    write_out(p, n);
+  }
+
+  void write_out(const char *p, size_t n) {
+    if (ahead_ == nullptr) {
+      out_write(p, n);
+    } else if (ahead_->cap - ahead_->len >= n) {
+      std::memcpy(ahead_->buf + ahead_->len, p, n);
+      ahead_->len += n;
+    } else {
+      abandoned_ = true;
+    }
   }
   void put(const char *s) { put(s, std::strlen(s)); }
 
   void banner_if_due() {
-    if (pr_fname && !printed_fname_) {
+    if (banner_ && !printed_fname_) {
       put("/* === ");
       put(name_);
       put(" === */\n");
@@ -365,7 +421,7 @@ class Scanner {
   // Emitted bytes go to the capture while it is on, else to standard output.
   void emit(const char *p, size_t n) {
     if (capture_)
-      capture_buf.append(p, n);
+      capture_buf_->append(p, n);
     else
       put(p, n);
   }
@@ -432,6 +488,10 @@ class Scanner {
 
   const char *name_;
   int mask_;
+  bool banner_;
+  Capture *capture_buf_;
+  ScanBuffer *ahead_;
+  bool abandoned_ = false;
   const char *window_lo_ = nullptr;
   const char *window_hi_ = nullptr;
   const char *held_ = nullptr;  // output not yet written, inside the window
@@ -535,7 +595,7 @@ void Scanner::recognize(int p) {
     if (!(mask_ & (TD_SIMPLE | TD_BLOCK))) return;
     if (list_cnt != 0) {
       capture_ = true;
-      capture_buf.idx = 0;
+      capture_buf_->idx = 0;
     }
     int q = p + 7;
     while (is_blank(line_[q])) ++q;
@@ -580,7 +640,7 @@ void Scanner::end_at_semicolon(int p) {
     while (q >= 0 && is_blank(line_[q])) --q;
     while (q >= 0 && is_ident(line_[q])) --q;
     if (chk_type(line_ + q + 1)) {
-      put(capture_buf.buf, capture_buf.idx);
+      put(capture_buf_->buf, capture_buf_->idx);
       write_rest(p + 1);
     }
     emit_ = IDLE;
@@ -741,13 +801,16 @@ int cut_line(const char *p, int room, int *tl) {
 #endif
 }
 
-void scan_engine(TextFile *stream, const char *name, int mask) {
-  Scanner scanner(name, mask);
+// Scans stream to its end. Writing to ahead, it returns false as soon as
+// the scan is abandoned (or where it would end the process); else true.
+bool scan_engine(TextFile *stream, const char *name, int mask, bool banner, Capture *capture,
+                 ScanBuffer *ahead) {
+  Scanner scanner(name, mask, banner, capture, ahead);
   for (;;) {
     int avail = 0;
     bool rest = false;
     const char *w = text_window(stream, &avail, &rest);
-    if (avail == 0) return;
+    if (avail == 0) return true;
     scanner.set_window(w, w + avail);
     // Every line that surely lies whole in the window: the window holds at
     // least one line, and more when it is the rest of the file.
@@ -766,6 +829,7 @@ void scan_engine(TextFile *stream, const char *name, int mask) {
       int tl = 0;
       int len = cut_line(w + off, room, &tl);
       if (tl >= kLineTooLong) {
+        if (ahead != nullptr) return false;
         scanner.flush_held();
         char text[kLineBufSize];
         std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
@@ -774,10 +838,21 @@ void scan_engine(TextFile *stream, const char *name, int mask) {
       }
       scanner.scan_line(w + off, len, tl);
       off += len;
+      if (ahead != nullptr && scanner.abandoned()) return false;
     }
     scanner.flush_held();
+    if (ahead != nullptr && scanner.abandoned()) return false;
     text_consume(stream, off);
   }
+}
+
+// The two uses of the engine, as a build of it offers them.
+void scan_file_here(TextFile *stream, const char *name, int mask) {
+  scan_engine(stream, name, mask, pr_fname != 0, &capture_buf, nullptr);
+}
+
+bool scan_ahead_here(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out) {
+  return scan_engine(stream, name, mask, banner, &ahead_capture(), out);
 }
 
 }  // namespace

@@ -26,6 +26,21 @@ extern int pr_fname;
 /// more.
 void scan_file(TextFile *stream, const char *name, int mask);
 
+/// Room for what a scan ahead writes.
+struct ScanBuffer {
+  char *buf;
+  size_t cap;
+  size_t len;
+};
+
+/// Scans stream ahead of its turn, on any thread: what scan_file would write
+/// (with a banner when banner is set) is appended to out instead of written.
+/// False when it does not fit in out, a typedef held back does not fit in
+/// 64 KB, or a line is too long: then out holds nothing of use, stream has
+/// been read from, and the file must be scanned with scan_file in its turn.
+/// The name list must not change meanwhile.
+bool scan_file_ahead(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out);
+
 }  // namespace kolvu
 
 #endif  // KOLVU_SCANNER_SCANNER_H_

@@ -5,7 +5,11 @@
 namespace kolvu {
 
 void scan_file_avx2(TextFile *stream, const char *name, int mask) {
-  scan_engine(stream, name, mask);
+  scan_file_here(stream, name, mask);
+}
+
+bool scan_ahead_avx2(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out) {
+  return scan_ahead_here(stream, name, mask, banner, out);
 }
 
 }  // namespace kolvu

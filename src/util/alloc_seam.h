@@ -24,6 +24,10 @@ AllocHooks set_alloc_hooks(AllocHooks hooks);
 /// std::free(). Does nothing else: no retry, no message, no exit.
 void *alloc_or_null(size_t size);
 
+/// block (or null) resized to size bytes by the hooks' realloc, or null
+/// with block unchanged; as alloc_or_null, nothing else.
+void *realloc_or_null(void *block, size_t size);
+
 }  // namespace kolvu
 
 #endif  // KOLVU_ALLOC_SEAM_H_

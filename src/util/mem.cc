@@ -50,6 +50,8 @@ AllocHooks set_alloc_hooks(AllocHooks h) {
 
 void *alloc_or_null(size_t size) { return hooks.malloc_fn(size); }
 
+void *realloc_or_null(void *block, size_t size) { return hooks.realloc_fn(block, size); }
+
 void *getmem(int size) {
   void *p = hooks.malloc_fn(static_cast<size_t>(size));
   if (p == nullptr) p = hooks.malloc_fn(with_margin(size));

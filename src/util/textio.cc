@@ -166,6 +166,16 @@ TextFile *text_open_in(void *mem, const char *path, const struct stat &expected)
   return f;
 }
 
+bool text_whole(const TextFile *f) { return f->at_end && f->pos == f->block && f->patched == nullptr; }
+
+void text_rewind(TextFile *f) {
+  if (f->patched != nullptr) {
+    *f->patched = f->saved;
+    f->patched = nullptr;
+  }
+  f->pos = f->block;
+}
+
 const char *text_line(TextFile *f, int *len) {
   if (f->patched != nullptr) {
     *f->patched = f->saved;

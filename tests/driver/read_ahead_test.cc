@@ -34,11 +34,19 @@ std::string drain(TextFile *f) {
 }
 
 // The names as the tool hands them over: a block the read-ahead then owns,
-// pointing at strings that stay with the caller.
-char **list_of(std::vector<std::string> &names) {
-  char **paths = static_cast<char **>(std::malloc(sizeof(char *) * names.size()));
-  for (size_t i = 0; i < names.size(); ++i) paths[i] = &names[i][0];
-  return paths;
+// pointing at strings that stay with the caller. Each file waits for a "-l"
+// value that never comes, so none is scanned ahead: they are only read.
+AheadFile *list_of(std::vector<std::string> &names, int lists = 1) {
+  auto *files = static_cast<AheadFile *>(std::malloc(sizeof(AheadFile) * names.size()));
+  for (size_t i = 0; i < names.size(); ++i) files[i] = {&names[i][0], 0x3F, false, lists};
+  return files;
+}
+
+TextFile *open_next(std::string &name) {
+  bool scanned = false;
+  TextFile *f = read_ahead_open(&name[0], &scanned);
+  EXPECT_FALSE(scanned);
+  return f;
 }
 
 bool two_processors() {
@@ -50,7 +58,7 @@ bool two_processors() {
 std::vector<std::string> texts_in_order(std::vector<std::string> &names) {
   std::vector<std::string> texts;
   for (std::string &name : names) {
-    TextFile *f = read_ahead_open(&name[0]);
+    TextFile *f = open_next(name);
     texts.push_back(f == nullptr ? "(none)" : drain(f));
     if (f != nullptr) {
       EXPECT_EQ(read_ahead_close(f), 0);
@@ -96,7 +104,7 @@ TEST(ReadAhead, AFifoIsOpenedOnlyInItsTurn) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::vector<std::string> names = {dir.write("a.h", "a\n"), fifo, dir.write("b.h", "b\n")};
   ASSERT_TRUE(read_ahead_start(list_of(names), 3));
-  TextFile *a = read_ahead_open(&names[0][0]);
+  TextFile *a = open_next(names[0]);
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(drain(a), "a\n");
   read_ahead_close(a);
@@ -107,12 +115,12 @@ TEST(ReadAhead, AFifoIsOpenedOnlyInItsTurn) {
     std::fputs("from the writer\n", w);
     std::fclose(w);
   });
-  TextFile *p = read_ahead_open(&names[1][0]);
+  TextFile *p = open_next(names[1]);
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(drain(p), "from the writer\n");
   read_ahead_close(p);
   writer.join();
-  TextFile *b = read_ahead_open(&names[2][0]);
+  TextFile *b = open_next(names[2]);
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(drain(b), "b\n");
   read_ahead_close(b);
@@ -144,7 +152,7 @@ TEST(ReadAhead, StopsWithFilesStillWaiting) {
   std::vector<std::string> names;
   for (int i = 0; i < 40; ++i) names.push_back(dir.write("f" + std::to_string(i), "x\n"));
   ASSERT_TRUE(read_ahead_start(list_of(names), 40));
-  TextFile *f = read_ahead_open(&names[0][0]);
+  TextFile *f = open_next(names[0]);
   ASSERT_NE(f, nullptr);
   read_ahead_close(f);
   read_ahead_stop();  // must neither hang nor leak (the sanitizer build checks)
@@ -173,7 +181,7 @@ TEST(ReadAhead, ANameOutOfTurnIsOpenedAsUsual) {
   std::vector<std::string> names = {dir.write("a", "a\n"), dir.write("b", "b\n")};
   ASSERT_TRUE(read_ahead_start(list_of(names), 2));
   std::string copy = names[1];  // the same name, not the listed pointer
-  TextFile *f = read_ahead_open(copy.c_str());
+  TextFile *f = open_next(copy);
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(drain(f), "b\n");
   read_ahead_close(f);

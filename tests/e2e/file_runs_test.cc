@@ -4,6 +4,7 @@
 // blocks show where each diagnostic stands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,56 @@ TEST(FileRuns, AnInputThatIsAlsoTheOutputIsReadInItsTurn) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(read_file(dir.path() + "/out.h"), big + tail);
+}
+
+TEST(FileRuns, OptionsBetweenFilesHoldForTheFilesAfterThem) {
+  // Files are worked on ahead of their turn; each must still be scanned
+  // with the kinds, banner and name list in force in its turn: the output
+  // is that of each file run alone with the options before it.
+  TempDir dir;
+  const char *const names[] = {"Alpha", "Beta", "Gamma", "Delta"};
+  dir.write("names.txt", "Gamma\nDel*\n");
+  std::vector<std::string> options, args;
+  std::string want;
+  for (int i = 0; i < 120; ++i) {
+    switch (i % 17) {
+      case 3: options.push_back("-t"); break;
+      case 6: options.push_back("-l"); options.push_back(names[i % 4]); break;
+      case 9: options.push_back("-Ns"); break;
+      case 12: options.push_back("-l"); options.push_back("F=names.txt"); break;
+      case 15: options.push_back("-u"); break;
+      default: break;
+    }
+    std::string text;
+    for (int k = 0; k < (i % 5) * 7 + 1; ++k) {
+      const char *n = names[(i + k) % 4];
+      text += "#define " + std::string(n) + std::to_string(k) + " 1\n";
+      text += "typedef int " + std::string(n) + ";\n";
+      text += "struct " + std::string(n) + " {\n  int x;\n};\n";
+      text += "union " + std::string(n) + " { int a; };\n";
+    }
+    if (i % 23 == 5) {  // more than one read
+      for (int k = 0; k < 3000; ++k) text += "/* filler, seventy bytes or so of comment to pass over */\n";
+    }
+    std::string name = "f" + std::to_string(i) + ".h";
+    dir.write(name, text);
+    args.insert(args.end(), options.begin(), options.end());
+    options.clear();
+    std::vector<std::string> alone = args;  // every option so far, and the file
+    alone.erase(std::remove_if(alone.begin(), alone.end(),
+                               [](const std::string &a) { return a[0] == 'f'; }),
+                alone.end());
+    alone.push_back(name);
+    Outcome one = run_kolvu(alone, dir.path());
+    ASSERT_EQ(one.err, "");
+    want += one.out;
+    args.push_back(name);
+  }
+  Outcome all = run_kolvu(args, dir.path());
+  EXPECT_EQ(all.status, 0);
+  EXPECT_EQ(all.err, "");
+  EXPECT_TRUE(all.out == want) << "sizes " << all.out.size() << " and " << want.size();
+  EXPECT_GT(want.size(), 10000u);
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 // 0x7D among them), CR, Ctrl-Z and NUL bytes; with random kind masks, banner
 // settings and name lists.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <random>
 #include <string>
-#include <vector>
 #include <vector>
 
 #include "driver/namelist.h"
@@ -184,6 +184,113 @@ TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
   }
   clear_list();
   pr_fname = 0;
+}
+
+// Every build of the scan ahead this machine can run.
+std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_variants() {
+  std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {scan_ahead_baseline};
+#if defined(KOLVU_AVX2_SCANNER)
+  if (__builtin_cpu_supports("avx2")) v.push_back(scan_ahead_avx2);
+#endif
+  return v;
+}
+
+TEST(ScannerDiff, AScanAheadWritesWhatTheScanWouldOrGivesUp) {
+  // Into a buffer of random room: the scan ahead either gives the model's
+  // output, or gives up where the output would not fit or a line is too
+  // long; the file then reads again from its start.
+  kolvu_test::TempDir dir;
+  std::mt19937 rng(424242);
+  std::vector<char> mem(text_file_bytes());
+  int whole = 0, gave_up = 0;
+  for (int iter = 0; iter < 3000; ++iter) {
+    std::string src = iter % 3 == 0 ? structured_source(rng, rng() % 6000) : random_source(rng);
+    bool too_long = rng() % 20 == 0;
+    if (too_long) src.insert(rng() % (src.size() + 1), std::string(1100, 'L'));
+    std::string path = dir.write("f.h", src);
+    int mask = rng() % 4 == 0 ? 0 : static_cast<int>(rng() % 64);
+    bool banner = rng() % 2 != 0;
+    clear_list();
+    if (rng() % 3 == 0) {
+      std::string e = kNames[rng() % (sizeof kNames / sizeof *kNames)];
+      set_list(&e[0]);
+    }
+    pr_fname = banner;
+    std::string plain;
+    if (too_long) {  // ends the run, unless a NUL or a Ctrl-Z comes first
+      kolvu_test::Outcome r = kolvu_test::run_in_child([&] {
+        out_reset();
+        TextFile *f = text_open(path.c_str());
+        reference::scan_file(f, "f.h", mask);
+        out_flush();
+      });
+      too_long = r.status == 1;
+      plain = r.out;
+    } else {
+      plain = run(reference::scan_file, path, mask);
+    }
+    size_t room = rng() % 2 ? 64 * 1024 : rng() % 300;
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    for (auto ahead : ahead_variants()) {
+      TextFile *f = text_open_in(mem.data(), path.c_str(), st);
+      ASSERT_NE(f, nullptr);
+      ASSERT_TRUE(text_whole(f));
+      std::string out(room, '\0');
+      ScanBuffer buf = {&out[0], room, 0};
+      bool done = ahead(f, "f.h", mask, banner, &buf);
+      if (done) {
+        ASSERT_FALSE(too_long) << "iteration " << iter;
+        ASSERT_EQ(out.substr(0, buf.len), plain) << "iteration " << iter;
+        ++whole;
+      } else {
+        ASSERT_TRUE(too_long || plain.size() > room) << "iteration " << iter;
+        ++gave_up;
+        if (!too_long) {  // the scan in its turn, from the start again
+          text_rewind(f);
+          std::string again;
+          out_set_sink(&again);
+          scan_file(f, "f.h", mask);
+          out_set_sink(nullptr);
+          ASSERT_EQ(again, plain) << "iteration " << iter;
+        }
+      }
+      text_close(f);
+    }
+  }
+  clear_list();
+  pr_fname = 0;
+  EXPECT_GT(whole, 1000);
+  EXPECT_GT(gave_up, 300);
+}
+
+TEST(ScannerDiff, AScanAheadGivesUpOnATypedefHeldPast64KB) {
+  kolvu_test::TempDir dir;
+  std::string body;
+  while (body.size() < 70 * 1024) body += "  int field;\n";
+  std::vector<char> mem(text_file_bytes());
+  std::string out(1 << 20, '\0');
+  clear_list();
+  std::string entry = "T";
+  set_list(&entry[0]);
+  for (const std::string &src : {"typedef struct {\n" + body + "} T;\n",
+                                 "typedef struct {\n" + body.substr(0, 60 * 1024) + "} T;\n"}) {
+    std::string path = dir.write("f.h", src);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    for (auto ahead : ahead_variants()) {
+      TextFile *f = text_open_in(mem.data(), path.c_str(), st);
+      ASSERT_NE(f, nullptr);
+      ScanBuffer buf = {&out[0], out.size(), 0};
+      bool done = ahead(f, "f.h", TD_SIMPLE | TD_BLOCK, false, &buf);
+      EXPECT_EQ(done, src.size() < 64 * 1024);  // the capture holds the typedef
+      if (done) {
+        EXPECT_EQ(out.substr(0, buf.len), src);
+      }
+      text_close(f);
+    }
+  }
+  clear_list();
 }
 
 }  // namespace
