@@ -222,9 +222,13 @@ TEST(ScannerDiff, AScanAheadWritesWhatTheScanWouldOrGivesUp) {
         out_reset();
         TextFile *f = text_open(path.c_str());
         reference::scan_file(f, "f.h", mask);
+        text_close(f);
         out_flush();
       });
       too_long = r.status == 1;
+      if (too_long) {
+        ASSERT_NE(r.err.find("too long line"), std::string::npos) << r.err;
+      }
       plain = r.out;
     } else {
       plain = run(reference::scan_file, path, mask);
