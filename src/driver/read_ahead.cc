@@ -26,8 +26,8 @@ namespace kolvu {
 
 namespace {
 
-const int kAhead = 8;               // files worked on ahead at most
-const size_t kOutputRoom = 64 * 1024;  // of a scan ahead
+const int kAhead = 6;               // files worked on ahead at most
+const size_t kOutputRoom = 32 * 1024;  // of a scan ahead
 const int kScanSpins = 20000;       // checks before the scan goes to sleep
 const int kThreadSpins = 5000;      // and before the thread does
 const int kNone = -1;
