@@ -58,7 +58,8 @@ void scan_named_file(const char *name, int mask) {
 // for each, to be worked on ahead: every argument that is neither an option
 // nor the value of a "-l".
 void read_files_ahead(int argc, char **argv) {
-  auto *files = static_cast<AheadFile *>(alloc_or_null(sizeof(AheadFile) * static_cast<size_t>(argc)));
+  auto *files =
+      static_cast<AheadFile *>(alloc_or_null(sizeof(AheadFile) * static_cast<size_t>(argc)));
   if (files == nullptr) return;
   int n = 0, mask = 0, banner = pr_fname, lists = 0;
   for (int i = 1; i < argc; ++i) {

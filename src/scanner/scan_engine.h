@@ -303,7 +303,8 @@ struct Capture {
     const uintptr_t kPage = 4096;
     uintptr_t lo = (reinterpret_cast<uintptr_t>(buf + ready) + kPage - 1) & ~(kPage - 1);
     uintptr_t hi = reinterpret_cast<uintptr_t>(buf + to) & ~(kPage - 1);
-    if (ready >= kStep && hi > lo) (void)madvise(reinterpret_cast<void *>(lo), hi - lo, MADV_POPULATE_WRITE);
+    if (ready >= kStep && hi > lo)
+      (void)madvise(reinterpret_cast<void *>(lo), hi - lo, MADV_POPULATE_WRITE);
 #endif
     ready = to;
   }

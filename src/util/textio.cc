@@ -166,7 +166,9 @@ TextFile *text_open_in(void *mem, const char *path, const struct stat &expected)
   return f;
 }
 
-bool text_whole(const TextFile *f) { return f->at_end && f->pos == f->block && f->patched == nullptr; }
+bool text_whole(const TextFile *f) {
+  return f->at_end && f->pos == f->block && f->patched == nullptr;
+}
 
 void text_rewind(TextFile *f) {
   if (f->patched != nullptr) {
@@ -193,7 +195,8 @@ const char *text_line(TextFile *f, int *len) {
     }
   }
   char *line = f->pos;
-  size_t n = nl != nullptr ? static_cast<size_t>(nl - line) + 1 : static_cast<size_t>(f->end - line);
+  size_t n =
+      nl != nullptr ? static_cast<size_t>(nl - line) + 1 : static_cast<size_t>(f->end - line);
   if (n > kMaxLine) n = kMaxLine;
   f->pos = line + n;
   f->patched = f->pos;

@@ -171,7 +171,8 @@ TEST(FileRuns, OptionsBetweenFilesHoldForTheFilesAfterThem) {
       text += "union " + std::string(n) + " { int a; };\n";
     }
     if (i % 23 == 5) {  // more than one read
-      for (int k = 0; k < 3000; ++k) text += "/* filler, seventy bytes or so of comment to pass over */\n";
+      for (int k = 0; k < 3000; ++k)
+        text += "/* filler, seventy bytes or so of comment to pass over */\n";
     }
     std::string name = "f" + std::to_string(i) + ".h";
     dir.write(name, text);

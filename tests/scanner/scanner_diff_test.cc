@@ -188,7 +188,8 @@ TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
 
 // Every build of the scan ahead this machine can run.
 std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_variants() {
-  std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {scan_ahead_baseline};
+  std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {
+      scan_ahead_baseline};
 #if defined(KOLVU_AVX2_SCANNER)
   if (__builtin_cpu_supports("avx2")) v.push_back(scan_ahead_avx2);
 #endif

@@ -291,7 +291,8 @@ TEST(TextOpenIn, ReadsARegularFileAsTextOpenDoesInTheCallersMemory) {
   TempDir dir;
   std::string small = dir.write("small", "a\r\nb\x1A" "c\n");
   std::string big_data;
-  for (int i = 0; big_data.size() < 700 * 1024; ++i) big_data += "line " + std::to_string(i) + "\r\n";
+  for (int i = 0; big_data.size() < 700 * 1024; ++i)
+    big_data += "line " + std::to_string(i) + "\r\n";
   std::string big = dir.write("big", big_data);
   std::string empty = dir.write("empty", "");
   for (const std::string &path : {small, big, empty}) {
