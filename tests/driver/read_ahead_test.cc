@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/test_util.h"
+#include "support/text_file.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -20,18 +21,7 @@ namespace {
 using kolvu_test::Outcome;
 using kolvu_test::TempDir;
 
-// The whole text of f, a window at a time, as the scanner reads it.
-std::string drain(TextFile *f) {
-  std::string text;
-  for (;;) {
-    int avail = 0;
-    bool rest = false;
-    const char *w = text_window(f, &avail, &rest);
-    if (avail == 0) return text;
-    text.append(w, static_cast<size_t>(avail));
-    text_consume(f, avail);
-  }
-}
+using kolvu_test::drain;
 
 // The names as the tool hands them over: a block the read-ahead then owns,
 // pointing at strings that stay with the caller. Each file waits for a "-l"

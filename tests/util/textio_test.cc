@@ -13,6 +13,7 @@
 #include "kolvu/exit_status.h"
 #include "out_seam.h"
 #include "support/test_util.h"
+#include "support/text_file.h"
 
 namespace kolvu {
 namespace {
@@ -263,18 +264,7 @@ TEST(StandardOutput, AFailedWriteIsReportedAndFailsTheRun) {
   EXPECT_EQ(r.err, "write error on standard output: No space left on device\n");
 }
 
-// The whole text of f, read a window at a time as the scanner reads it.
-std::string drain(TextFile *f) {
-  std::string text;
-  for (;;) {
-    int avail = 0;
-    bool rest = false;
-    const char *w = text_window(f, &avail, &rest);
-    if (avail == 0) return text;
-    text.append(w, static_cast<size_t>(avail));
-    text_consume(f, avail);
-  }
-}
+using kolvu_test::drain;
 
 struct Borrowed {
   void *mem = std::malloc(text_file_bytes());
