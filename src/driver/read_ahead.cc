@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@ const size_t kOutputRoom = 32 * 1024;  // of a scan ahead
 const int kScanSpins = 20000;       // checks before the scan goes to sleep
 const int kThreadSpins = 5000;      // and before the thread does
 const int kNone = -1;
+const rlim_t kFewDescriptors = 64;
 
 // Entry i of the list is read into slot i % kAhead by whichever side claims
 // it first: the thread, or the scan when the entry it needs next is not
@@ -212,6 +214,14 @@ void read_ahead_thread(ReadAhead *r) {
   }
 }
 
+// Files read ahead but not whole keep their descriptors open until their
+// turn: with few descriptors to spare, a file opened in its turn could be
+// refused for want of one.
+bool descriptors_to_spare() {
+  struct rlimit limit;
+  return ::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFewDescriptors;
+}
+
 int usable_processors() {
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
@@ -267,7 +277,7 @@ void await_entry(ReadAhead *r, int i) {
 
 bool read_ahead_start(AheadFile *files, int n) {
   if (files == nullptr) return false;
-  void *block = n >= 2 && ahead == nullptr && usable_processors() >= 2
+  void *block = n >= 2 && ahead == nullptr && usable_processors() >= 2 && descriptors_to_spare()
                     ? alloc_or_null(sizeof(ReadAhead))
                     : nullptr;
   if (block == nullptr) {

@@ -22,7 +22,8 @@ struct AheadFile {
 /// Starts working ahead on the n files of files, in this order; files is a
 /// block from alloc_or_null, which the read-ahead then owns. Does nothing
 /// (and just releases files) with fewer than two files, on a single
-/// processor, or when its memory or thread cannot be had. Only regular files
+/// processor, with fewer than 64 file descriptors allowed, or when its
+/// memory or thread cannot be had. Only regular files
 /// are read ahead, and never the file standard output or standard error
 /// writes to; a file is scanned ahead only once read_ahead_lists has
 /// counted its "-l" values. Returns whether it works ahead. Stopped by

@@ -3,6 +3,8 @@
 // the other, also where both streams share one file and the 512-byte
 // blocks show where each diagnostic stands.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -193,6 +195,38 @@ TEST(FileRuns, OptionsBetweenFilesHoldForTheFilesAfterThem) {
   EXPECT_EQ(all.err, "");
   EXPECT_TRUE(all.out == want) << "sizes " << all.out.size() << " and " << want.size();
   EXPECT_GT(want.size(), 10000u);
+}
+
+TEST(FileRuns, AFewFileDescriptorsAreEnough) {
+  // With six descriptors (the three standard ones, a source, a list file
+  // and one more), files must not be held open ahead of their turn: the
+  // list files between them must still open.
+  TempDir dir;
+  dir.write("names.txt", "Big*\n");
+  std::vector<std::string> args = {"-d"};
+  std::string want;
+  for (int i = 0; i < 8; ++i) {
+    std::string name = "big" + std::to_string(i) + ".h";
+    std::string text = defines_for(i, 12000);  // more than one read
+    text += "#define Big" + std::to_string(i) + " 1\n";
+    dir.write(name, text);
+    args.push_back(name);
+    args.push_back("-l");
+    args.push_back("F=names.txt");
+    want += i == 0 ? text : "#define Big" + std::to_string(i) + " 1\n";
+  }
+  Outcome r = run_in_child([&] {
+    struct rlimit few = {6, 6};
+    if (::setrlimit(RLIMIT_NOFILE, &few) != 0 || ::chdir(dir.path().c_str()) != 0) ::_exit(99);
+    std::vector<char *> argv = {const_cast<char *>(KOLVU_BINARY)};
+    for (std::string &a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    ::execv(KOLVU_BINARY, argv.data());
+    ::_exit(98);
+  });
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out == want) << "sizes " << r.out.size() << " and " << want.size();
 }
 
 }  // namespace
