@@ -69,7 +69,7 @@ void read_files_ahead(int argc, char **argv) {
     } else if (argv[i][0] == '-') {
       add_option_letters(argv[i], &mask, &banner);
     } else {
-      files[n++] = {argv[i], mask, banner != 0, lists};
+      files[n++] = {argv[i], lists, static_cast<unsigned char>(mask), banner != 0};
     }
   }
   read_ahead_start(files, n);

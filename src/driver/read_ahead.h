@@ -14,9 +14,9 @@ namespace kolvu {
 /// A file the tool will scan, with what holds for it.
 struct AheadFile {
   char *path;
-  int mask;    // kind mask
-  bool banner;  // a banner before its first output
-  int lists;   // "-l" values taken in before its turn
+  int lists;            // "-l" values taken in before its turn
+  unsigned char mask;   // kind mask
+  bool banner;          // a banner before its first output
 };
 
 /// Starts working ahead on the n files of files, in this order; files is a

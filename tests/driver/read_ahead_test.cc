@@ -28,7 +28,7 @@ using kolvu_test::drain;
 // value that never comes, so none is scanned ahead: they are only read.
 AheadFile *list_of(std::vector<std::string> &names, int lists = 1) {
   auto *files = static_cast<AheadFile *>(std::malloc(sizeof(AheadFile) * names.size()));
-  for (size_t i = 0; i < names.size(); ++i) files[i] = {&names[i][0], 0x3F, false, lists};
+  for (size_t i = 0; i < names.size(); ++i) files[i] = {&names[i][0], lists, 0x3F, false};
   return files;
 }
 
