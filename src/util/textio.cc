@@ -110,10 +110,6 @@ void fill(TextFile *f) {
   *f->end = '\0';
 }
 
-}  // namespace
-
-namespace {
-
 // Ready to read fd, which is open on the file st describes.
 void start(TextFile *f, int fd, const struct stat &st, bool borrowed) {
   f->fd = fd;
