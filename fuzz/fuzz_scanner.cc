@@ -135,7 +135,7 @@ class Model {
     long kw = 0;
     if (paren_ == 0 && (mask_ & 0x10) && word_at(p, "struct") && (at(p + 6) == '{' || cspace(at(p + 6))))
       kw = 6;
-    else if ((mask_ & 0x20) && word_at(p, "union") && (at(p + 5) == '{' || cspace(at(p + 5))))
+    else if (paren_ == 0 && (mask_ & 0x20) && word_at(p, "union") && (at(p + 5) == '{' || cspace(at(p + 5))))
       kw = 5;
     if (kw == 0) return;
     long tag = p + kw;
@@ -169,12 +169,17 @@ class Model {
 
   void scan_line() {
     bool line_comment = false;
-    int countdown = 0, prev = 0;
     pending_ = -1;
+    // second[i]: the byte at i is the second byte of a double-byte character.
+    std::vector<bool> second(line_.size() + 1, false);
+    for (size_t i = 0; i + 1 < line_.size(); ++i)
+      if (!second[i] && lead(at(static_cast<long>(i)))) second[i + 1] = true;
+    long stop = 0;
+    while (at(stop) != '\n' && at(stop) != 0) ++stop;
     long p = 0;
-    for (; at(p) != '\n' && at(p) != 0; ++p) {
+    for (; p < stop; ++p) {
       int c = at(p);
-      if (quote_ != 0 && countdown == 0 && c == '\\' && at(p + 1) != 0) {
+      if (quote_ != 0 && !second[p] && c == '\\' && p + 1 < stop) {
         if (emit_ != IDLE) emit(c);
         c = at(++p);
       } else if (!block_ && quote_ == 0 && c == '/' && at(p + 1) == '/') {
@@ -188,17 +193,12 @@ class Model {
       } else if (!line_comment && quote_ != 0 && c == quote_) {
         quote_ = 0;
       }
-      prev = countdown;
-      if (countdown == 0 && lead(c) && at(p + 1) != 0)
-        countdown = 2;
-      else if (countdown > 0)
-        --countdown;
       if (quote_ == 0 && !line_comment && !block_) {
         if (c == '(') ++paren_;
         if (c == ')' && paren_ > 0) --paren_;
         if (emit_ != IDLE) {
-          if (countdown == 0 && c == '{') ++brace_;
-          if (countdown == 0 && c == '}') --brace_;
+          if (!second[p] && c == '{') ++brace_;
+          if (!second[p] && c == '}') --brace_;
         } else {
           recognize(p);
         }
@@ -207,7 +207,9 @@ class Model {
       if (c == ';' && brace_ == 0) end_at_semicolon(p);
     }
     if (emit_ != IDLE) emit('\n');
-    if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && (prev != 0 || p == 0 || at(p - 1) != '\\'))) emit_ = IDLE;
+    const bool splice = p > 0 && at(p - 1) == '\\' && !second[p - 1];
+    if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice)) emit_ = IDLE;
+    if (!splice) quote_ = 0;
   }
 
   const std::vector<std::string> &entries_;

@@ -10,11 +10,10 @@
 // definitions, plain lines of a body being written) whole, several at a time.
 // What it writes goes out as slices of the input, not byte by byte.
 //
-// The double-byte countdown (2 at a lead byte that starts a character, 1 at
-// its second byte) depends only on the bytes of the line, so it is worked out
-// on demand by a cursor that only moves forward: it is needed at a backslash
-// inside a literal, at a brace inside a definition, and at the end of a
-// #define line.
+// Whether a byte is the second byte of a double-byte character depends only
+// on the bytes of the line before it, so it is worked out on demand, where
+// it matters: at a backslash inside a literal, at a brace inside a
+// definition, and at the end of a line.
 //
 // The engine is built twice: for the baseline processor, and on x86-64 for
 // processors with AVX2, where a vector holds 32 bytes instead of 16;
@@ -480,7 +479,7 @@ class Scanner {
  private:
 
   int block_lines(const char *w, int from, int end);
-  int countdown_at(int q);
+  bool second_byte(int q) const;
   char look_forward(int q);
   bool continued();
   int step(int p);
@@ -512,32 +511,23 @@ class Scanner {
   bool line_comment_ = false;
   int pending_ = -1;          // position of the last typedef keyword
   int emit_from_ = 0;         // start of the bytes emitted but not yet written
-  int cd_pos_ = 0;            // the countdown cursor: cd_ is the countdown
-  int cd_ = 0;                //   before the update at cd_pos_
+  int end_ = 0;               // where the examination of the line stops
   int look_from_ = -1;        // last forward look: searched [look_from_, look_at_]
   int look_at_ = -1;
   char look_found_ = 0;
   int continued_ = -1;        // the continued-#define test, once per line
 };
 
-// The double-byte countdown before the update at position q.
-int Scanner::countdown_at(int q) {
-  if (q < cd_pos_) {  // asked for an earlier place: start again
-    cd_pos_ = 0;
-    cd_ = 0;
-  }
-  while (cd_pos_ < q) {
-    if (cd_ > 0) {
-      --cd_;
-      ++cd_pos_;
-      continue;
-    }
-    while (cd_pos_ < q && !is_lead(line_[cd_pos_])) ++cd_pos_;
-    if (cd_pos_ == q) break;
-    if (line_[cd_pos_ + 1] != '\0') cd_ = 2;
-    ++cd_pos_;
-  }
-  return cd_;
+// True when the byte at q, a byte of the line's text, is the second byte of
+// a double-byte character. Walking the line by characters, every lead byte
+// that starts a character is followed by a byte of the text, so the lead
+// bytes directly before q pair up: q is a second byte when they are odd in
+// number. Only ASCII bytes are asked about, and the runs of lead bytes
+// before them do not overlap, so the walks back cost a line's length at most.
+bool Scanner::second_byte(int q) const {
+  int leads = 0;
+  while (q - leads - 1 >= 0 && is_lead(line_[q - leads - 1])) ++leads;
+  return leads % 2 != 0;
 }
 
 // The first '{' or ';' from q on, stepping over double-byte characters, or 0
@@ -556,18 +546,12 @@ char Scanner::look_forward(int q) {
 
 // A #define line continues when its last backslash that is not the second
 // byte of a double-byte character is followed directly by '\n'. Only the
-// byte before the line's '\n' can be that backslash; it starts a character
-// when an even number of lead bytes stands directly before it (a walk by
-// characters pairs them up and lands on it).
+// byte before the line's '\n' can be that backslash.
 bool Scanner::continued() {
   if (continued_ < 0) {
-    continued_ = 0;
     int b = len_ - 2;
-    if (b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\') {
-      int leads = 0;
-      while (b - leads - 1 >= 0 && is_lead(line_[b - leads - 1])) ++leads;
-      continued_ = leads % 2 == 0;
-    }
+    continued_ = b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\' &&
+                 !second_byte(b);
   }
   return continued_ != 0;
 }
@@ -614,12 +598,12 @@ void Scanner::recognize(int p) {
     return;
   }
   int kw = 0;
-  if (*s == 's' && paren_ == 0 && (mask_ & SU_STRUCT) && at(s, "struct", 6) &&
-      (s[6] == '{' || is_cspace(s[6])))
+  if (*s == 's' && (mask_ & SU_STRUCT) && at(s, "struct", 6) && (s[6] == '{' || is_cspace(s[6])))
     kw = 6;
   else if (*s == 'u' && (mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
     kw = 5;
-  if (kw == 0) return;
+  // Inside parentheses it names a parameter's or a cast's type.
+  if (kw == 0 || paren_ != 0) return;
   const char *tag = s + kw;
   while (is_blank(*tag)) ++tag;
   if (chk_type(tag) != 1 || look_forward(p + kw) == ';') return;
@@ -656,7 +640,9 @@ void Scanner::end_at_semicolon(int p) {
 int Scanner::step(int p) {
   const char *line = line_;
   char c = line[p];
-  if (quote_ != 0 && c == '\\' && line[p + 1] != '\0' && countdown_at(p) == 0) {
+  // A backslash just before the stop is a line splice, no escape: the
+  // literal goes on into the next line.
+  if (quote_ != 0 && c == '\\' && p + 1 < end_ && !second_byte(p)) {
     c = line[++p];  // the escaped byte, never taken for a quote
   } else if (!block_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '/') {
     line_comment_ = true;
@@ -676,7 +662,7 @@ int Scanner::step(int p) {
     else if (c == ')' && paren_ > 0)
       --paren_;
     if (emit_ != IDLE) {
-      if ((c == '{' || c == '}') && countdown_at(p + 1) == 0) brace_ += c == '{' ? 1 : -1;
+      if ((c == '{' || c == '}') && !second_byte(p)) brace_ += c == '{' ? 1 : -1;
     } else {
       recognize(p);
     }
@@ -713,7 +699,7 @@ int Scanner::block_lines(const char *w, int from, int end) {
         case '{':
         case '}':
           // After a lead byte it may be that byte's second byte: not counted
-          // then; scan_line decides by the countdown.
+          // then; scan_line decides.
           if (at > line && is_lead(w[at - 1])) return line;
           braces += w[at] == '{' ? 1 : -1;
           break;
@@ -742,27 +728,28 @@ void Scanner::scan_line(const char *line, int len, int tl) {
   line_comment_ = false;
   pending_ = -1;
   emit_from_ = 0;
-  cd_pos_ = 0;
-  cd_ = 0;
   look_from_ = -1;
   continued_ = -1;
   const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
+  end_ = end;
   int p = 0;
   while (p < end) {
     p = skip(line, p, end, stop_set(), semicolon_ends(), &paren_);
     if (p == end) break;
     p = step(p);
   }
-  // p is past the last byte examined: at the '\n' or the end of the text,
-  // or past an escaped '\n'.
+  // p is at the stop: the line's '\n' or the end of its text.
   if (emit_ != IDLE) {
     emit_open_slice(p);
     // The line's own '\n', when it has one there, joins the slice before it.
     emit(p < len && line[p] == '\n' ? line + p : "\n", 1);
   }
-  if (emit_ == IN_TYPEDEF ||
-      (emit_ == IN_DEFINE && (p == 0 || line[p - 1] != '\\' || countdown_at(p - 1) != 0)))
-    emit_ = IDLE;
+  // A line that ends in a splice carries a #define and a literal into the
+  // next line; without one, a literal ends with its line, as a compiler
+  // ends it, so a stray quote cannot hide the rest of the file.
+  const bool splice = p > 0 && line[p - 1] == '\\' && !second_byte(p - 1);
+  if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice)) emit_ = IDLE;
+  if (!splice) quote_ = 0;
 }
 
 

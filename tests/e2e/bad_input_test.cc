@@ -26,8 +26,12 @@ TEST(BadInput, TruncatedDoubleByteCharacters) {
 
 TEST(BadInput, ConstructsLeftOpenAtTheEnd) {
   expect_scan({"-d"}, "/* never closed\n#define A 1\n", "");
-  expect_scan({"-d"}, "#define S \"never closed\n#define A 1\n", "#define S \"never closed\n");
-  expect_scan({"-d"}, "#define C 'x\n#define A 1\n", "#define C 'x\n");
+  // A literal ends with its line unless a splice carries it on.
+  expect_scan({"-d"}, "#define S \"never closed\n#define A 1\n",
+              "#define S \"never closed\n#define A 1\n");
+  expect_scan({"-d"}, "#define C 'x\n#define A 1\n", "#define C 'x\n#define A 1\n");
+  expect_scan({"-d"}, "#define S \"open \\\n#define A 1\n", "#define S \"open \\\n#define A 1\n");
+  expect_scan({"-ds"}, "char *s = \"open \\\n#define A 1\n", "");
   expect_scan({"-s"}, "struct s {\n  int a;\n", "struct s {\n  int a;\n");
   expect_scan({"-t", "-l", "T"}, "typedef struct {\n  int a;\n", "");
   expect_scan({"-d"}, "#define M \\\n", "#define M \\\n");

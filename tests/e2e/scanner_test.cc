@@ -46,43 +46,72 @@ TEST(Defines, NotRecognizedInsideCommentsAndLiterals) {
 
 TEST(Defines, StringLiteralsAndEscapes) {
   expect_scan({"-d"}, "#define S \"a\\\"b\" x\n", "#define S \"a\\\"b\" x\n");
-  // The line ends inside a literal with a backslash: the backslash and its
-  // '\n' are written, then the end of line writes a second '\n'; the define
-  // ends and the literal stays open, hiding the next line's struct.
+  // A backslash that ends a line inside a literal is a splice: the define
+  // goes on, each '\n' is written once, and the literal stays open into the
+  // next line, which closes it.
   expect_scan({"-ds"}, "#define S \"abc\\\ndef struct x { int a; };\"\nstruct y { int b; };\n",
-       "#define S \"abc\\\n\nstruct y { int b; };\n");
+       "#define S \"abc\\\ndef struct x { int a; };\"\nstruct y { int b; };\n");
+  expect_scan({"-d"}, "#define S \"abc\\\n#define U 2 \"\n#define V 3\n",
+       "#define S \"abc\\\n#define U 2 \"\n#define V 3\n");
+  // Inside a struct body the spliced line is written once, with no empty
+  // line after it.
+  expect_scan({"-s"}, "struct s {\n  char *m = \"a\\\nb\";\n};\n",
+       "struct s {\n  char *m = \"a\\\nb\";\n};\n");
+  // A line that ends in an escaped backslash ends in a splice all the
+  // same, as a compiler joins the lines before it reads the literal.
+  expect_scan({"-d"}, "#define S \"a\\\\\nb\"\n#define T 1\n", "#define S \"a\\\\\nb\"\n#define T 1\n");
   // A character literal with an escaped quote closes where it should.
   expect_scan({"-ds"}, "#define Q '\\'' struct q {\nstruct r { int c; };\n",
        "#define Q '\\'' struct q {\nstruct r { int c; };\n");
 }
 
-TEST(DoubleByte, BackslashAfterADoubleByteCharacterIsNoEscape) {
-  // 0x82 0xA0 then a backslash: the quote after it closes the literal, so
-  // the struct on the next line is seen.
-  expect_scan({"-ds"}, "#define S \"\x82\xA0\\\"\nstruct x { int a; };\n",
-       "#define S \"\x82\xA0\\\"\nstruct x { int a; };\n");
-  // A trail byte 0x5C is no escape either.
-  expect_scan({"-ds"}, "#define S \"\x95\x5C\"\nstruct x { int a; };\n",
-       "#define S \"\x95\x5C\"\nstruct x { int a; };\n");
+TEST(Literals, EndWithTheirLineWithoutASplice) {
+  // A lone apostrophe in a directive, prose or a digit separator opens a
+  // literal that its line ends.
+  expect_scan({"-dt"},
+       "#error This compiler isn't supported\n#define A 1\nlong odd = 1'000;\ntypedef int T;\n",
+       "#define A 1\ntypedef int T;\n");
+  expect_scan({"-s"}, "#if 0\nit's prose\n#endif\nstruct s { int a; };\n", "struct s { int a; };\n");
+  // A selected define whose line ends in an open literal ends there too.
+  expect_scan({"-d"}, "#define Q \"open\n#define R 2\n", "#define Q \"open\n#define R 2\n");
 }
 
-TEST(DoubleByte, DefineEndingInABackslashAfterOneCharacterDoesNotContinue) {
-  expect_scan({"-d"}, "#define J \x82\xA0\\\nint x;\n", "#define J \x82\xA0\\\n");
-  // Its trail byte 0x5C at the end of the line does not continue it either.
+TEST(DoubleByte, CharactersInARowAreEachRecognized) {
+  // "C:\\データ\\": タ is 0x83 0x5E, after two other characters; the escape
+  // that follows it is one, so the literal closes at its quote.
+  expect_scan({"-ds"},
+       "const char *dir = \"C:\\\\\x83\x66\x81\x5b\x83\x5e\\\\\";\n#define AFTER 1\n"
+       "struct after { int a; };\n",
+       "#define AFTER 1\nstruct after { int a; };\n");
+  // "可能": the second character's trail byte 0x5C escapes nothing.
+  expect_scan({"-d"}, "s = \"\x89\xC2\x94\x5C\";\n#define AFTER 1\n", "#define AFTER 1\n");
+  expect_scan({"-d"}, "#define S \"\x95\x5C\"\n#define T 2\n", "#define S \"\x95\x5C\"\n#define T 2\n");
+  // A backslash right after a character is a backslash: here it escapes the
+  // quote, and the literal runs to the end of its line.
+  expect_scan({"-ds"}, "#define S \"\x82\xA0\\\"\nstruct x { int a; };\n",
+       "#define S \"\x82\xA0\\\"\nstruct x { int a; };\n");
+  expect_scan({"-ds"}, "#define S \"\x82\xA0\\\" struct y {\nint b; };\n", "#define S \"\x82\xA0\\\" struct y {\n");
+}
+
+TEST(DoubleByte, DefineEndingInABackslashContinuesUnlessItIsASecondByte) {
+  expect_scan({"-d"}, "#define A \x83\x41\\\n  next\nint x;\n", "#define A \x83\x41\\\n  next\n");
+  expect_scan({"-d"}, "#define J \x82\xA0\x82\xA0\\\n  more\nint x;\n",
+       "#define J \x82\xA0\x82\xA0\\\n  more\n");
+  // A trail byte 0x5C at the end of the line does not continue it.
+  expect_scan({"-d"}, "#define A \x83\x41\x95\x5c\nB\n", "#define A \x83\x41\x95\x5c\n");
   expect_scan({"-d"}, "#define K \x95\x5C\nint x;\n", "#define K \x95\x5C\n");
 }
 
-TEST(DoubleByte, AfterTwoCharactersInARowTheBackslashContinues) {
-  expect_scan({"-d"}, "#define J \x82\xA0\x82\xA0\\\n  more\nint x;\n",
-       "#define J \x82\xA0\x82\xA0\\\n  more\n");
+TEST(DoubleByte, TrailBytesAreNeverBraces) {
+  expect_scan({"-s"}, "struct s { \x81\x40\x81\x7d;\nint a; };\n", "struct s { \x81\x40\x81\x7d;\nint a; };\n");
+  expect_scan({"-s"}, "struct s {\n\x82\xA0\x82\x7D;\n};\n", "struct s {\n\x82\xA0\x82\x7D;\n};\n");
+  expect_scan({"-s"}, "struct s {\n\x82\x7D;\n};\n", "struct s {\n\x82\x7D;\n};\n");
 }
 
-TEST(DoubleByte, SecondCharacterTrailBraceCountsOnlyAfterAnother) {
-  // Of two characters in a row, the second one's trail byte 0x7D is taken
-  // for '}' and closes the body.
-  expect_scan({"-s"}, "struct s {\n\x82\xA0\x82\x7D;\n};\n", "struct s {\n\x82\xA0\x82};\n");
-  // A single character's trail 0x7D is not a brace.
-  expect_scan({"-s"}, "struct s {\n\x82\x7D;\n};\n", "struct s {\n\x82};\n};\n");
+TEST(DoubleByte, AnEscapedByteCanBeginACharacter) {
+  // The escaped 0x81 begins a character whose second byte is 0x5C, which
+  // escapes nothing: the quote after it closes the literal.
+  expect_scan({"-s"}, "char *s = \"\\\x81\x5C\"; struct y { int b; };\n", "struct y { int b; };\n");
 }
 
 TEST(DoubleByte, ForwardLookStepsOverTrailBytes) {
@@ -112,10 +141,12 @@ TEST(Structs, MultiLineBody) {
        "struct point {\n  int x;  /* } */\n  int y;\n} origin;\n");
 }
 
-TEST(Unions, ParenthesesDoNotStopAUnion) {
-  expect_scan({"-u"}, "void f(union u x) {\n  x.a = 1;\n}\nint y;\nint z;\n",
-       "union u x) {\n  x.a = 1;\n}\nint y;\n");
+TEST(Unions, InsideParenthesesNoUnionStarts) {
+  expect_scan({"-u"}, "void f(union u x) {\n  x.a = 1;\n}\nint y;\nint z;\n", "");
+  expect_scan({"-u"}, "#define SZ (sizeof(union u))\nint a;\nunion v { int b; };\n",
+       "union v { int b; };\n");
   expect_scan({"-u"}, "union u { int a; float b; };\n", "union u { int a; float b; };\n");
+  expect_scan({"-u"}, "f(1);union u {\nint a; };\n", "union u {\nint a; };\n");
 }
 
 TEST(Typedefs, SimpleAndEnumWithoutAList) {

@@ -1,10 +1,11 @@
 // The plain scanner the fast one is checked against: every byte of a line
-// goes through every rule in order (comments and literals, the double-byte
-// countdown, parentheses, braces and recognition, emission, the end at ';'),
-// one byte at a time, with no skipping.
+// goes through every rule in order (comments and literals, double-byte
+// characters, parentheses, braces and recognition, emission, the end at
+// ';'), one byte at a time, with no skipping.
 #include "scanner/reference_scanner.h"
 
 #include <cstring>
+#include <vector>
 
 #include "driver/namelist.h"
 #include "kolvu/bytes.h"
@@ -156,7 +157,7 @@ void Scanner::recognize(const char *line, int p) {
   int kw = 0;
   if (paren_ == 0 && (mask_ & SU_STRUCT) && at(s, "struct", 6) && (s[6] == '{' || is_cspace(s[6])))
     kw = 6;
-  else if ((mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
+  else if (paren_ == 0 && (mask_ & SU_UNION) && at(s, "union", 5) && (s[5] == '{' || is_cspace(s[5])))
     kw = 5;
   if (kw == 0) return;
   const char *tag = s + kw;
@@ -192,14 +193,23 @@ void Scanner::end_at_semicolon(const char *line, int p) {
 
 void Scanner::scan_line(const char *line) {
   bool line_comment = false;
-  int countdown = 0;
-  int prev_countdown = 0;
   pending_ = -1;
+  // Walking by characters: second[p] is true at the second byte of a
+  // double-byte character, whose first byte is a lead byte not itself a
+  // second byte and followed by a byte of the text.
+  const size_t n = std::strlen(line);
+  std::vector<bool> second(n + 1, false);
+  for (size_t i = 0; i + 1 < n; ++i)
+    if (!second[i] && is_lead(line[i])) second[i + 1] = true;
+  // The examination stops at the line's '\n' or the end of its text.
+  int stop = 0;
+  while (line[stop] != '\n' && line[stop] != '\0') ++stop;
   int p = 0;
-  for (; line[p] != '\n' && line[p] != '\0'; ++p) {
+  for (; p < stop; ++p) {
     char c = line[p];
-    // B: comments and literals.
-    if (quote_ != 0 && countdown == 0 && c == '\\' && line[p + 1] != '\0') {
+    // B: comments and literals. A backslash before the stop is an escape;
+    // just before it, a line splice.
+    if (quote_ != 0 && !second[p] && c == '\\' && p + 1 < stop) {
       if (emit_ != IDLE) emit(c);
       c = line[++p];  // the escaped byte, never taken for a quote
     } else if (!block_comment_ && quote_ == 0 && c == '/' && line[p + 1] == '/') {
@@ -214,12 +224,6 @@ void Scanner::scan_line(const char *line) {
       else if (quote_ == c)
         quote_ = 0;
     }
-    // C: the double-byte countdown.
-    prev_countdown = countdown;
-    if (countdown == 0 && is_lead(c) && line[p + 1] != '\0')
-      countdown = 2;
-    else if (countdown > 0)
-      --countdown;
     // D: structure, outside comments and literals.
     if (quote_ == 0 && !line_comment && !block_comment_) {
       if (c == '(')
@@ -227,7 +231,7 @@ void Scanner::scan_line(const char *line) {
       else if (c == ')' && paren_ > 0)
         --paren_;
       if (emit_ != IDLE) {
-        if (countdown == 0) {
+        if (!second[p]) {  // a brace that is a second byte is no brace
           if (c == '{')
             ++brace_;
           else if (c == '}')
@@ -242,11 +246,12 @@ void Scanner::scan_line(const char *line) {
     // F: the end of a definition.
     if (c == ';' && brace_ == 0) end_at_semicolon(line, p);
   }
-  // End of line.
+  // End of line. A splice carries a #define and a literal on; else a
+  // literal ends with its line.
   if (emit_ != IDLE) emit('\n');
-  if (emit_ == IN_TYPEDEF ||
-      (emit_ == IN_DEFINE && (prev_countdown != 0 || p == 0 || line[p - 1] != '\\')))
-    emit_ = IDLE;
+  const bool splice = p > 0 && line[p - 1] == '\\' && !second[p - 1];
+  if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice)) emit_ = IDLE;
+  if (!splice) quote_ = 0;
 }
 
 }  // namespace

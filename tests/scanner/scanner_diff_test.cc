@@ -28,7 +28,8 @@ const char *const kFragments[] = {
     "(", ")", "/*", "*/", "//", "\"", "'", "\\", "\\\n", " ", "\t", "  ", "x", "T", "Point",
     "MAX_LEN", "a_b", "int ", "char *p", "= 1", ",", "*", "/", "mystruct", "structure_t",
     "\x95\x5C", "\x83\x7B", "\x82\x7D", "\x82\xA0", "\x81\x5C", "\xB1", "\xDF", "\x81", "\xE0",
-    "\xFC\xFC", "\x80", "\xFD", "0",
+    "\xFC\xFC", "\x80", "\xFD", "0", "\x83\x5E", "\x94\x5C", "\x81\x7D", "\x83\x41", "\x89\xC2",
+    "1'000", "isn't", "(union ", "sizeof(union u)", "\"\\\n",
 };
 const char *const kNames[] = {"x", "T", "Point", "MAX_LEN", "a_b", "ab", "P*", "MAX_*", "*", ""};
 
@@ -67,6 +68,12 @@ const char *const kSnippets[] = {
     "typedef int (*CMP)(const void *, const void *);\n",
     "enum color { RED, GREEN };\n",
     "\r\n",
+    "const char *dir = \"C:\\\\\x83\x66\x81\x5b\x83\x5e\\\\\";\n",
+    "s = \"\x89\xC2\x94\x5C\";\n",
+    "#define S \"ab\\\ncd\"\n",
+    "#error This compiler isn't supported\n",
+    "long odd = 1'000;\n",
+    "#define SZ (sizeof(union u))\n",
 };
 
 std::string structured_source(std::mt19937 &rng, size_t size) {
@@ -128,6 +135,39 @@ TEST(ScannerDiff, FastScannerMatchesThePlainModel) {
   clear_list();
   pr_fname = 0;
   EXPECT_GT(compared, 2000) << "too few runs wrote anything to compare";
+}
+
+TEST(ScannerDiff, DoubleByteCharactersBesideBackslashesQuotesAndBraces) {
+  // Short lines from a few pieces only, so that characters in a row, a
+  // backslash or brace as a second byte or after one, splices inside
+  // literals, lone apostrophes and unions in parentheses meet often.
+  const char *const pieces[] = {
+      "\x81", "\x83", "\x95", "\xE0", "\x5C", "\x7B", "\x7D", "\x40", "\xA0", "\"", "'", "\\\n",
+      "\n", "#define D ", "struct s ", "union u ", "typedef struct ", "T;", ";", "(", ")", " ",
+  };
+  kolvu_test::TempDir dir;
+  std::mt19937 rng(1107);
+  int compared = 0;
+  for (int iter = 0; iter < 4000; ++iter) {
+    std::string src;
+    int n = static_cast<int>(rng() % 40);
+    for (int i = 0; i < n; ++i) src += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+    std::string path = dir.write("f.h", src);
+    int mask = static_cast<int>(rng() % 64);
+    pr_fname = 0;
+    clear_list();
+    if (rng() % 4 == 0) {
+      std::string e = "T";
+      set_list(&e[0]);
+    }
+    std::string plain = run(reference::scan_file, path, mask);
+    for (auto scan : variants())
+      ASSERT_EQ(run(scan, path, mask), plain)
+          << "iteration " << iter << " mask " << mask << "\nsource: " << ::testing::PrintToString(src);
+    compared += !plain.empty();
+  }
+  clear_list();
+  EXPECT_GT(compared, 1000) << "too few runs wrote anything to compare";
 }
 
 TEST(ScannerDiff, ArbitraryBytes) {

@@ -48,17 +48,17 @@ TEST(ScannerShapes, NulCutsTheContinuationTest) {
 
 TEST(ScannerShapes, BackslashAfterLeadBytesByTheirCount) {
   // One double-byte character, then a backslash: a real backslash, so the
-  // shape is "continued", though the define still ends on its line.
-  expect_scan("#define D \x82\xA0\\\n", DEF_CONT, "#define D \x82\xA0\\\n");
+  // define is continued and goes on to the next line.
+  expect_scan("#define D \x82\xA0\\\nx\n", DEF_CONT, "#define D \x82\xA0\\\nx\n");
   expect_scan("#define D \x82\xA0\\\n", DEF_SINGLE, "");
   // 0x95 0x5C: the backslash is a second byte.
-  expect_scan("#define E \x95\\\n", DEF_SINGLE, "#define E \x95\\\n");
+  expect_scan("#define E \x95\\\nx\n", DEF_SINGLE, "#define E \x95\\\n");
   expect_scan("#define E \x95\\\n", DEF_CONT, "");
   // Two lead bytes pair up into one character; with three the backslash is
-  // the third's partner. (After one character the define ends on its line.)
-  expect_scan("#define F \x81\x81\\\nx\n", DEF_CONT, "#define F \x81\x81\\\n");
+  // the third's partner.
+  expect_scan("#define F \x81\x81\\\nx\n", DEF_CONT, "#define F \x81\x81\\\nx\n");
   expect_scan("#define G \x81\x81\x81\\\n", DEF_CONT, "");
-  expect_scan("#define G \x81\x81\x81\\\n", DEF_SINGLE, "#define G \x81\x81\x81\\\n");
+  expect_scan("#define G \x81\x81\x81\\\nx\n", DEF_SINGLE, "#define G \x81\x81\x81\\\n");
 }
 
 TEST(ScannerShapes, TypedefsBySimpleOrBlock) {
