@@ -21,7 +21,7 @@
 #include "fuzz_common.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/textio.h"
-#include "scanner/scanner.h"
+#include "driver/scan_file.h"
 
 namespace {
 

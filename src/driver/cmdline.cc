@@ -10,7 +10,7 @@
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
 #include "kolvu/textio.h"
-#include "scanner/scanner.h"
+#include "driver/scan_file.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {

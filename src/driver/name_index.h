@@ -1,17 +1,19 @@
-// An index beside the name list, so asking whether a name is wanted costs a
+// The tool's name list indexed, so asking whether a name is wanted costs a
 // few hash probes rather than a walk of up to 1000 entries. It answers
 // exactly as the walk does; it is rebuilt whenever the list has changed.
 #ifndef KOLVU_DRIVER_NAME_INDEX_H_
 #define KOLVU_DRIVER_NAME_INDEX_H_
+
+#include "scanner/name_index.h"
 
 namespace kolvu {
 
 /// Counts changes to the list: every entry added bumps it.
 extern unsigned list_generation;
 
-/// Brings the index up to date with list and list_cnt. chk_type does this
-/// itself; call it before the list is read from more than one thread.
-void update_name_index();
+/// Brings the index up to date with list and list_cnt and returns it. chk_type
+/// does this itself; call it before the list is read from more than one thread.
+const NameIndex &update_name_index();
 
 /// 1 when the name of n bytes (letters, digits and '_' only, n <= 32) is
 /// wanted by an entry of the list, else 0.

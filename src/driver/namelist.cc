@@ -66,10 +66,7 @@ int set_listf(const char *fname) {
 
 int chk_type(const char *pos) {
   if (list_cnt == 0) return 1;
-  int n = 0;
-  while (n < kNameMax && is_ident(pos[n])) ++n;
-  update_name_index();
-  return index_lookup(pos, n);
+  return update_name_index().wants(pos);
 }
 
 }  // namespace kolvu

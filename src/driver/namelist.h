@@ -3,10 +3,11 @@
 #ifndef KOLVU_DRIVER_NAMELIST_H_
 #define KOLVU_DRIVER_NAMELIST_H_
 
+#include "scanner/name_index.h"  // kNameMax: bytes of a name that chk_type compares
+
 namespace kolvu {
 
 const int kListSize = 1000;  // slots in list
-const int kNameMax = 32;     // bytes of a name that chk_type compares
 
 /// Heap copies of the entries, slots 0 to list_cnt - 1 in the order added.
 /// Entries are never changed or freed.

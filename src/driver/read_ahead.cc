@@ -20,7 +20,7 @@
 #include <immintrin.h>
 #endif
 
-#include "scanner/scanner.h"
+#include "driver/scan_file.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {

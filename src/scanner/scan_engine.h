@@ -19,6 +19,12 @@
 // processors with AVX2, where a vector holds 32 bytes instead of 16;
 // scanner.cc picks one when the tool starts. Without vector instructions a
 // table of the bytes that matter in each state does the same work.
+//
+// What the engine writes goes to a sink: for the tool, standard output (or
+// the buffer of a scan ahead); for the library, records. The record sink
+// also hears where each definition's text begins and ends, and what its
+// name is; that bookkeeping is compiled only into the record build, so the
+// tool pays nothing for it and writes the very bytes the records hold.
 #ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
 #define KOLVU_SCANNER_SCAN_ENGINE_H_
 
@@ -34,12 +40,13 @@
 #include <emmintrin.h>
 #endif
 
-#include "driver/namelist.h"
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
 #include "kolvu/mem.h"
 #include "scanner/line_limit.h"
+#include "scanner/name_index.h"
+#include "scanner/record_sink.h"
 #include "scanner/scanner.h"
 #include "util/alloc_seam.h"
 
@@ -162,7 +169,7 @@ inline int ascii_run(const char *line, int p, int end) {
 // starting at from, the start of the first line (before end) that holds a
 // "*/" or a NUL, has no '\n' before end, or is too long; the lines before it
 // hold nothing but comment text, each whole and shorter than the limit.
-inline int comment_run(const char *w, int from, int end) {
+inline int comment_run(const char *w, int from, int end, int limit) {
   int line = from;
   for (int p = from; p < end; p += kVecBytes) {
     Vec v = load(w + p);
@@ -173,10 +180,10 @@ inline int comment_run(const char *w, int from, int end) {
     if (stops != 0) nls &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
     for (; nls != 0; nls &= nls - 1) {
       int nl = p + __builtin_ctzll(nls);
-      if (nl + 1 - line >= kLineTooLong) return line;
+      if (nl + 1 - line >= limit) return line;
       line = nl + 1;
     }
-    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+    if (stops != 0 || p + kVecBytes - line >= limit) return line;
   }
   return line;
 }
@@ -184,7 +191,7 @@ inline int comment_run(const char *w, int from, int end) {
 // parentheses: as comment_run, for lines without a byte that stops the skip
 // in code. The parentheses of those lines are counted into *paren, line by
 // line, as the scanner would count them; those of the line returned are not.
-inline int code_run(const char *w, int from, int end, int *paren) {
+inline int code_run(const char *w, int from, int end, int limit, int *paren) {
   const Vec no_semi = splat('\xFF');
   int line = from;
   int depth = *paren;  // with the parentheses of the line not yet whole
@@ -202,21 +209,21 @@ inline int code_run(const char *w, int from, int end, int *paren) {
       } else if (w[at] == ')') {
         if (depth > 0) --depth;
       } else {  // a line's '\n'
-        if (at + 1 - line >= kLineTooLong) return line;
+        if (at + 1 - line >= limit) return line;
         line = at + 1;
         *paren = depth;
       }
     }
-    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+    if (stops != 0 || p + kVecBytes - line >= limit) return line;
   }
   return line;
 }
 #else
 inline int ascii_run(const char *, int p, int) { return p; }
 
-inline int comment_run(const char *, int from, int) { return from; }
+inline int comment_run(const char *, int from, int, int) { return from; }
 
-inline int code_run(const char *, int from, int, int *) { return from; }
+inline int code_run(const char *, int from, int, int, int *) { return from; }
 
 constexpr bool stops_in(int set, bool semicolon, int c) {
   if (c == ';') return semicolon;
@@ -272,11 +279,43 @@ struct Capture {
   // no longer counts. 0: no limit.
   size_t limit = 0;
   bool overflow = false;
+  // For records: where each definition held here starts in buf, how it
+  // started, and just past its last source byte once it has closed.
+  struct Segment {
+    RecordStart start;
+    size_t from;
+    size_t src_end;
+  };
+  Segment *segs = nullptr;
+  int nsegs = 0;
+  int segs_cap = 0;
 
   Capture() = default;
   Capture(const Capture &) = delete;
   Capture &operator=(const Capture &) = delete;
-  ~Capture() { std::free(buf); }
+  ~Capture() {
+    std::free(buf);
+    std::free(segs);
+  }
+
+  void restart() {
+    idx = 0;
+    nsegs = 0;
+  }
+
+  void add_segment(const RecordStart &start) {
+    if (nsegs == segs_cap) {
+      int grown = segs_cap == 0 ? 8 : segs_cap * 2;
+      void *moved = realloc_or_null(segs, sizeof(Segment) * static_cast<size_t>(grown));
+      if (moved == nullptr) {
+        overflow = true;
+        return;
+      }
+      segs = static_cast<Segment *>(moved);
+      segs_cap = grown;
+    }
+    segs[nsegs++] = {start, idx, start.begin};
+  }
 
   void append(const char *p, size_t n) {
     while (size - idx < n) {
@@ -337,6 +376,7 @@ struct Capture {
   }
 };
 
+
 Capture capture_buf;  // of scan_file
 
 // Of scans ahead, one per thread that makes them.
@@ -344,24 +384,22 @@ Capture &ahead_capture() {
   thread_local Capture c;
   c.limit = kAheadCaptureLimit;
   c.overflow = false;
-  c.idx = 0;
+  c.restart();
   return c;
 }
 
 bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
 
-// ---- The scanner --------------------------------------------------------
+// ---- The tool's sink ----------------------------------------------------
 
-class Scanner {
+// Standard output, or the buffer of a scan ahead. Bytes of the window that
+// follow those held are held with them, so a definition over many lines
+// goes out in one piece.
+class OutSink {
  public:
-  // Writes to standard output, or to ahead when it is given.
-  Scanner(const char *name, int mask, bool banner, Capture *capture, ScanBuffer *ahead)
-      : name_(name), mask_(mask), banner_(banner), capture_buf_(capture), ahead_(ahead) {}
+  static constexpr bool kRecords = false;
 
-  // Scanning ahead: something did not fit, or a line is too long, and the
-  // scan must be made again in the file's turn.
-  bool abandoned() const { return abandoned_ || capture_buf_->overflow; }
-  void abandon() { abandoned_ = true; }
+  explicit OutSink(ScanBuffer *ahead) : ahead_(ahead) {}
 
   // The window lines are cut from; held output must be written before the
   // window moves.
@@ -369,26 +407,17 @@ class Scanner {
     window_lo_ = lo;
     window_hi_ = hi;
   }
-  void flush_held() {
+  void flush() {
     if (held_len_ > 0) write_out(held_, held_len_);
     held_ = nullptr;
     held_len_ = 0;
   }
-
-  // A line of len bytes of the window whose text (up to its first NUL) is tl
-  // bytes long; the window's slack follows it.
-  void scan_line(const char *line, int len, int tl);
-
- private:
-  // Everything the scanner writes to standard output goes through here.
-  // Bytes of the window that follow those held are held with them, so a
-  // definition over many lines goes out in one piece.
   void put(const char *p, size_t n) {
     if (held_ != nullptr && held_ + held_len_ == p) {
       held_len_ += n;
       return;
     }
-    flush_held();
+    flush();
     if (p >= window_lo_ && p < window_hi_) {
       held_ = p;
       held_len_ = n;
@@ -396,7 +425,16 @@ class Scanner {
     }
     write_out(p, n);
   }
+  // A scan ahead whose output does not fit is abandoned.
+  bool failed() const { return abandoned_; }
+  void abandon() { abandoned_ = true; }
 
+  // Record marks, which the tool has no use for.
+  void begin(const RecordStart &) {}
+  void name(const char *, int) {}
+  void end(size_t) {}
+
+ private:
   void write_out(const char *p, size_t n) {
     if (ahead_ == nullptr) {
       out_write(p, n);
@@ -407,6 +445,59 @@ class Scanner {
       abandoned_ = true;
     }
   }
+
+  ScanBuffer *ahead_;
+  bool abandoned_ = false;
+  const char *window_lo_ = nullptr;
+  const char *window_hi_ = nullptr;
+  const char *held_ = nullptr;  // output not yet written, inside the window
+  size_t held_len_ = 0;
+};
+
+// ---- The scanner --------------------------------------------------------
+
+template <class Sink>
+class Scanner {
+ public:
+  Scanner(const ScanSetup &setup, Capture *capture, Sink &sink)
+      : name_(setup.name),
+        mask_(setup.mask),
+        banner_(setup.banner),
+        names_(setup.names),
+        has_list_(setup.names != nullptr && setup.names->entries() > 0),
+        leads_(setup.leads),
+        capture_buf_(capture),
+        sink_(sink) {}
+
+  // Something did not fit (a scan ahead's output or capture, or memory for
+  // the library), and the scan must end.
+  bool failed() const { return sink_.failed() || capture_buf_->overflow; }
+
+  // The window lines are cut from, and its offset in the text.
+  void set_window(const char *lo, const char *hi) {
+    window_lo_ = lo;
+    sink_.set_window(lo, hi);
+  }
+  void flush_held() { sink_.flush(); }
+
+  // A line of len bytes of the window whose text (up to its first NUL) is tl
+  // bytes long; the window's slack follows it.
+  void scan_line(const char *line, int len, int tl);
+
+  // At the end of the text: a definition still open ends there, and a
+  // typedef held back is dropped.
+  void end_of_text(size_t size) {
+    if constexpr (Sink::kRecords) {
+      if (emit_ != IDLE && !capture_) sink_.end(size);
+    }
+  }
+
+ private:
+  bool lead(char c) const { return leads_[static_cast<unsigned char>(c)] & kLead; }
+  bool starts_double(const char *s) const { return lead(*s) && s[1] != '\0'; }
+  int wants(const char *pos) const { return names_ == nullptr ? 1 : names_->wants(pos); }
+
+  void put(const char *p, size_t n) { sink_.put(p, n); }
   void put(const char *s) { put(s, std::strlen(s)); }
 
   void banner_if_due() {
@@ -418,7 +509,7 @@ class Scanner {
     }
   }
 
-  // Emitted bytes go to the capture while it is on, else to standard output.
+  // Emitted bytes go to the capture while it is on, else to the sink.
   void emit(const char *p, size_t n) {
     if (capture_)
       capture_buf_->append(p, n);
@@ -432,10 +523,43 @@ class Scanner {
     emit_from_ = end;
   }
 
-  void open_definition(Emit state, int p) {
+  // Offset in the text of a byte of the window (one window for records).
+  size_t off(const char *p) const { return static_cast<size_t>(p - window_lo_); }
+
+  // The identifier that starts at q (no byte of 0x80 or above in it).
+  int ident_len(const char *q) const {
+    int n = 0;
+    while (is_ident(q[n])) ++n;
+    return n;
+  }
+
+  // A definition opens at p: its bytes are emitted from there. For records,
+  // its text starts at start.begin, unless the record has begun already.
+  void open_definition(Emit state, int p, const RecordStart &start, bool begun = false) {
     emit_ = state;
     emit_from_ = p;
     banner_if_due();
+    if constexpr (Sink::kRecords) {
+      if (capture_)
+        capture_buf_->add_segment(start);
+      else if (!begun)
+        sink_.begin(start);
+    }
+  }
+  RecordStart start_at(DefKind kind, int bit, const char *name, int p) const {
+    int n = name == nullptr ? 0 : ident_len(name);
+    return {kind, bit, name, n, kind != DefKind::kTypedef, off(line_ + p)};
+  }
+
+  // The definition open since its last line ended at src_end goes idle.
+  void close_definition(size_t src_end) {
+    if constexpr (Sink::kRecords) {
+      if (capture_) {
+        if (capture_buf_->nsegs > 0) capture_buf_->segs[capture_buf_->nsegs - 1].src_end = src_end;
+      } else
+        sink_.end(src_end);
+    }
+    emit_ = IDLE;
   }
 
   // The rest of the line after a ';' that ends a definition, always closed
@@ -445,6 +569,10 @@ class Scanner {
     if (from == tl_ || line_[tl_ - 1] != '\n') put("\n", 1);
   }
 
+  // Writes the held-back text, and the rest of the line after the ';' at p
+  // that ends it, as the records it holds.
+  void write_capture(int p, const char *name, int name_len);
+
   int stop_set() const {
     return quote_ != 0       ? kLiteral
            : block_comment_  ? kBlockComment
@@ -452,7 +580,12 @@ class Scanner {
            : emit_ == IDLE   ? kCodeIdle
                              : kCodeOpen;
   }
-  bool semicolon_ends() const { return brace_ == 0 && (capture_ || emit_ == IN_BLOCK); }
+  // Where a ';' at brace depth 0 does something: it ends a capture or a
+  // block, or, for records, names the typedef open on its line.
+  bool semicolon_ends() const {
+    return brace_ == 0 &&
+           (capture_ || emit_ == IN_BLOCK || (Sink::kRecords && emit_ == IN_TYPEDEF));
+  }
 
  public:
   // Inside a block comment, with nothing open and no ';' that could end
@@ -469,16 +602,15 @@ class Scanner {
   // code_run, where braces count too, a ';' outside braces stops, and the
   // whole lines are emitted, in one piece. Returns the start of the first
   // line left to scan_line.
-  int block_run(const char *w, int from, int end) {
-    int line = block_lines(w, from, end);
+  int block_run(const char *w, int from, int end, int limit) {
+    int line = block_lines(w, from, end, limit);
     if (line > from) emit(w + from, static_cast<size_t>(line - from));
     return line;
   }
   bool in_block_code() const { return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_; }
 
  private:
-
-  int block_lines(const char *w, int from, int end);
+  int block_lines(const char *w, int from, int end, int limit);
   bool second_byte(int q) const;
   char look_forward(int q);
   bool continued();
@@ -489,13 +621,12 @@ class Scanner {
   const char *name_;
   int mask_;
   bool banner_;
+  const NameIndex *names_;
+  bool has_list_;
+  const unsigned char *leads_;
   Capture *capture_buf_;
-  ScanBuffer *ahead_;
-  bool abandoned_ = false;
+  Sink &sink_;
   const char *window_lo_ = nullptr;
-  const char *window_hi_ = nullptr;
-  const char *held_ = nullptr;  // output not yet written, inside the window
-  size_t held_len_ = 0;
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -524,9 +655,10 @@ class Scanner {
 // bytes directly before q pair up: q is a second byte when they are odd in
 // number. Only ASCII bytes are asked about, and the runs of lead bytes
 // before them do not overlap, so the walks back cost a line's length at most.
-bool Scanner::second_byte(int q) const {
+template <class Sink>
+bool Scanner<Sink>::second_byte(int q) const {
   int leads = 0;
-  while (q - leads - 1 >= 0 && is_lead(line_[q - leads - 1])) ++leads;
+  while (q - leads - 1 >= 0 && lead(line_[q - leads - 1])) ++leads;
   return leads % 2 != 0;
 }
 
@@ -534,7 +666,8 @@ bool Scanner::second_byte(int q) const {
 // at the end of the text (its '\n' does not stop the look). Every q asked for follows an ASCII byte, so any
 // walk from an earlier place passes through q, and a walk already made that
 // covered q gives the answer without walking again.
-char Scanner::look_forward(int q) {
+template <class Sink>
+char Scanner<Sink>::look_forward(int q) {
   if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
   int r = ascii_run(line_, q, tl_);
   while (r < tl_ && line_[r] != '{' && line_[r] != ';') r += starts_double(line_ + r) ? 2 : 1;
@@ -547,7 +680,8 @@ char Scanner::look_forward(int q) {
 // A #define line continues when its last backslash that is not the second
 // byte of a double-byte character is followed directly by '\n'. Only the
 // byte before the line's '\n' can be that backslash.
-bool Scanner::continued() {
+template <class Sink>
+bool Scanner<Sink>::continued() {
   if (continued_ < 0) {
     int b = len_ - 2;
     continued_ = b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\' &&
@@ -556,7 +690,8 @@ bool Scanner::continued() {
   return continued_ != 0;
 }
 
-void Scanner::recognize(int p) {
+template <class Sink>
+void Scanner<Sink>::recognize(int p) {
   const char *s = line_ + p;
   if (*s == '#') {
     // Blanks after '#' (its '\n' among them) run at most to the end of the
@@ -567,33 +702,37 @@ void Scanner::recognize(int p) {
     if (q == text_end || !at(q, "define", 6) || !is_cspace(q[6])) return;
     q += 6;
     while (is_blank(*q)) ++q;
-    if (chk_type(q) != 1) return;
+    if (wants(q) != 1) return;
     bool selected = mask_ == 0;
     if (!selected && (mask_ & (DEF_SINGLE | DEF_CONT)))
       selected = mask_ & (continued() ? DEF_CONT : DEF_SINGLE);
-    if (selected) open_definition(IN_DEFINE, p);
+    if (selected) {
+      int bit = Sink::kRecords && continued() ? DEF_CONT : DEF_SINGLE;
+      open_definition(IN_DEFINE, p, start_at(DefKind::kDefine, bit, q, p));
+    }
     return;
   }
   if (*s == 't') {
     if (!at(s, "typedef", 7) || !is_cspace(s[7])) return;
     pending_ = p;
     if (!(mask_ & (TD_SIMPLE | TD_BLOCK))) return;
-    if (list_cnt != 0) {
+    if (has_list_) {
       capture_ = true;
-      capture_buf_->idx = 0;
+      capture_buf_->restart();
     }
     int q = p + 7;
     while (is_blank(line_[q])) ++q;
     bool is_struct = at(line_ + q, "struct", 6);
     if (is_struct || at(line_ + q, "union", 5)) {
       if (look_forward(q + (is_struct ? 6 : 5)) == ';') {
-        if (mask_ & TD_SIMPLE) open_definition(IN_TYPEDEF, p);
+        if (mask_ & TD_SIMPLE)
+          open_definition(IN_TYPEDEF, p, start_at(DefKind::kTypedef, TD_SIMPLE, nullptr, p));
       } else if (mask_ & TD_BLOCK) {
-        open_definition(IN_BLOCK, p);
+        open_definition(IN_BLOCK, p, start_at(DefKind::kTypedef, TD_BLOCK, nullptr, p));
         brace_ = 0;
       }
     } else if ((mask_ & TD_SIMPLE) && look_forward(q) == ';') {
-      open_definition(IN_TYPEDEF, p);
+      open_definition(IN_TYPEDEF, p, start_at(DefKind::kTypedef, TD_SIMPLE, nullptr, p));
     }
     return;
   }
@@ -606,38 +745,90 @@ void Scanner::recognize(int p) {
   if (kw == 0 || paren_ != 0) return;
   const char *tag = s + kw;
   while (is_blank(*tag)) ++tag;
-  if (chk_type(tag) != 1 || look_forward(p + kw) == ';') return;
+  if (wants(tag) != 1 || look_forward(p + kw) == ';') return;
   brace_ = 0;
+  const DefKind kind = kw == 6 ? DefKind::kStruct : DefKind::kUnion;
+  RecordStart start = start_at(kind, kw == 6 ? SU_STRUCT : SU_UNION, tag, p);
+  bool begun = false;
   if (pending_ >= 0) {  // a typedef earlier on the line is written from its keyword
     banner_if_due();
+    if constexpr (Sink::kRecords) {
+      start.begin = off(line_ + pending_);
+      sink_.begin(start);
+      begun = true;
+    }
     put(line_ + pending_, static_cast<size_t>(p - pending_));
+    if constexpr (Sink::kRecords) {
+      if (capture_) {  // the definition itself is held back: a record of its own
+        sink_.end(off(line_ + p));
+        start.begin = off(line_ + p);
+      }
+    }
     pending_ = -1;
   }
-  open_definition(IN_BLOCK, p);
+  open_definition(IN_BLOCK, p, start, begun);
 }
 
-void Scanner::end_at_semicolon(int p) {
+template <class Sink>
+void Scanner<Sink>::write_capture(int p, const char *name, int name_len) {
+  Capture &c = *capture_buf_;
+  if constexpr (!Sink::kRecords) {
+    put(c.buf, c.idx);
+    write_rest(p + 1);
+  } else {
+    const size_t rest_end = off(line_ + tl_);
+    if (c.nsegs == 0) {  // nothing held: the rest of the line alone
+      sink_.begin({DefKind::kTypedef, 0, name, name_len, true, off(line_ + p + 1)});
+      write_rest(p + 1);
+      sink_.end(rest_end);
+      return;
+    }
+    for (int i = 0; i < c.nsegs; ++i) {
+      Capture::Segment &seg = c.segs[i];
+      sink_.begin(seg.start);
+      if (!seg.start.named) sink_.name(name, name_len);
+      size_t from = i == 0 ? 0 : seg.from;
+      size_t to = i + 1 < c.nsegs ? c.segs[i + 1].from : c.idx;
+      put(c.buf + from, to - from);
+      if (i + 1 < c.nsegs) {
+        sink_.end(seg.src_end);
+      } else {
+        write_rest(p + 1);
+        sink_.end(rest_end);
+      }
+    }
+  }
+}
+
+template <class Sink>
+void Scanner<Sink>::end_at_semicolon(int p) {
   if (emit_ != IDLE) emit_open_slice(p + 1);
-  if (capture_) {
-    // The name before the ';': back over blanks, then over a name. The
-    // first byte of the line is tested like any other.
+  // The name before the ';': back over blanks, then over a name. The first
+  // byte of the line is tested like any other.
+  const char *name = nullptr;
+  if (capture_ || Sink::kRecords) {
     int q = p - 1;
     while (q >= 0 && is_blank(line_[q])) --q;
     while (q >= 0 && is_ident(line_[q])) --q;
-    if (chk_type(line_ + q + 1)) {
-      put(capture_buf_->buf, capture_buf_->idx);
-      write_rest(p + 1);
-    }
+    name = line_ + q + 1;
+  }
+  if (capture_) {
+    if (wants(name)) write_capture(p, name, ident_len(name));
     emit_ = IDLE;
     capture_ = false;
+    capture_buf_->restart();
   } else if (emit_ == IN_BLOCK) {
+    if constexpr (Sink::kRecords) sink_.name(name, ident_len(name));
     write_rest(p + 1);
-    emit_ = IDLE;
+    close_definition(off(line_ + tl_));
+  } else if (Sink::kRecords && emit_ == IN_TYPEDEF) {
+    sink_.name(name, ident_len(name));
   }
 }
 
 // Runs every rule for the byte at p; returns the next position to look at.
-int Scanner::step(int p) {
+template <class Sink>
+int Scanner<Sink>::step(int p) {
   const char *line = line_;
   char c = line[p];
   // A backslash just before the stop is a line splice, no escape: the
@@ -672,7 +863,8 @@ int Scanner::step(int p) {
 }
 
 // The lines block_run takes, with brace_ and paren_ brought past them.
-int Scanner::block_lines(const char *w, int from, int end) {
+template <class Sink>
+int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
 #if defined(__AVX2__) || defined(__SSE2__)
   int line = from;
   int braces = brace_, parens = paren_;  // with the line not yet whole
@@ -700,28 +892,30 @@ int Scanner::block_lines(const char *w, int from, int end) {
         case '}':
           // After a lead byte it may be that byte's second byte: not counted
           // then; scan_line decides.
-          if (at > line && is_lead(w[at - 1])) return line;
+          if (at > line && lead(w[at - 1])) return line;
           braces += w[at] == '{' ? 1 : -1;
           break;
         default:  // a line's '\n'
-          if (at + 1 - line >= kLineTooLong) return line;
+          if (at + 1 - line >= limit) return line;
           brace_ = braces;
           paren_ = parens;
           line = at + 1;
           break;
       }
     }
-    if (stops != 0 || p + kVecBytes - line >= kLineTooLong) return line;
+    if (stops != 0 || p + kVecBytes - line >= limit) return line;
   }
   return line;
 #else
   (void)w;
   (void)end;
+  (void)limit;
   return from;
 #endif
 }
 
-void Scanner::scan_line(const char *line, int len, int tl) {
+template <class Sink>
+void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
   line_ = line;
   tl_ = tl;
   len_ = len;
@@ -739,19 +933,20 @@ void Scanner::scan_line(const char *line, int len, int tl) {
     p = step(p);
   }
   // p is at the stop: the line's '\n' or the end of its text.
+  const bool newline = p < len && line[p] == '\n';
   if (emit_ != IDLE) {
     emit_open_slice(p);
     // The line's own '\n', when it has one there, joins the slice before it.
-    emit(p < len && line[p] == '\n' ? line + p : "\n", 1);
+    emit(newline ? line + p : "\n", 1);
   }
   // A line that ends in a splice carries a #define and a literal into the
   // next line; without one, a literal ends with its line, as a compiler
   // ends it, so a stray quote cannot hide the rest of the file.
   const bool splice = p > 0 && line[p - 1] == '\\' && !second_byte(p - 1);
-  if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice)) emit_ = IDLE;
+  if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice))
+    close_definition(off(line + (newline ? p + 1 : p)));
   if (!splice) quote_ = 0;
 }
-
 
 // The length of the line at p (at most room bytes, up to and with its
 // first '\n'), and in *tl the length of its text (up to its first NUL).
@@ -789,58 +984,80 @@ int cut_line(const char *p, int room, int *tl) {
 #endif
 }
 
-// Scans stream to its end. Writing to ahead, it returns false as soon as
-// the scan is abandoned (or where it would end the process); else true.
-bool scan_engine(TextFile *stream, const char *name, int mask, bool banner, Capture *capture,
-                 ScanBuffer *ahead) {
-  Scanner scanner(name, mask, banner, capture, ahead);
+// Scans the lines of w[0, avail) that surely lie whole in it (every one
+// when rest says it is the rest of the text), each shorter than limit
+// bytes. Returns the bytes scanned; stops early at a line of limit bytes or
+// more (setting *long_line) and where the scan has failed.
+template <class Sink>
+int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int limit,
+               bool *long_line) {
+  int off = 0;
+  while (off < avail && (rest || avail - off >= limit)) {
+    // Whole lines at a time while nothing can happen in them.
+    int next = scanner.quiet_comment()   ? comment_run(w, off, avail, limit)
+               : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth())
+               : scanner.in_block_code() ? scanner.block_run(w, off, avail, limit)
+                                         : off;
+    if (next > off) {
+      off = next;
+      continue;
+    }
+    int room = avail - off < limit ? avail - off : limit;
+    int tl = 0;
+    int len = cut_line(w + off, room, &tl);
+    if (tl >= limit) {
+      *long_line = true;
+      return off;
+    }
+    scanner.scan_line(w + off, len, tl);
+    off += len;
+    if (scanner.failed()) return off;
+  }
+  return off;
+}
+
+// Scans stream to its end, for the tool. Writing to ahead, it returns false
+// as soon as the scan is abandoned (or where it would end the process);
+// else true.
+bool scan_stream_here(TextFile *stream, const ScanSetup &setup, Capture *capture,
+                      ScanBuffer *ahead) {
+  OutSink sink(ahead);
+  Scanner<OutSink> scanner(setup, capture, sink);
   for (;;) {
     int avail = 0;
     bool rest = false;
     const char *w = text_window(stream, &avail, &rest);
     if (avail == 0) return true;
     scanner.set_window(w, w + avail);
-    // Every line that surely lies whole in the window: the window holds at
-    // least one line, and more when it is the rest of the file.
-    int off = 0;
-    while (off < avail && (rest || avail - off >= kLineTooLong)) {
-      // Whole lines at a time while nothing can happen in them.
-      int next = scanner.quiet_comment()   ? comment_run(w, off, avail)
-                 : scanner.quiet_code()    ? code_run(w, off, avail, scanner.paren_depth())
-                 : scanner.in_block_code() ? scanner.block_run(w, off, avail)
-                                           : off;
-      if (next > off) {
-        off = next;
-        continue;
-      }
-      int room = avail - off < kLineTooLong ? avail - off : kLineTooLong;
-      int tl = 0;
-      int len = cut_line(w + off, room, &tl);
-      if (tl >= kLineTooLong) {
-        if (ahead != nullptr) return false;
-        scanner.flush_held();
-        char text[kLineBufSize];
-        std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
-        text[kLineTooLong] = '\0';
-        fail_long_line(text);
-      }
-      scanner.scan_line(w + off, len, tl);
-      off += len;
-      if (ahead != nullptr && scanner.abandoned()) return false;
+    bool long_line = false;
+    int off = scan_lines(scanner, w, avail, rest, kLineTooLong, &long_line);
+    if (long_line) {
+      if (ahead != nullptr) return false;
+      scanner.flush_held();
+      char text[kLineBufSize];
+      std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+      text[kLineTooLong] = '\0';
+      fail_long_line(text);
     }
     scanner.flush_held();
-    if (ahead != nullptr && scanner.abandoned()) return false;
+    if (scanner.failed()) return false;
     text_consume(stream, off);
   }
 }
 
-// The two uses of the engine, as a build of it offers them.
-void scan_file_here(TextFile *stream, const char *name, int mask) {
-  scan_engine(stream, name, mask, pr_fname != 0, &capture_buf, nullptr);
-}
-
-bool scan_ahead_here(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out) {
-  return scan_engine(stream, name, mask, banner, &ahead_capture(), out);
+// Scans a whole text held in memory (with the window's slack after it)
+// into records, lines of any length included. False when the scan failed.
+bool scan_records_here(const char *text, int size, const ScanSetup &setup, RecordSink *sink) {
+  Capture capture;
+  capture.limit = 0x7fffffff;  // grows as far as memory allows, and fails instead of ending
+  Scanner<RecordSink> scanner(setup, &capture, *sink);
+  scanner.set_window(text, text + size);
+  bool long_line = false;
+  scan_lines(scanner, text, size, true, 0x7fffffff, &long_line);
+  if (capture.overflow) sink->fail(ScanStatus::kNoMemory);
+  if (scanner.failed()) return false;
+  scanner.end_of_text(static_cast<size_t>(size));
+  return !sink->failed();
 }
 
 }  // namespace

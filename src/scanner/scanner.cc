@@ -1,4 +1,4 @@
-// The scanner's entry: the engine built for this processor.
+// The scanner's entries: the engine built for this processor.
 #include "scanner/scanner.h"
 
 #include "scanner/scan_engine.h"
@@ -6,15 +6,18 @@
 
 namespace kolvu {
 
-int pr_fname = 0;
+const unsigned char kNoLeads[256] = {};
 
-void scan_file_baseline(TextFile *stream, const char *name, int mask) {
-  scan_file_here(stream, name, mask);
+void scan_stream_baseline(TextFile *stream, const ScanSetup &setup) {
+  scan_stream_here(stream, setup, &capture_buf, nullptr);
 }
 
-bool scan_ahead_baseline(TextFile *stream, const char *name, int mask, bool banner,
-                         ScanBuffer *out) {
-  return scan_ahead_here(stream, name, mask, banner, out);
+bool scan_ahead_baseline(TextFile *stream, const ScanSetup &setup, ScanBuffer *out) {
+  return scan_stream_here(stream, setup, &ahead_capture(), out);
+}
+
+bool scan_records_baseline(const char *text, int size, const ScanSetup &setup, RecordSink *sink) {
+  return scan_records_here(text, size, setup, sink);
 }
 
 namespace {
@@ -31,21 +34,28 @@ bool has_avx2() {
 
 }  // namespace
 
-void scan_file(TextFile *stream, const char *name, int mask) {
+void scan_stream(TextFile *stream, const ScanSetup &setup) {
 #if defined(KOLVU_AVX2_SCANNER)
   if (has_avx2()) {
-    scan_file_avx2(stream, name, mask);
+    scan_stream_avx2(stream, setup);
     return;
   }
 #endif
-  scan_file_baseline(stream, name, mask);
+  scan_stream_baseline(stream, setup);
 }
 
-bool scan_file_ahead(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out) {
+bool scan_stream_ahead(TextFile *stream, const ScanSetup &setup, ScanBuffer *out) {
 #if defined(KOLVU_AVX2_SCANNER)
-  if (has_avx2()) return scan_ahead_avx2(stream, name, mask, banner, out);
+  if (has_avx2()) return scan_ahead_avx2(stream, setup, out);
 #endif
-  return scan_ahead_baseline(stream, name, mask, banner, out);
+  return scan_ahead_baseline(stream, setup, out);
+}
+
+bool scan_records(const char *text, int size, const ScanSetup &setup, RecordSink *sink) {
+#if defined(KOLVU_AVX2_SCANNER)
+  if (has_avx2()) return scan_records_avx2(text, size, setup, sink);
+#endif
+  return scan_records_baseline(text, size, setup, sink);
 }
 
 }  // namespace kolvu

@@ -4,12 +4,16 @@
 
 namespace kolvu {
 
-void scan_file_avx2(TextFile *stream, const char *name, int mask) {
-  scan_file_here(stream, name, mask);
+void scan_stream_avx2(TextFile *stream, const ScanSetup &setup) {
+  scan_stream_here(stream, setup, &capture_buf, nullptr);
 }
 
-bool scan_ahead_avx2(TextFile *stream, const char *name, int mask, bool banner, ScanBuffer *out) {
-  return scan_ahead_here(stream, name, mask, banner, out);
+bool scan_ahead_avx2(TextFile *stream, const ScanSetup &setup, ScanBuffer *out) {
+  return scan_stream_here(stream, setup, &ahead_capture(), out);
+}
+
+bool scan_records_avx2(const char *text, int size, const ScanSetup &setup, RecordSink *sink) {
+  return scan_records_here(text, size, setup, sink);
 }
 
 }  // namespace kolvu

@@ -13,7 +13,7 @@
 #include "kolvu/exit_status.h"
 #include "kolvu/mem.h"
 #include "kolvu/search.h"
-#include "scanner/scanner.h"
+#include "driver/scan_file.h"
 #include "scanner/line_limit.h"
 
 namespace kolvu {

@@ -17,6 +17,7 @@
 #include "scanner/reference_scanner.h"
 #include "scanner/scan_variants.h"
 #include "scanner/scanner.h"
+#include "driver/scan_file.h"
 #include "support/test_util.h"
 
 namespace kolvu {
@@ -101,9 +102,14 @@ std::string run(ScanFn scan, const std::string &path, int mask) {
 
 // Every build of the scanner this machine can run.
 std::vector<void (*)(TextFile *, const char *, int)> variants() {
-  std::vector<void (*)(TextFile *, const char *, int)> v = {scan_file_baseline};
+  std::vector<void (*)(TextFile *, const char *, int)> v = {[](TextFile *f, const char *n, int m) {
+    scan_stream_baseline(f, tool_scan_setup(n, m, pr_fname != 0));
+  }};
 #if defined(KOLVU_AVX2_SCANNER)
-  if (__builtin_cpu_supports("avx2")) v.push_back(scan_file_avx2);
+  if (__builtin_cpu_supports("avx2"))
+    v.push_back([](TextFile *f, const char *n, int m) {
+      scan_stream_avx2(f, tool_scan_setup(n, m, pr_fname != 0));
+    });
 #endif
   return v;
 }
@@ -229,9 +235,14 @@ TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
 // Every build of the scan ahead this machine can run.
 std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_variants() {
   std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {
-      scan_ahead_baseline};
+      [](TextFile *f, const char *n, int m, bool b, ScanBuffer *o) {
+        return scan_ahead_baseline(f, tool_scan_setup(n, m, b), o);
+      }};
 #if defined(KOLVU_AVX2_SCANNER)
-  if (__builtin_cpu_supports("avx2")) v.push_back(scan_ahead_avx2);
+  if (__builtin_cpu_supports("avx2"))
+    v.push_back([](TextFile *f, const char *n, int m, bool b, ScanBuffer *o) {
+      return scan_ahead_avx2(f, tool_scan_setup(n, m, b), o);
+    });
 #endif
   return v;
 }

@@ -1,6 +1,6 @@
 // The scanner with kind masks the command line cannot make (one bit of a
 // pair), where the shape tests decide alone.
-#include "scanner/scanner.h"
+#include "driver/scan_file.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,10 @@ std::string scan_with(ScanFn scan, const std::string &text, int mask) {
 // Both scanners must give the expected output.
 void expect_scan(const std::string &text, int mask, const std::string &want) {
   EXPECT_EQ(scan_with(scan_file, text, mask), want) << ::testing::PrintToString(text);
-  EXPECT_EQ(scan_with(scan_file_baseline, text, mask), want) << ::testing::PrintToString(text);
+  auto baseline = [](TextFile *f, const char *n, int m) {
+    scan_stream_baseline(f, tool_scan_setup(n, m, false));
+  };
+  EXPECT_EQ(scan_with(baseline, text, mask), want) << ::testing::PrintToString(text);
   EXPECT_EQ(scan_with(reference::scan_file, text, mask), want) << ::testing::PrintToString(text);
 }
 

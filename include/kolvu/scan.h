@@ -1,0 +1,192 @@
+// The definition scanner as a library: the #define, typedef, struct and
+// union definitions of a C source, handed to the caller one record at a
+// time, with their names, lines, offsets and text.
+//
+// A scan has no state outside its own call: any number may run at once, on
+// any threads, each with its own options; a NameList may be shared by scans
+// running at once while nothing is added to it. Nothing here writes to
+// standard output or standard error or ends the process: every failure is
+// returned.
+//
+// The text of each record is exactly what the kolvu tool writes for that
+// definition: for a file without a line of 1023 bytes or more, the texts of
+// its records, in the order given, are byte for byte what the tool writes
+// for that file with the same kinds and name list (its banner aside). Like
+// the tool, the scanner reads a file as text: carriage returns are dropped
+// and a Ctrl-Z byte ends the file. Unlike the tool, it takes lines of any
+// length.
+#ifndef KOLVU_SCAN_H_
+#define KOLVU_SCAN_H_
+
+#include <cstddef>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace kolvu {
+
+/// The six kind bits that select definitions. 0 selects every #define and
+/// nothing else.
+enum KindBits {
+  DEF_SINGLE = 0x01,  // #define on one line
+  DEF_CONT = 0x02,    // #define continued with a backslash
+  TD_SIMPLE = 0x04,   // typedef ending at its own ';' on its first line
+  TD_BLOCK = 0x08,    // typedef of a struct or union with a body
+  SU_STRUCT = 0x10,   // struct definition
+  SU_UNION = 0x20,    // union definition
+};
+
+enum class DefKind { kDefine, kTypedef, kStruct, kUnion };
+
+/// "define", "typedef", "struct" or "union".
+const char *kind_name(DefKind kind);
+
+/// How the bytes of a source are read.
+enum class Encoding {
+  kAuto,      // per source: kUtf8 when all of it is valid UTF-8 and it holds
+              // a byte of 0x80 or above, else kShiftJis
+  kShiftJis,  // code page 932: the second byte of a double-byte character
+              // (which may be a backslash, a quote or a brace) is no ASCII
+  kUtf8,      // ASCII-compatible: no byte is the second byte of anything
+  kEucJp,     // ASCII-compatible, read as kUtf8 is
+};
+
+/// The names and name prefixes a definition must match. An entry wants
+/// exactly its own text as a name or, ending in '*' (more exactly: up to
+/// its first '*'), every longer name that begins with the bytes before it.
+/// A name is the run of ASCII letters, digits and '_' where it stands; at
+/// most its first 32 bytes are compared. An empty list wants every name.
+class NameList {
+ public:
+  NameList() = default;
+  ~NameList();
+  NameList(NameList &&other) noexcept;
+  NameList &operator=(NameList &&other) noexcept;
+  NameList(const NameList &) = delete;
+  NameList &operator=(const NameList &) = delete;
+
+  /// Adds one entry (copied). False, and the list unchanged, when memory
+  /// runs out.
+  bool add(std::string_view entry);
+
+  /// Adds the comma-separated entries of text, as the tool's -l does. False
+  /// when memory runs out (the entries before stay added).
+  bool add_list(std::string_view text);
+
+  int size() const { return count_; }
+  const char *entry(int i) const { return entries_[i]; }
+
+  /// True when the name that begins at name is wanted.
+  bool wants(const char *name) const;
+
+ private:
+  friend struct ScanAccess;
+  bool grow_index();
+
+  char **entries_ = nullptr;
+  int count_ = 0;
+  int capacity_ = 0;
+  void *index_ = nullptr;  // the hash index, rebuilt as the list grows
+};
+
+struct ScanOptions {
+  int kinds = 0;                    // KindBits; 0: every #define
+  const NameList *names = nullptr;  // null or empty: every name
+  Encoding encoding = Encoding::kAuto;
+};
+
+/// One definition. The views point into memory of the scan, valid only
+/// during the call that hands the record over.
+struct Definition {
+  DefKind kind;
+  /// The kind bit that selected it: DEF_SINGLE or DEF_CONT by the shape of
+  /// a #define (also with kinds 0), TD_SIMPLE or TD_BLOCK for a typedef,
+  /// SU_STRUCT or SU_UNION. 0 for the rare typedef written only because the
+  /// name before a later ';' was wanted, after it did not start by its own
+  /// shape (the tool writes the rest of that ';''s line then).
+  int kind_bit;
+  /// The macro name, the struct or union tag (empty for an anonymous one),
+  /// or a typedef's name: the identifier before the ';' that ends it (empty
+  /// when none stands there or the scan never reached that ';').
+  std::string_view name;
+  /// The lines (from 1) of the text's first and last bytes in the source.
+  long first_line;
+  long last_line;
+  /// Offsets in the source, carriage returns counted: from the text's
+  /// first byte up to just after its last (a '\n' that the tool adds where
+  /// the last line has none is not in the source).
+  size_t begin;
+  size_t end;
+  /// The bytes the tool writes for it, as they are in the source.
+  std::string_view text;
+};
+
+enum class ScanStatus {
+  kOk,
+  kCannotOpen,  // the file does not exist, cannot be opened, or is a directory
+  kCannotRead,  // a read failed
+  kNoMemory,
+  kTooLarge,    // 2 GiB or more
+  kStopped,     // the callback asked to stop
+};
+
+struct ScanResult {
+  ScanStatus status = ScanStatus::kOk;
+  int error_number = 0;                 // errno of a failed open or read
+  Encoding encoding = Encoding::kAuto;  // the encoding the source was read in
+  long definitions = 0;                 // records handed over
+};
+
+/// Called once per definition, in order; returns false to stop the scan.
+using DefinitionFn = bool (*)(const Definition &def, void *context);
+
+/// Scans the bytes of a source held in memory.
+ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options,
+                            DefinitionFn fn, void *context);
+
+/// Reads the file at path whole, then scans it.
+ScanResult scan_definitions_file(const char *path, const ScanOptions &options, DefinitionFn fn,
+                                 void *context);
+
+/// The same with any callable taking a const Definition & and returning
+/// bool (or nothing, to go on to the end).
+template <typename F>
+ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options, F &&f);
+template <typename F>
+ScanResult scan_definitions_file(const char *path, const ScanOptions &options, F &&f);
+
+/// A short English text for a status ("cannot open", "out of memory" ...).
+const char *scan_status_text(ScanStatus status);
+
+// ---- Implementation of the templates ------------------------------------
+
+namespace scan_detail {
+template <typename F>
+bool call(const Definition &def, void *context) {
+  F &f = *static_cast<F *>(context);
+  if constexpr (std::is_same_v<decltype(f(def)), void>) {
+    f(def);
+    return true;
+  } else {
+    return static_cast<bool>(f(def));
+  }
+}
+}  // namespace scan_detail
+
+template <typename F>
+ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options, F &&f) {
+  using Fn = std::remove_reference_t<F>;
+  return scan_definitions(data, size, options, &scan_detail::call<Fn>,
+                          const_cast<void *>(static_cast<const void *>(&f)));
+}
+
+template <typename F>
+ScanResult scan_definitions_file(const char *path, const ScanOptions &options, F &&f) {
+  using Fn = std::remove_reference_t<F>;
+  return scan_definitions_file(path, options, &scan_detail::call<Fn>,
+                               const_cast<void *>(static_cast<const void *>(&f)));
+}
+
+}  // namespace kolvu
+
+#endif  // KOLVU_SCAN_H_

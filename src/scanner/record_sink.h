@@ -1,0 +1,85 @@
+// Where the engine's output goes when the library scans: not to standard
+// output but into records, one per definition, handed to the caller's
+// function. The engine marks where each definition's text begins and ends;
+// every byte it writes falls inside one record, so the records' texts laid
+// end to end are what the tool would write.
+#ifndef KOLVU_SCANNER_RECORD_SINK_H_
+#define KOLVU_SCANNER_RECORD_SINK_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kolvu/scan.h"
+
+namespace kolvu {
+
+/// Where a record starts, as the engine knows it when the definition opens.
+struct RecordStart {
+  DefKind kind;
+  int bit;
+  const char *name;  // in the source text; its length in name_len
+  int name_len;
+  bool named;        // false for a typedef, named later at its ';'
+  size_t begin;      // offset of the first byte in the source text
+};
+
+/// Offsets in the text as read (carriage returns dropped) back to offsets
+/// in the source: at cooked[i] the text had lost removed[i] bytes so far.
+struct CrMap {
+  const uint32_t *cooked = nullptr;
+  const uint32_t *removed = nullptr;
+  size_t n = 0;
+};
+
+class RecordSink {
+ public:
+  static constexpr bool kRecords = true;
+
+  /// text: the whole source text as read, size bytes.
+  RecordSink(const char *text, size_t size, const CrMap &crs, DefinitionFn fn, void *context)
+      : text_(text), size_(size), crs_(crs), fn_(fn), context_(context) {}
+  ~RecordSink();
+  RecordSink(const RecordSink &) = delete;
+  RecordSink &operator=(const RecordSink &) = delete;
+
+  void set_window(const char *, const char *) {}
+  void flush() {}
+
+  void begin(const RecordStart &start);
+  /// Names the open record when it has no name yet.
+  void name(const char *p, int n);
+  /// Bytes of the open record's text.
+  void put(const char *p, size_t n);
+  /// Hands the open record over; src_end: just past its last source byte.
+  void end(size_t src_end);
+
+  bool failed() const { return status_ != ScanStatus::kOk; }
+  void fail(ScanStatus s) {
+    if (status_ == ScanStatus::kOk) status_ = s;
+  }
+  ScanStatus status() const { return status_; }
+  long delivered() const { return delivered_; }
+
+ private:
+  long line_of(size_t off);
+  size_t source_offset(size_t off) const;
+
+  const char *text_;
+  size_t size_;
+  CrMap crs_;
+  DefinitionFn fn_;
+  void *context_;
+  ScanStatus status_ = ScanStatus::kOk;
+  long delivered_ = 0;
+  bool open_ = false;
+  RecordStart start_{};
+  char *buf_ = nullptr;  // the open record's text
+  size_t len_ = 0;
+  size_t cap_ = 0;
+  size_t line_at_ = 0;   // line_of's cursor: the line of offset line_at_
+  long line_ = 1;
+};
+
+}  // namespace kolvu
+
+#endif  // KOLVU_SCANNER_RECORD_SINK_H_
