@@ -1,13 +1,13 @@
 # Installation and packaging: `cmake --install` lays out the tool, its manual
-# page, the utility library with its headers, a CMake package and a
-# pkg-config file; CPack turns the same layout into a Debian package.
+# page, the utility and scanner libraries with their headers, a CMake package
+# and pkg-config files; CPack turns the same layout into a Debian package.
 #
 #   bin/kolvu
 #   share/man/man1/kolvu.1
-#   <libdir>/libkolvu_util.a
+#   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a
 #   include/kolvu/*.h
-#   <libdir>/cmake/kolvu_util/   find_package(kolvu_util CONFIG) -> kolvu::util
-#   <libdir>/pkgconfig/kolvu_util.pc
+#   <libdir>/cmake/kolvu_util/   find_package(kolvu_util CONFIG) -> kolvu::util, kolvu::scan
+#   <libdir>/pkgconfig/kolvu_util.pc, kolvu_scan.pc
 #
 # Every directory follows GNUInstallDirs and may be set with the usual cache
 # variables (CMAKE_INSTALL_LIBDIR, ...), relative to the prefix or absolute.
@@ -23,8 +23,8 @@ install(TARGETS kolvu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# The utility library and its public headers.
-install(TARGETS kolvu_util EXPORT kolvu_utilTargets
+# The libraries and their public headers.
+install(TARGETS kolvu_util kolvu_scan EXPORT kolvu_utilTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/kolvu
@@ -63,23 +63,26 @@ foreach(dir LIBDIR INCLUDEDIR)
   endif()
 endforeach()
 set(KOLVU_PC_PREFIX "@KOLVU_PC_PREFIX@")  # kept for the install step
-configure_file(${PROJECT_SOURCE_DIR}/cmake/kolvu_util.pc.in
-  ${PROJECT_BINARY_DIR}/kolvu_util.pc.in @ONLY)
 if(IS_ABSOLUTE "${KOLVU_PKGCONFIG_DIR}")
   set(_kolvu_pc_dest "${KOLVU_PKGCONFIG_DIR}")
 else()
   set(_kolvu_pc_dest "\${CMAKE_INSTALL_PREFIX}/${KOLVU_PKGCONFIG_DIR}")
 endif()
-# One generated file per destination, so that installs into different places
-# may run at the same time.
-install(CODE "
-  set(KOLVU_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-  string(MD5 _kolvu_pc_key \"\$ENV{DESTDIR}|\${CMAKE_INSTALL_PREFIX}\")
-  set(_kolvu_pc \"${PROJECT_BINARY_DIR}/pkgconfig/\${_kolvu_pc_key}/kolvu_util.pc\")
-  configure_file(\"${PROJECT_BINARY_DIR}/kolvu_util.pc.in\" \"\${_kolvu_pc}\" @ONLY)
-  file(INSTALL DESTINATION \"${_kolvu_pc_dest}\" TYPE FILE FILES \"\${_kolvu_pc}\")
-")
+foreach(_kolvu_pc_name kolvu_util kolvu_scan)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${_kolvu_pc_name}.pc.in
+    ${PROJECT_BINARY_DIR}/${_kolvu_pc_name}.pc.in @ONLY)
+  # One generated file per destination, so that installs into different
+  # places may run at the same time.
+  install(CODE "
+    set(KOLVU_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    string(MD5 _kolvu_pc_key \"\$ENV{DESTDIR}|\${CMAKE_INSTALL_PREFIX}\")
+    set(_kolvu_pc \"${PROJECT_BINARY_DIR}/pkgconfig/\${_kolvu_pc_key}/${_kolvu_pc_name}.pc\")
+    configure_file(\"${PROJECT_BINARY_DIR}/${_kolvu_pc_name}.pc.in\" \"\${_kolvu_pc}\" @ONLY)
+    file(INSTALL DESTINATION \"${_kolvu_pc_dest}\" TYPE FILE FILES \"\${_kolvu_pc}\")
+  ")
+endforeach()
 unset(_kolvu_pc_dest)
+unset(_kolvu_pc_name)
 
 # The Debian package: `cpack -G DEB` in the build folder.
 set(CPACK_PACKAGE_NAME kolvu)
@@ -97,9 +100,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "kinds, a list of names and name prefixes may restrict the output, and a"
   "banner line can name each file."
   ""
-  "The package also carries the static utility library libkolvu_util with"
-  "its headers, a CMake package (kolvu::util) and a pkg-config file"
-  "(kolvu_util).")
+  "The package also carries two static libraries with their headers: the"
+  "utility library libkolvu_util, and libkolvu_scan, the definition scanner"
+  "as a reentrant library that hands each definition over as a record with"
+  "its name, lines and text; a CMake package (kolvu::util, kolvu::scan) and"
+  "pkg-config files (kolvu_util, kolvu_scan).")
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
