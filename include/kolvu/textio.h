@@ -81,10 +81,9 @@ void text_rewind(TextFile *f);
 // out_tool_buffering is called. Standard error is never buffered by the
 // library.
 //
-// Once the library has written to stdout (or out_tool_buffering has been
-// called), a failed write to stdout is reported when the process ends, by
-// exit() or exit_process(): "write error on standard output: <reason>" on
-// standard error, and exit status 1. The library's writes to stdout are not
+// Once the library has written to stdout, a failed write to stdout is
+// reported when the process ends, by exit() or exit_process(): "write error
+// on standard output: <reason>" on standard error, and exit status 1. The library's writes to stdout are not
 // meant for two threads at once (they use the unlocked stdio calls).
 
 /// Sets stdout's buffering as the kolvu tool has it, and must therefore come

@@ -271,7 +271,7 @@ char stdout_buf[kLargeBlock];
 // block whose rule out_write keeps. 0 otherwise.
 size_t exact_block = 0;
 
-bool ready = false;      // the exit handler is registered, the buffering set
+bool ready = false;      // the check at exit is registered, the buffering set
 bool setup_due = false;  // out_reset: set the tool's buffering at the next write
 int out_error = 0;       // errno of the first failed write seen, 0 while none
 std::string *sink = nullptr;  // tests: output collected in memory
@@ -286,12 +286,6 @@ void flush_at_exit() {
   if (out_flush() == 0) return;
   errmsg("write error on standard output: %s\n", std::strerror(out_error != 0 ? out_error : EIO));
   ::_exit(kExitFailure);
-}
-
-void register_exit_flush() {
-  static bool registered = false;
-  if (!registered) std::atexit(flush_at_exit);
-  registered = true;
 }
 
 bool same_file(int a, int b) {
@@ -315,10 +309,13 @@ void set_tool_buffering() {
   }
 }
 
+// Before the first write, and the first after out_reset.
 void prepare() {
   if (setup_due) set_tool_buffering();
   setup_due = false;
-  register_exit_flush();
+  static bool registered = false;
+  if (!registered) std::atexit(flush_at_exit);
+  registered = true;
   ready = true;
 }
 
@@ -326,9 +323,7 @@ void prepare() {
 
 void out_tool_buffering() {
   set_tool_buffering();
-  setup_due = false;
-  register_exit_flush();
-  ready = true;
+  setup_due = false;  // the first write still registers the check at exit
 }
 
 void out_write(const char *p, size_t n) {
