@@ -11,9 +11,11 @@
 namespace kolvu {
 
 /// Where messages go. Null (the initial value) selects standard error; the
-/// all-ones value, KOLVU_ERRFP_STDOUT, selects standard output (the stream of
-/// kolvu/textio.h). Any other value is an open stream, honoured only by
-/// errmsg1; errmsg then writes to standard error.
+/// all-ones value, KOLVU_ERRFP_STDOUT, selects standard output, which is C's
+/// stdout: the message goes in order with the program's own printf output and
+/// is written by fflush(stdout) or fflush(NULL) (see kolvu/textio.h). Any
+/// other value is an open stream, honoured only by errmsg1; errmsg then
+/// writes to standard error.
 extern FILE *errfp;
 #define KOLVU_ERRFP_STDOUT (reinterpret_cast<FILE *>(-1))
 

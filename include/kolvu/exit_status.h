@@ -10,8 +10,7 @@ enum ExitStatus {
   kExitFailure = 1,  // help, usage, an over-long line, memory exhausted
 };
 
-/// Ends the process with status after writing whatever standard output
-/// (kolvu/textio.h) still holds.
+/// Ends the process with status after flushing stdout (kolvu/textio.h).
 [[noreturn]] void exit_process(int status);
 
 }  // namespace kolvu

@@ -29,8 +29,8 @@ int to_lower(char *s);
 /// byte counting one column, into a static buffer that the next call
 /// overwrites; returns that buffer. A result of up to 2048 columns is
 /// accepted. A longer one, or a tab whose blanks reach column 2048, writes
-/// "<text> ... too long\n" to standard output and ends the process with
-/// status 1.
+/// "<text> ... too long\n" to standard output (C's stdout, after whatever the
+/// program wrote there before) and ends the process with status 1.
 char *exp_tab(int width, const char *text);
 
 }  // namespace kolvu

@@ -1,5 +1,5 @@
 // The platform layer: text files read the way the tool expects on every
-// system, and the standard output stream the library and the tool write to.
+// system, and the library's writing to standard output (C's stdout).
 #ifndef KOLVU_TEXTIO_H_
 #define KOLVU_TEXTIO_H_
 
@@ -71,24 +71,41 @@ void text_rewind(TextFile *f);
 
 // ---- Standard output ----------------------------------------------------
 //
-// Unbuffered when it is a terminal. Otherwise written in 512-byte blocks, a
-// full block going out when one more byte needs room, whenever anyone could
-// see the difference (standard error is the same file); into any other file
-// it is written in large blocks, which gives the same bytes. Whatever it
-// holds is written before the process ends, by exit() or exit_process().
-// Standard error is never buffered by the library.
+// Standard output is C's stdout: everything the library writes there
+// (out_write, out_puts, out_putc, errmsg and errmsg1 with KOLVU_ERRFP_STDOUT,
+// the fatal message of exp_tab) goes through stdout, in call order with the
+// program's own printf, fputs and fwrite to it, and under stdout's buffering.
+// fflush(stdout) and fflush(NULL) write it, so flushing before fork() leaves
+// the child nothing of the parent's to write again. The library keeps no
+// buffer of its own, and does not change stdout's buffering unless
+// out_tool_buffering is called. Standard error is never buffered by the
+// library.
+//
+// Once the library has written to stdout, a failed write to stdout is
+// reported when the process ends, by exit() or exit_process(): "write error
+// on standard output: <reason>" on standard error, and exit status 1. The library's writes to stdout are not
+// meant for two threads at once (they use the unlocked stdio calls).
 
-/// Appends n bytes to standard output.
+/// Sets stdout's buffering as the kolvu tool has it, and must therefore come
+/// before anything is written to stdout (it calls setvbuf): unbuffered when
+/// stdout is a terminal; otherwise, when standard error is the same file, in
+/// 512-byte blocks, a full block going out only when one more byte needs room
+/// (the library's own writes keep this rule exactly, so a diagnostic's place
+/// among the blocks is always the same); into any other file in large blocks,
+/// which gives the same bytes.
+void out_tool_buffering();
+
+/// Writes n bytes to stdout.
 void out_write(const char *p, size_t n);
 
-/// Appends a NUL-terminated text to standard output.
+/// Writes a NUL-terminated text to stdout.
 void out_puts(const char *s);
 
-/// Appends one byte to standard output.
+/// Writes one byte to stdout.
 void out_putc(int c);
 
-/// Writes whatever standard output holds. Returns 0, or -1 if a write to
-/// standard output has failed at any time.
+/// Flushes stdout (fflush). Returns 0, or -1 if a write to stdout has failed
+/// at any time.
 int out_flush();
 
 }  // namespace kolvu

@@ -6,9 +6,9 @@
 
 namespace kolvu {
 
-/// Forgets what standard output holds and how it is buffered, so the next
-/// write looks at file descriptors 1 and 2 afresh (for a forked test child
-/// that has just redirected them).
+/// Drops what stdout holds and any failure seen, and makes the next write
+/// set stdout's buffering as out_tool_buffering does, looking at file
+/// descriptors 1 and 2 afresh (for a forked test child that redirects them).
 void out_reset();
 
 /// Sends everything written to standard output into *sink instead, until

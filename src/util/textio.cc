@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdio_ext.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -249,43 +252,39 @@ int text_close(TextFile *f) {
 }
 
 // ---- Standard output ----------------------------------------------------
+//
+// Everything goes through C's stdout, so it keeps its order with whatever
+// else the program writes there and fflush(stdout) / fflush(NULL) write it.
+// The library sets stdout's buffering only when asked (out_tool_buffering,
+// or the next write after the test seam's out_reset).
 
 namespace {
 
-enum class Mode { kUnset, kUnbuffered, kBlocks };
+const size_t kVisibleBlock = 512;      // what a reader of both streams sees
+const size_t kLargeBlock = 64 * 1024;  // when nobody can tell the difference
 
-const size_t kVisibleBlock = 512;        // what a reader of both streams sees
-const size_t kLargeBlock = 64 * 1024;    // when nobody can tell the difference
+// stdout's buffer once the tool's buffering is set (setvbuf keeps using it
+// until the process ends, so it is static).
+char stdout_buf[kLargeBlock];
 
-struct Out {
-  Mode mode = Mode::kUnset;
-  size_t block = kVisibleBlock;
-  size_t len = 0;
-  int error = 0;  // errno of the first failed write, 0 while all went well
-  char buf[kLargeBlock];
-};
+// While stdout is fully buffered in 512-byte blocks for the tool: 512, the
+// block whose rule out_write keeps. 0 otherwise.
+size_t exact_block = 0;
 
-Out out;
+bool ready = false;      // the check at exit is registered, the buffering set
+bool setup_due = false;  // out_reset: set the tool's buffering at the next write
+int out_error = 0;       // errno of the first failed write seen, 0 while none
 std::string *sink = nullptr;  // tests: output collected in memory
 
-void write_all(const char *p, size_t n) {
-  while (n > 0) {
-    ssize_t w = ::write(STDOUT_FILENO, p, n);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      if (out.error == 0) out.error = w < 0 ? errno : EIO;
-      return;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
+void note_failure() {
+  if (out_error == 0) out_error = errno != 0 ? errno : EIO;
 }
 
 // A failed write is reported once, when the process ends, and turns the
 // exit status into 1: build scripts must be able to see that output was lost.
 void flush_at_exit() {
   if (out_flush() == 0) return;
-  errmsg("write error on standard output: %s\n", std::strerror(out.error));
+  errmsg("write error on standard output: %s\n", std::strerror(out_error != 0 ? out_error : EIO));
   ::_exit(kExitFailure);
 }
 
@@ -295,51 +294,66 @@ bool same_file(int a, int b) {
          sa.st_ino == sb.st_ino;
 }
 
-void init() {
+void set_tool_buffering() {
   if (::isatty(STDOUT_FILENO)) {
-    out.mode = Mode::kUnbuffered;
-  } else {
-    out.mode = Mode::kBlocks;
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    exact_block = 0;
+  } else if (same_file(STDOUT_FILENO, STDERR_FILENO)) {
     // Exact 512-byte blocks only matter when the diagnostics land in the same
     // file and their place among the blocks can be seen.
-    out.block = same_file(STDOUT_FILENO, STDERR_FILENO) ? kVisibleBlock : kLargeBlock;
+    std::setvbuf(stdout, stdout_buf, _IOFBF, kVisibleBlock);
+    exact_block = kVisibleBlock;
+  } else {
+    std::setvbuf(stdout, stdout_buf, _IOFBF, kLargeBlock);
+    exact_block = 0;
   }
+}
+
+// Before the first write, and the first after out_reset.
+void prepare() {
+  if (setup_due) set_tool_buffering();
+  setup_due = false;
   static bool registered = false;
   if (!registered) std::atexit(flush_at_exit);
   registered = true;
+  ready = true;
 }
 
 }  // namespace
+
+void out_tool_buffering() {
+  set_tool_buffering();
+  setup_due = false;  // the first write still registers the check at exit
+}
 
 void out_write(const char *p, size_t n) {
   if (sink != nullptr) {
     sink->append(p, n);
     return;
   }
-  if (out.mode == Mode::kUnset) init();
-  if (out.mode == Mode::kUnbuffered) {
-    write_all(p, n);
+  if (!ready) prepare();
+  if (n == 0) return;
+  if (exact_block != 0 && (__fpending(stdout) + n) % exact_block == 0) {
+    // The bytes end on a block boundary. glibc writes whole blocks of a
+    // request straight away and keeps only the rest; the rule is that a full
+    // block waits until one more byte needs room. So the last byte goes in
+    // alone, into the room its block still has.
+    const char last = p[n - 1];
+    --n;
+    if (n > 0 && fwrite_unlocked(p, 1, n, stdout) != n) note_failure();
+    if (putc_unlocked(last, stdout) == EOF) note_failure();
     return;
   }
-  while (n > 0) {
-    if (out.len == out.block) {  // a full block goes out when one more byte needs room
-      write_all(out.buf, out.len);
-      out.len = 0;
-    }
-    size_t take = out.block - out.len;
-    if (take > n) take = n;
-    std::memcpy(out.buf + out.len, p, take);
-    out.len += take;
-    p += take;
-    n -= take;
-  }
+  if (fwrite_unlocked(p, 1, n, stdout) != n) note_failure();
 }
 
 void out_reset() {
-  out.mode = Mode::kUnset;
-  out.block = kVisibleBlock;
-  out.len = 0;
-  out.error = 0;
+  __fpurge(stdout);
+  std::clearerr(stdout);
+  exact_block = 0;
+  out_error = 0;
+  ready = false;
+  setup_due = true;
 }
 
 void out_set_sink(std::string *s) { sink = s; }
@@ -347,16 +361,19 @@ void out_set_sink(std::string *s) { sink = s; }
 void out_puts(const char *s) { out_write(s, std::strlen(s)); }
 
 void out_putc(int c) {
-  char b = static_cast<char>(c);
-  out_write(&b, 1);
+  if (sink != nullptr) {
+    sink->push_back(static_cast<char>(c));
+    return;
+  }
+  if (!ready) prepare();
+  // One byte never fills a block but the one it stands in: putc writes the
+  // full buffer when the byte needs room, as the block rule says.
+  if (putc_unlocked(c, stdout) == EOF) note_failure();
 }
 
 int out_flush() {
-  if (out.len > 0) {
-    write_all(out.buf, out.len);
-    out.len = 0;
-  }
-  return out.error == 0 ? 0 : -1;
+  if (std::fflush(stdout) != 0) note_failure();
+  return out_error == 0 && !std::ferror(stdout) ? 0 : -1;
 }
 
 void exit_process(int status) {

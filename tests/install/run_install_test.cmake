@@ -17,6 +17,15 @@
 cmake_minimum_required(VERSION 3.20)
 
 set(expected_consumer_output "Strrchr 3 rindex 5 upper POINT_T ext .h\n")
+set(expected_stdout_order_output
+  "printf and library in call order: ok\n"
+  "fflush(NULL) writes errmsg's message: ok\n"
+  "fflush(stdout) writes out_puts: ok\n"
+  "fflush(NULL) before fork: ok\n"
+  "exp_tab's fatal message after printf: ok\n"
+  "exp_tab's exit status: ok\n"
+  "stdout order: ok\n")
+string(JOIN "" expected_stdout_order_output ${expected_stdout_order_output})
 
 function(fail)
   string(JOIN "" text ${ARGN})
@@ -40,14 +49,20 @@ function(require_file path)
   endif()
 endfunction()
 
-# Runs the built consumer and compares what it prints.
-function(check_consumer exe)
+# Runs a built consumer program and compares what it prints with expected.
+function(check_program exe expected)
   execute_process(COMMAND "${exe}"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 0 OR NOT out STREQUAL expected_consumer_output)
+  if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
     fail("consumer ${exe}: status ${rc}\n"
-         "printed:  [${out}]\nexpected: [${expected_consumer_output}]\n${err}")
+         "printed:  [${out}]\nexpected: [${expected}]\n${err}")
   endif()
+endfunction()
+
+# Runs both consumer programs built in dir.
+function(check_consumer dir)
+  check_program("${dir}/consumer" "${expected_consumer_output}")
+  check_program("${dir}/stdout_order" "${expected_stdout_order_output}")
 endfunction()
 
 # The value of `name=` in a pkg-config file.
@@ -83,15 +98,15 @@ function(cmake_consumer search_path root build)
   endif()
   run("${CMAKE_COMMAND}" --build "${build}" --config "${CONFIG}")
   if(EXISTS "${build}/${CONFIG}/consumer")
-    check_consumer("${build}/${CONFIG}/consumer")
+    check_consumer("${build}/${CONFIG}")
   else()
-    check_consumer("${build}/consumer")
+    check_consumer("${build}")
   endif()
 endfunction()
 
-# Compiles the consumer with the flags pkg-config gives for kolvu_util found
-# in pcdir, and runs it.
-function(pkgconfig_consumer pcdir exe)
+# Compiles the consumer programs into dir with the flags pkg-config gives
+# for kolvu_util found in pcdir, and runs them.
+function(pkgconfig_consumer pcdir dir)
   if(NOT PKG_CONFIG)
     fail("pkg-config was not found when the tests were configured")
   endif()
@@ -105,10 +120,13 @@ function(pkgconfig_consumer pcdir exe)
   separate_arguments(cflags UNIX_COMMAND "${run_output}")
   run("${PKG_CONFIG}" --libs kolvu_util)
   separate_arguments(libs UNIX_COMMAND "${run_output}")
-  file(REMOVE "${exe}")
-  run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags}
-      "${CONSUMER_DIR}/consumer.cc" -o "${exe}" ${libs})
-  check_consumer("${exe}")
+  file(REMOVE_RECURSE "${dir}")
+  file(MAKE_DIRECTORY "${dir}")
+  foreach(program consumer stdout_order)
+    run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags}
+        "${CONSUMER_DIR}/${program}.cc" -o "${dir}/${program}" ${libs})
+  endforeach()
+  check_consumer("${dir}")
 endfunction()
 
 set(prefix "${WORK_DIR}/prefix")
