@@ -26,6 +26,21 @@ set(expected_stdout_order_output
   "exp_tab's exit status: ok\n"
   "stdout order: ok\n")
 string(JOIN "" expected_stdout_order_output ${expected_stdout_order_output})
+# The scanner library's example over examples/sample.h, as the README shows.
+set(expected_scan_example_output
+  "define  SAMPLE_H     lines  6-6   17 bytes\n"
+  "define  MAX_LEN      lines  8-8   46 bytes\n"
+  "define  MAX_NAME     lines  9-9   50 bytes\n"
+  "define  TITLE        lines 10-10  74 bytes\n"
+  "define  SWAP         lines 13-17 144 bytes\n"
+  "define  KANJI_NOU    lines 20-20  23 bytes\n"
+  "typedef ULONG        lines 22-22  54 bytes\n"
+  "typedef              lines 23-23  52 bytes\n"
+  "typedef Point        lines 26-29 118 bytes\n"
+  "struct  name_table   lines 32-36 142 bytes\n"
+  "union   value        lines 39-43  96 bytes\n"
+  "11 definitions, read as Shift_JIS\n")
+string(JOIN "" expected_scan_example_output ${expected_scan_example_output})
 
 function(fail)
   string(JOIN "" text ${ARGN})
@@ -49,9 +64,10 @@ function(require_file path)
   endif()
 endfunction()
 
-# Runs a built consumer program and compares what it prints with expected.
+# Runs a built consumer program (with the arguments after expected) and
+# compares what it prints with expected.
 function(check_program exe expected)
-  execute_process(COMMAND "${exe}"
+  execute_process(COMMAND "${exe}" ${ARGN}
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0 OR NOT out STREQUAL expected)
     fail("consumer ${exe}: status ${rc}\n"
@@ -59,10 +75,12 @@ function(check_program exe expected)
   endif()
 endfunction()
 
-# Runs both consumer programs built in dir.
+# Runs the consumer programs built in dir.
 function(check_consumer dir)
   check_program("${dir}/consumer" "${expected_consumer_output}")
   check_program("${dir}/stdout_order" "${expected_stdout_order_output}")
+  check_program("${dir}/scan_example" "${expected_scan_example_output}"
+                "${SOURCE_DIR}/examples/sample.h")
 endfunction()
 
 # The value of `name=` in a pkg-config file.
@@ -105,7 +123,8 @@ function(cmake_consumer search_path root build)
 endfunction()
 
 # Compiles the consumer programs into dir with the flags pkg-config gives
-# for kolvu_util found in pcdir, and runs them.
+# for kolvu_util (kolvu_scan for the scanner's example) found in pcdir, and
+# runs them.
 function(pkgconfig_consumer pcdir dir)
   if(NOT PKG_CONFIG)
     fail("pkg-config was not found when the tests were configured")
@@ -116,15 +135,20 @@ function(pkgconfig_consumer pcdir dir)
   if(NOT modversion STREQUAL VERSION)
     fail("pkg-config --modversion kolvu_util: '${modversion}', expected ${VERSION}")
   endif()
-  run("${PKG_CONFIG}" --cflags kolvu_util)
-  separate_arguments(cflags UNIX_COMMAND "${run_output}")
-  run("${PKG_CONFIG}" --libs kolvu_util)
-  separate_arguments(libs UNIX_COMMAND "${run_output}")
   file(REMOVE_RECURSE "${dir}")
   file(MAKE_DIRECTORY "${dir}")
-  foreach(program consumer stdout_order)
-    run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags}
-        "${CONSUMER_DIR}/${program}.cc" -o "${dir}/${program}" ${libs})
+  foreach(program consumer stdout_order scan_example)
+    set(module kolvu_util)
+    set(source "${CONSUMER_DIR}/${program}.cc")
+    if(program STREQUAL "scan_example")
+      set(module kolvu_scan)
+      set(source "${SOURCE_DIR}/examples/scan_example.cc")
+    endif()
+    run("${PKG_CONFIG}" --cflags ${module})
+    separate_arguments(cflags UNIX_COMMAND "${run_output}")
+    run("${PKG_CONFIG}" --libs ${module})
+    separate_arguments(libs UNIX_COMMAND "${run_output}")
+    run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags} "${source}" -o "${dir}/${program}" ${libs})
   endforeach()
   check_consumer("${dir}")
 endfunction()
@@ -140,6 +164,8 @@ if(STEP STREQUAL "layout")
       "${prefix}/${BINDIR}/kolvu"
       "${prefix}/${MANDIR}/man1/kolvu.1"
       "${libdir}/libkolvu_util.a"
+      "${libdir}/libkolvu_scan.a"
+      "${libdir}/pkgconfig/kolvu_scan.pc"
       "${libdir}/cmake/kolvu_util/kolvu_utilConfig.cmake"
       "${libdir}/cmake/kolvu_util/kolvu_utilConfigVersion.cmake"
       "${libdir}/cmake/kolvu_util/kolvu_utilTargets.cmake"
