@@ -112,3 +112,20 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
+
+# `cpack -G DEB` looks at the files with `file` and computes the package's
+# dependencies with dpkg-shlibdeps; where either is missing, configuring
+# says so now rather than packaging failing later.
+find_program(KOLVU_FILE_PROGRAM file)
+find_program(KOLVU_DPKG_SHLIBDEPS dpkg-shlibdeps)
+set(KOLVU_DEB_MISSING "")
+if(NOT KOLVU_FILE_PROGRAM)
+  list(APPEND KOLVU_DEB_MISSING "file (the Debian package file)")
+endif()
+if(NOT KOLVU_DPKG_SHLIBDEPS)
+  list(APPEND KOLVU_DEB_MISSING "dpkg-shlibdeps (the Debian package dpkg-dev)")
+endif()
+if(KOLVU_DEB_MISSING)
+  list(JOIN KOLVU_DEB_MISSING " and " KOLVU_DEB_MISSING)
+  message(STATUS "`cpack -G DEB` cannot make the Debian package here: it needs ${KOLVU_DEB_MISSING}")
+endif()
