@@ -1,0 +1,153 @@
+#include "index/walk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace kolvu {
+
+namespace {
+
+std::string join(const std::string &dir, const std::string &name) {
+  if (!dir.empty() && dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+std::string error_text(const std::string &path, int error_number) {
+  char buf[256];
+  return path + ": " + strerror_r(error_number, buf, sizeof buf);
+}
+
+}  // namespace
+
+bool has_source_ext(const std::string &name, const std::vector<std::string> &exts) {
+  for (const std::string &e : exts) {
+    if (name.size() > e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0)
+      return true;
+  }
+  return false;
+}
+
+Walker::Walker(std::vector<std::string> paths, std::vector<std::string> exts)
+    : paths_(std::move(paths)), exts_(std::move(exts)) {}
+
+bool Walker::below_itself(dev_t dev, ino_t ino) const {
+  for (const Dir &d : stack_) {
+    if (d.dev == dev && d.ino == ino) return true;
+  }
+  return false;
+}
+
+bool Walker::enter(const std::string &path, WalkItem *item) {
+  // Opened without following a last symbolic link, so that a link put in
+  // place of a listed directory is not walked either.
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (stack_.empty() ? 0 : O_NOFOLLOW));
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    int e = errno;
+    if (fd >= 0) ::close(fd);
+    item->path = path;
+    item->error = error_text(path, e);
+    return false;
+  }
+  if (below_itself(st.st_dev, st.st_ino)) {
+    ::close(fd);
+    item->path = path;
+    item->error = path + ": directory loop";
+    return false;
+  }
+  DIR *dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    int e = errno;
+    ::close(fd);
+    item->path = path;
+    item->error = error_text(path, e);
+    return false;
+  }
+  Dir d;
+  d.path = path;
+  d.dev = st.st_dev;
+  d.ino = st.st_ino;
+  errno = 0;
+  while (struct dirent *de = ::readdir(dir)) {
+    if (std::strcmp(de->d_name, ".") == 0 || std::strcmp(de->d_name, "..") == 0) continue;
+    d.entries.push_back({de->d_name, de->d_type});
+  }
+  int e = errno;
+  ::closedir(dir);
+  if (e != 0) {
+    item->path = path;
+    item->error = error_text(path, e);
+    return false;
+  }
+  std::sort(d.entries.begin(), d.entries.end(),
+            [](const Entry &a, const Entry &b) { return a.name < b.name; });
+  stack_.push_back(std::move(d));
+  return true;
+}
+
+bool Walker::next(WalkItem *item) {
+  item->path.clear();
+  item->error.clear();
+  for (;;) {
+    if (stack_.empty()) {
+      if (next_path_ == paths_.size()) return false;
+      const std::string &path = paths_[next_path_++];
+      struct stat st;
+      if (::stat(path.c_str(), &st) != 0) {
+        item->path = path;
+        item->error = error_text(path, errno);
+        return true;
+      }
+      if (S_ISDIR(st.st_mode)) {
+        if (!enter(path, item)) return true;
+        continue;
+      }
+      item->path = path;
+      if (!S_ISREG(st.st_mode)) item->error = path + ": not a regular file or directory";
+      return true;
+    }
+    Dir &top = stack_.back();
+    if (top.at == top.entries.size()) {
+      stack_.pop_back();
+      continue;
+    }
+    const Entry &e = top.entries[top.at++];
+    std::string path = join(top.path, e.name);
+    unsigned char type = e.type;
+    if (type == DT_UNKNOWN) {
+      struct stat st;
+      if (::lstat(path.c_str(), &st) != 0) {
+        item->path = path;
+        item->error = error_text(path, errno);
+        return true;
+      }
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG
+                                          : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+    }
+    if (type == DT_DIR) {
+      if (!enter(path, item)) return true;
+      continue;
+    }
+    if ((type != DT_REG && type != DT_LNK) || !has_source_ext(e.name, exts_)) continue;
+    if (type == DT_LNK) {
+      struct stat st;
+      if (::stat(path.c_str(), &st) != 0) {
+        item->path = path;
+        item->error = error_text(path, errno);
+        return true;
+      }
+      if (!S_ISREG(st.st_mode)) continue;  // a link to a directory or a device
+    }
+    item->path = std::move(path);
+    return true;
+  }
+}
+
+}  // namespace kolvu
