@@ -44,23 +44,25 @@ bool Walker::below_itself(dev_t dev, ino_t ino) const {
   return false;
 }
 
-bool Walker::enter(const std::string &path, WalkItem *item) {
+Walker::Entered Walker::enter(const std::string &path, WalkItem *item) {
   // Opened without following a last symbolic link, so that a link put in
   // place of a listed directory is not walked either.
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (stack_.empty() ? 0 : O_NOFOLLOW));
+  bool nested = !stack_.empty();
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (nested ? O_NOFOLLOW : 0));
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0) {
     int e = errno;
     if (fd >= 0) ::close(fd);
+    if (nested && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Entered::kPassedOver;
     item->path = path;
     item->error = error_text(path, e);
-    return false;
+    return Entered::kFailed;
   }
   if (below_itself(st.st_dev, st.st_ino)) {
     ::close(fd);
     item->path = path;
     item->error = path + ": directory loop";
-    return false;
+    return Entered::kFailed;
   }
   DIR *dir = ::fdopendir(fd);
   if (dir == nullptr) {
@@ -68,7 +70,7 @@ bool Walker::enter(const std::string &path, WalkItem *item) {
     ::close(fd);
     item->path = path;
     item->error = error_text(path, e);
-    return false;
+    return Entered::kFailed;
   }
   Dir d;
   d.path = path;
@@ -84,12 +86,12 @@ bool Walker::enter(const std::string &path, WalkItem *item) {
   if (e != 0) {
     item->path = path;
     item->error = error_text(path, e);
-    return false;
+    return Entered::kFailed;
   }
   std::sort(d.entries.begin(), d.entries.end(),
             [](const Entry &a, const Entry &b) { return a.name < b.name; });
   stack_.push_back(std::move(d));
-  return true;
+  return Entered::kYes;
 }
 
 bool Walker::next(WalkItem *item) {
@@ -106,7 +108,7 @@ bool Walker::next(WalkItem *item) {
         return true;
       }
       if (S_ISDIR(st.st_mode)) {
-        if (!enter(path, item)) return true;
+        if (enter(path, item) == Entered::kFailed) return true;
         continue;
       }
       item->path = path;
@@ -132,7 +134,7 @@ bool Walker::next(WalkItem *item) {
                                           : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
     }
     if (type == DT_DIR) {
-      if (!enter(path, item)) return true;
+      if (enter(path, item) == Entered::kFailed) return true;
       continue;
     }
     if ((type != DT_REG && type != DT_LNK) || !has_source_ext(e.name, exts_)) continue;

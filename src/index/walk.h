@@ -45,9 +45,11 @@ class Walker {
     size_t at = 0;
   };
 
-  // Lists the directory path (whose status the caller has) and pushes it;
-  // false with item->error set when it cannot be read.
-  bool enter(const std::string &path, WalkItem *item);
+  enum class Entered { kYes, kFailed, kPassedOver };
+  // Lists the directory path and pushes it. kFailed with item set when it
+  // cannot be read; kPassedOver when a symbolic link has taken the place of
+  // a directory listed before.
+  Entered enter(const std::string &path, WalkItem *item);
   bool below_itself(dev_t dev, ino_t ino) const;
 
   std::vector<std::string> paths_;

@@ -1,0 +1,64 @@
+// The JSON record and the tags file's lines.
+#include "index/records.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace kolvu {
+namespace {
+
+std::string json_string(const std::string &s) {
+  std::string out;
+  append_json_string(s, &out);
+  return out;
+}
+
+TEST(JsonString, EscapesQuotesBackslashesAndEveryControlCharacter) {
+  EXPECT_EQ(json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(json_string("\n\t\r\b\f"), "\"\\n\\t\\r\\b\\f\"");
+  EXPECT_EQ(json_string(kolvu_test::bytes({0x00, 0x01, 0x1A, 0x1F, 0x20, 0x7F})),
+            "\"\\u0000\\u0001\\u001a\\u001f \x7F\"");
+  EXPECT_EQ(json_string("表 /"), "\"表 /\"");
+  EXPECT_EQ(json_string(""), "\"\"");
+}
+
+TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
+  std::string out;
+  append_json_record({"\"a.h\"", 3, 4, DefKind::kTypedef, "T", "typedef\n int T;\n", false}, &out);
+  append_json_record({"\"a.h\"", 9, 9, DefKind::kUnion, "", "x", true}, &out);
+  EXPECT_EQ(out,
+            "{\"file\":\"a.h\",\"line\":3,\"end_line\":4,\"kind\":\"typedef\",\"name\":\"T\","
+            "\"text\":\"typedef\\n int T;\\n\"}\n"
+            "{\"file\":\"a.h\",\"line\":9,\"end_line\":9,\"kind\":\"union\",\"name\":\"\","
+            "\"text\":\"x\",\"lossy\":true}\n");
+}
+
+TEST(Tags, SortedByNameInByteOrderKeepingTheWalkOrderOfEqualNames) {
+  std::vector<Tag> tags = {{"b", 0, 1, 'd'}, {"B", 1, 2, 't'}, {"a", 2, 3, 's'},
+                           {"b", 3, 4, 'u'}, {"_x", 4, 5, 'd'}, {"b", 1, 1, 'd'}};
+  sort_tags(&tags);
+  std::string got;
+  for (const Tag &t : tags) got += t.name + std::to_string(t.file) + " ";
+  EXPECT_EQ(got, "B1 _x4 a2 b0 b3 b1 ");
+}
+
+TEST(Tags, LinesAndHeader) {
+  std::string line;
+  append_tag_line({"MSG", 0, 12, 'd'}, "src/a b.h", &line);
+  EXPECT_EQ(line, "MSG\tsrc/a b.h\t12;\"\td\n");
+  std::string header = tags_header("9.9");
+  EXPECT_EQ(header.substr(0, header.find('\n')), "!_TAG_FILE_FORMAT\t2\t/extended format/");
+  EXPECT_NE(header.find("\n!_TAG_FILE_SORTED\t1\t"), std::string::npos);
+  EXPECT_NE(header.find("\n!_TAG_PROGRAM_NAME\tkolvu-index\t"), std::string::npos);
+  EXPECT_NE(header.find("\n!_TAG_PROGRAM_VERSION\t9.9\t"), std::string::npos);
+  EXPECT_FALSE(fits_tags_file("a\tb.h"));
+  EXPECT_FALSE(fits_tags_file("a\nb.h"));
+  EXPECT_TRUE(fits_tags_file("a b.h"));
+}
+
+}  // namespace
+}  // namespace kolvu
