@@ -2,14 +2,51 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace kolvu {
+
+namespace {
+
+const uint64_t kOnes = 0x0101010101010101ull;
+const uint64_t kHighs = 0x8080808080808080ull;
+
+// True when one of the eight bytes of w needs an escape: below 0x20, '"'
+// or '\\'. Bytes of 0x80 and above never do.
+bool word_needs_escape(uint64_t w) {
+  uint64_t low = w & ~kHighs;  // the high bit kept apart, so no borrow leaks
+  uint64_t control = (low - kOnes * 0x20) & ~w;
+  uint64_t quote = ((low ^ (kOnes * '"')) - kOnes) & ~w;
+  uint64_t backslash = ((low ^ (kOnes * '\\')) - kOnes) & ~w;
+  return ((control | quote | backslash) & kHighs) != 0;
+}
+
+// The decimal digits of n (not negative) after out's bytes.
+void append_number(long n, std::string *out) {
+  char digits[24];
+  int i = sizeof digits;
+  do {
+    digits[--i] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n > 0);
+  out->append(digits + i, sizeof digits - static_cast<size_t>(i));
+}
+
+}  // namespace
 
 void append_json_string(std::string_view s, std::string *out) {
   static const char kHex[] = "0123456789abcdef";
   out->push_back('"');
   size_t plain = 0;  // start of the run not yet copied
   for (size_t i = 0; i < s.size(); ++i) {
+    // Eight bytes at a time over the runs that need no escape.
+    while (i + 8 <= s.size()) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      if (word_needs_escape(w)) break;
+      i += 8;
+    }
+    if (i == s.size()) break;
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
     out->append(s.data() + plain, i - plain);
@@ -33,12 +70,13 @@ void append_json_string(std::string_view s, std::string *out) {
 }
 
 void append_json_record(const JsonRecord &r, std::string *out) {
-  char nums[64];
   out->append("{\"file\":");
   out->append(r.file_json);
-  std::snprintf(nums, sizeof nums, ",\"line\":%ld,\"end_line\":%ld,\"kind\":\"", r.line,
-                r.end_line);
-  out->append(nums);
+  out->append(",\"line\":");
+  append_number(r.line, out);
+  out->append(",\"end_line\":");
+  append_number(r.end_line, out);
+  out->append(",\"kind\":\"");
   out->append(kind_name(r.kind));
   out->append("\",\"name\":");
   append_json_string(r.name, out);

@@ -19,7 +19,7 @@ namespace kolvu {
 
 namespace {
 
-const size_t kFilesPerWorker = 4;  // files in flight for each worker
+const size_t kFilesPerWorker = 8;  // files in flight for each worker
 const size_t kOutBuffer = 64 * 1024;
 
 // Buffered writes to a descriptor; the first failure is kept and every
@@ -109,10 +109,12 @@ class FileIndexer {
     conv_.append(Encoding::kUtf8, s->path, &utf8_);  // a name need not be UTF-8
     append_json_string(utf8_, &file_json_);
     for (const Raw &raw : raws_) {
-      utf8_.clear();
-      bool clean = conv_.append(r.encoding, std::string_view(arena_).substr(raw.at + raw.name_len, raw.text_len), &utf8_);
+      bool clean;
+      std::string_view text = conv_.view(
+          r.encoding, std::string_view(arena_).substr(raw.at + raw.name_len, raw.text_len), &utf8_,
+          &clean);
       append_json_record({file_json_, raw.first, raw.last, raw.kind,
-                          std::string_view(arena_).substr(raw.at, raw.name_len), utf8_, !clean},
+                          std::string_view(arena_).substr(raw.at, raw.name_len), text, !clean},
                          &s->out);
     }
   }
@@ -132,49 +134,40 @@ class FileIndexer {
 class Runner {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
-      : job_(job), out_(out_fd), err_fd_(err_fd) {}
+      : job_(job), out_(out_fd), err_fd_(err_fd),
+        window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
 
   RunOutcome run(const ItemSource &next) {
     std::vector<std::thread> workers;
     for (int i = 0; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
-    const size_t window = kFilesPerWorker * static_cast<size_t>(job_.jobs);
-    bool walked = false;
     std::unique_lock<std::mutex> lock(mu_);
-    for (;;) {
-      while (!slots_.empty() && slots_.front().done) {
-        Slot s = std::move(slots_.front());
-        slots_.pop_front();
-        ++base_;
-        if (claim_ < base_) claim_ = base_;  // it was done without a worker
-        lock.unlock();
-        emit(&s);
-        lock.lock();
-      }
-      bool stop = walked || out_.error() != 0;
-      if (!stop && slots_.size() < window) {
-        lock.unlock();
-        WalkItem item;
-        bool more = next(&item);
-        lock.lock();
-        if (!more) {
-          walked = true;
-          continue;
-        }
-        Slot s;
-        s.path = std::move(item.path);
-        if (item.error.empty()) {
-          s.to_scan = true;
-        } else {
-          s.err = prefixed(item.error);
-          s.failed = s.done = true;
-        }
-        slots_.push_back(std::move(s));
-        if (slots_.back().to_scan) work_cv_.notify_one();
+    while (!stopped_) {
+      if (slots_.size() >= window_) {
+        // Full: wait until half the window is free, then fill it again, so
+        // that the walk is woken once per few files, not for every one.
+        main_waiting_ = true;
+        room_cv_.wait(lock, [this] { return slots_.size() <= window_ / 2 || stopped_; });
+        main_waiting_ = false;
         continue;
       }
-      if (stop && slots_.empty()) break;
-      done_cv_.wait(lock, [this] { return slots_.front().done; });
+      lock.unlock();
+      WalkItem item;
+      bool more = next(&item);
+      lock.lock();
+      if (!more) break;
+      slots_.emplace_back();
+      Slot &s = slots_.back();
+      s.path = std::move(item.path);
+      if (item.error.empty()) {
+        s.to_scan = true;
+        if (idle_ > 0) work_cv_.notify_one();
+      } else {
+        s.err = prefixed(item.error);
+        s.failed = s.done = true;
+        if (slots_.size() == 1) drain(lock);
+      }
     }
+    finished_cv_.wait(lock, [this] { return slots_.empty() && !writing_; });
     closing_ = true;
     lock.unlock();
     work_cv_.notify_all();
@@ -189,21 +182,47 @@ class Runner {
     FileIndexer indexer(job_);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-      work_cv_.wait(lock, [this] { return closing_ || claim_ < base_ + slots_.size(); });
+      while (!closing_ && claim_ >= base_ + slots_.size()) {
+        ++idle_;
+        work_cv_.wait(lock);
+        --idle_;
+      }
       if (claim_ >= base_ + slots_.size()) return;
       Slot *s = &slots_[claim_++ - base_];
       if (!s->to_scan) continue;
-      // The slot stays where it is until it is done: the deque only grows
-      // at its back meanwhile, which moves no element.
+      // The slot stays where it is until it is done: meanwhile the deque
+      // only grows at its back, which moves no element.
       lock.unlock();
       indexer.index(s);
       lock.lock();
       s->done = true;
-      if (s == &slots_.front()) done_cv_.notify_one();
+      if (s == &slots_.front()) drain(lock);
     }
   }
 
-  // Writes a finished file's output, in its turn.
+  // Writes the finished files at the front, in their turn, with the lock
+  // released while writing. One thread writes at a time; a file finished
+  // meanwhile is seen by that thread when it looks at the front again.
+  void drain(std::unique_lock<std::mutex> &lock) {
+    if (writing_) return;
+    writing_ = true;
+    while (!slots_.empty() && slots_.front().done) {
+      Slot s = std::move(slots_.front());
+      slots_.pop_front();
+      ++base_;
+      if (claim_ < base_) claim_ = base_;  // it was done without a worker
+      lock.unlock();
+      emit(&s);
+      bool failed = out_.error() != 0;
+      lock.lock();
+      if (failed) stopped_ = true;
+      if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
+    }
+    writing_ = false;
+    if (slots_.empty()) finished_cv_.notify_one();
+  }
+
+  // Writes a finished file's output.
   void emit(Slot *s) {
     if (s->failed) {
       all_read_ = false;
@@ -247,19 +266,24 @@ class Runner {
   }
 
   const IndexJob &job_;
+  // Used by the one thread that writes at a time (drain), then by run().
   FdWriter out_;
   int err_fd_;
   bool all_read_ = true;
+  std::vector<Tag> tags_;
+  std::vector<std::string> tag_files_;
 
+  const size_t window_;  // files in flight at most
   std::mutex mu_;
-  std::condition_variable work_cv_, done_cv_;
+  std::condition_variable work_cv_, room_cv_, finished_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
+  int idle_ = 0;            // workers waiting for a file
+  bool writing_ = false;    // a thread is in drain()
+  bool main_waiting_ = false;
+  bool stopped_ = false;    // a write failed: no further file is started
   bool closing_ = false;
-
-  std::vector<Tag> tags_;
-  std::vector<std::string> tag_files_;
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 namespace kolvu {
 
@@ -44,6 +46,30 @@ void *Utf8Converter::open(Encoding encoding) {
   void *&cd = encoding == Encoding::kEucJp ? eucjp_ : sjis_;
   if (cd == nullptr) cd = iconv_open("UTF-8", encoding == Encoding::kEucJp ? "EUC-JP" : "CP932");
   return cd;
+}
+
+std::string_view Utf8Converter::view(Encoding encoding, std::string_view text,
+                                     std::string *scratch, bool *clean) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size(), i = 0;
+  // Eight bytes at a time while no high bit is set.
+  for (uint64_t w; i + 8 <= n; i += 8) {
+    std::memcpy(&w, p + i, 8);
+    if ((w & 0x8080808080808080ull) != 0) break;
+  }
+  while (i < n && p[i] < 0x80) ++i;
+  if (encoding == Encoding::kUtf8) {
+    while (i < n) {
+      size_t len = utf8_char_length(p + i, n - i);
+      if (len == 0) break;
+      i += len;
+    }
+  }
+  *clean = true;
+  if (i == n) return text;
+  scratch->clear();
+  *clean = append(encoding, text, scratch);
+  return *scratch;
 }
 
 bool Utf8Converter::append(Encoding encoding, std::string_view text, std::string *out) {

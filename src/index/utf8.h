@@ -30,6 +30,12 @@ class Utf8Converter {
   /// or above became U+FFFD).
   bool append(Encoding encoding, std::string_view text, std::string *out);
 
+  /// The text in UTF-8: text itself when it is so already (plain ASCII, or
+  /// valid UTF-8 read as UTF-8), else *scratch, cleared and filled by
+  /// append. *clean is append's result.
+  std::string_view view(Encoding encoding, std::string_view text, std::string *scratch,
+                        bool *clean);
+
  private:
   void *open(Encoding encoding);
 

@@ -26,6 +26,28 @@ TEST(JsonString, EscapesQuotesBackslashesAndEveryControlCharacter) {
   EXPECT_EQ(json_string(""), "\"\"");
 }
 
+// The escapes are found eight bytes at a time: every escaped byte at every
+// place in a longer text, next to multi-byte characters, as a byte at a
+// time would find it.
+TEST(JsonString, EveryEscapeAtEveryPlaceOfALongText) {
+  const std::string base = "ab表cdefghij表klmnopqrstuvwxyz";
+  for (char c : {'"', '\\', '\n', '\x01', '\x1f'}) {
+    for (size_t at = 0; at <= base.size(); ++at) {
+      std::string in = base.substr(0, at) + c + base.substr(at);
+      std::string want = "\"";
+      for (char b : in) {
+        if (b == '"') want += "\\\"";
+        else if (b == '\\') want += "\\\\";
+        else if (b == '\n') want += "\\n";
+        else if (b == '\x01') want += "\\u0001";
+        else if (b == '\x1f') want += "\\u001f";
+        else want += b;
+      }
+      EXPECT_EQ(json_string(in), want + "\"") << at;
+    }
+  }
+}
+
 TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
   std::string out;
   append_json_record({"\"a.h\"", 3, 4, DefKind::kTypedef, "T", "typedef\n int T;\n", false}, &out);

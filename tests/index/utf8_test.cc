@@ -88,5 +88,27 @@ TEST(Utf8Converter, OneConverterServesManyTextsAfterAFailure) {
   EXPECT_EQ(out, "\xEF\xBF\xBDいい");
 }
 
+TEST(Utf8Converter, ViewsTextThatIsUtf8AlreadyAndConvertsTheRest) {
+  Utf8Converter c;
+  std::string scratch = "old";
+  bool clean = false;
+  std::string ascii = "typedef struct { int a; } T; /* 0123456789 */\n";
+  std::string_view v = c.view(Encoding::kShiftJis, ascii, &scratch, &clean);
+  EXPECT_EQ(v.data(), ascii.data());
+  EXPECT_TRUE(clean);
+  std::string utf8 = "#define LONG_NAME \"表示\"";
+  v = c.view(Encoding::kUtf8, utf8, &scratch, &clean);
+  EXPECT_EQ(v.data(), utf8.data());
+  EXPECT_TRUE(clean);
+  // A high byte after the first eight bytes, read as code page 932.
+  std::string sj = "#define LONG_NAME \"" + bytes({0x95, 0x5C}) + "\"";
+  v = c.view(Encoding::kShiftJis, sj, &scratch, &clean);
+  EXPECT_EQ(v, "#define LONG_NAME \"表\"");
+  EXPECT_TRUE(clean);
+  v = c.view(Encoding::kUtf8, "#define LONG_NAME \xFF", &scratch, &clean);
+  EXPECT_EQ(v, "#define LONG_NAME \xEF\xBF\xBD");
+  EXPECT_FALSE(clean);
+}
+
 }  // namespace
 }  // namespace kolvu
