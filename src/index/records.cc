@@ -95,9 +95,25 @@ char kind_letter(DefKind kind) {
   return '?';
 }
 
-void sort_tags(std::vector<Tag> *tags) {
-  std::stable_sort(tags->begin(), tags->end(),
-                   [](const Tag &a, const Tag &b) { return a.name < b.name; });
+void TagList::add(std::string_view name, uint32_t file, long line, char kind) {
+  tags_.push_back({names_.size(), static_cast<uint32_t>(name.size()), file, line, kind});
+  names_.append(name);
+}
+
+void TagList::take(TagList *other, uint32_t file) {
+  uint64_t base = names_.size();
+  names_.append(other->names_);
+  for (Tag t : other->tags_) {
+    t.name_at += base;
+    t.file = file;
+    tags_.push_back(t);
+  }
+  *other = TagList();
+}
+
+void TagList::sort() {
+  std::stable_sort(tags_.begin(), tags_.end(),
+                   [this](const Tag &a, const Tag &b) { return name(a) < name(b); });
 }
 
 std::string tags_header(const char *version) {
@@ -108,10 +124,11 @@ std::string tags_header(const char *version) {
          version + "\t//\n";
 }
 
-void append_tag_line(const Tag &tag, const std::string &file, std::string *out) {
+void append_tag_line(const TagList &tags, size_t i, const std::string &file, std::string *out) {
+  const TagList::Tag &tag = tags[i];
   char tail[48];
   std::snprintf(tail, sizeof tail, "\t%ld;\"\t%c\n", tag.line, tag.kind);
-  out->append(tag.name);
+  out->append(tags.name(tag));
   out->push_back('\t');
   out->append(file);
   out->append(tail);

@@ -68,7 +68,7 @@ struct Slot {
   bool done = false;
   bool failed = false;
   std::string out;        // JSON lines
-  std::vector<Tag> tags;  // their file index is set when written
+  TagList tags;           // their file index is set when written
   std::string err;        // a diagnostic line
 };
 
@@ -99,7 +99,8 @@ class FileIndexer {
     if (job_.format == IndexFormat::kTags) {
       for (const Raw &raw : raws_) {
         if (raw.name_len == 0) continue;  // an anonymous struct or union
-        s->tags.push_back({arena_.substr(raw.at, raw.name_len), 0, raw.first, kind_letter(raw.kind)});
+        s->tags.add(std::string_view(arena_).substr(raw.at, raw.name_len), 0, raw.first,
+                    kind_letter(raw.kind));
       }
       return;
     }
@@ -234,10 +235,7 @@ class Runner {
       return;
     }
     if (s->tags.empty() || !fits_tags_file(s->path)) return;
-    for (Tag &t : s->tags) {
-      t.file = static_cast<uint32_t>(tag_files_.size());
-      tags_.push_back(std::move(t));
-    }
+    tags_.take(&s->tags, static_cast<uint32_t>(tag_files_.size()));
     tag_files_.push_back(std::move(s->path));
   }
 
@@ -255,14 +253,17 @@ class Runner {
   }
 
   void write_tags() {
-    sort_tags(&tags_);
+    tags_.sort();
     out_.put(tags_header(job_.version));
-    std::string line;
-    for (const Tag &t : tags_) {
-      line.clear();
-      append_tag_line(t, tag_files_[t.file], &line);
-      out_.put(line);
+    std::string lines;
+    for (size_t i = 0; i < tags_.size(); ++i) {
+      append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
+      if (lines.size() >= kOutBuffer / 2) {
+        out_.put(lines);
+        lines.clear();
+      }
     }
+    out_.put(lines);
   }
 
   const IndexJob &job_;
@@ -270,7 +271,7 @@ class Runner {
   FdWriter out_;
   int err_fd_;
   bool all_read_ = true;
-  std::vector<Tag> tags_;
+  TagList tags_;
   std::vector<std::string> tag_files_;
 
   const size_t window_;  // files in flight at most

@@ -60,17 +60,28 @@ TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
 }
 
 TEST(Tags, SortedByNameInByteOrderKeepingTheWalkOrderOfEqualNames) {
-  std::vector<Tag> tags = {{"b", 0, 1, 'd'}, {"B", 1, 2, 't'}, {"a", 2, 3, 's'},
-                           {"b", 3, 4, 'u'}, {"_x", 4, 5, 'd'}, {"b", 1, 1, 'd'}};
-  sort_tags(&tags);
+  TagList tags, more;
+  tags.add("b", 0, 1, 'd');
+  tags.add("B", 1, 2, 't');
+  tags.add("a", 2, 3, 's');
+  more.add("b", 0, 4, 'u');
+  more.add("_x", 0, 5, 'd');
+  tags.take(&more, 3);
+  EXPECT_TRUE(more.empty());
+  tags.add("bb", 1, 1, 'd');
+  tags.add("b", 1, 1, 'd');
+  tags.sort();
   std::string got;
-  for (const Tag &t : tags) got += t.name + std::to_string(t.file) + " ";
-  EXPECT_EQ(got, "B1 _x4 a2 b0 b3 b1 ");
+  for (size_t i = 0; i < tags.size(); ++i)
+    got += std::string(tags.name(tags[i])) + std::to_string(tags[i].file) + " ";
+  EXPECT_EQ(got, "B1 _x3 a2 b0 b3 b1 bb1 ");
 }
 
 TEST(Tags, LinesAndHeader) {
+  TagList tags;
+  tags.add("MSG", 0, 12, 'd');
   std::string line;
-  append_tag_line({"MSG", 0, 12, 'd'}, "src/a b.h", &line);
+  append_tag_line(tags, 0, "src/a b.h", &line);
   EXPECT_EQ(line, "MSG\tsrc/a b.h\t12;\"\td\n");
   std::string header = tags_header("9.9");
   EXPECT_EQ(header.substr(0, header.find('\n')), "!_TAG_FILE_FORMAT\t2\t/extended format/");
