@@ -27,7 +27,7 @@ const char kHelp[] =
     "  --kinds=LETTERS    kinds to write, any of d (define), t (typedef),\n"
     "                     s (struct), u (union); default dtsu\n"
     "  --names=LIST       only these names; entries separated by commas, an\n"
-    "                     entry ending in '*' takes every name it begins\n"
+    "                     entry X* takes every longer name beginning with X\n"
     "  --names-from=FILE  only the names listed in FILE, one entry a line\n"
     "  --encoding=ENC     auto (default: UTF-8 when a file is valid UTF-8\n"
     "                     with a byte of 0x80 or above, else Shift_JIS),\n"
