@@ -8,11 +8,10 @@ command line of each program. Timing and peak RSS as in measure.py.
 """
 import os
 import shutil
-import statistics
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure import cpu_model, peak_kb, read_list, run_once  # noqa: E402
+from measure import cpu_model, read_list, time_commands  # noqa: E402
 
 
 def main():
@@ -34,12 +33,7 @@ def main():
         ('kolvu-index -j2 --format=tags', [index, '--format=tags', '-j2'] + corpus),
         ('kolvu-index -j2 /usr/include', [index, '-j2', '/usr/include']),
     ]
-    times = {label: [] for label, _ in commands}
-    for _ in range(runs):
-        for k, (label, argv) in enumerate(commands):
-            times[label].append(run_once(argv, os.path.join(out, 'index%d.stdout' % k)))
-    peaks = {label: peak_kb(argv, os.path.join(out, 'rss.stdout')) for label, argv in commands}
-    med = {label: statistics.median(t) for label, t in times.items()}
+    med, peaks = time_commands(commands, runs, out, 'index')
 
     size = sum(os.path.getsize(f) for f in corpus)
     records = sum(1 for _ in open(os.path.join(out, 'index1.stdout'), 'rb'))

@@ -19,9 +19,13 @@ std::string join(const std::string &dir, const std::string &name) {
   return dir + "/" + name;
 }
 
-std::string error_text(const std::string &path, int error_number) {
+// Makes item the report that path cannot be read, for the reason
+// error_number, or message when that is 0.
+void cannot_read(WalkItem *item, const std::string &path, int error_number,
+                 const char *message = nullptr) {
   char buf[256];
-  return path + ": " + strerror_r(error_number, buf, sizeof buf);
+  item->path = path;
+  item->error = path + ": " + (error_number != 0 ? strerror_r(error_number, buf, sizeof buf) : message);
 }
 
 }  // namespace
@@ -54,22 +58,19 @@ Walker::Entered Walker::enter(const std::string &path, WalkItem *item) {
     int e = errno;
     if (fd >= 0) ::close(fd);
     if (nested && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return Entered::kPassedOver;
-    item->path = path;
-    item->error = error_text(path, e);
+    cannot_read(item, path, e);
     return Entered::kFailed;
   }
   if (below_itself(st.st_dev, st.st_ino)) {
     ::close(fd);
-    item->path = path;
-    item->error = path + ": directory loop";
+    cannot_read(item, path, 0, "directory loop");
     return Entered::kFailed;
   }
   DIR *dir = ::fdopendir(fd);
   if (dir == nullptr) {
     int e = errno;
     ::close(fd);
-    item->path = path;
-    item->error = error_text(path, e);
+    cannot_read(item, path, e);
     return Entered::kFailed;
   }
   Dir d;
@@ -84,8 +85,7 @@ Walker::Entered Walker::enter(const std::string &path, WalkItem *item) {
   int e = errno;
   ::closedir(dir);
   if (e != 0) {
-    item->path = path;
-    item->error = error_text(path, e);
+    cannot_read(item, path, e);
     return Entered::kFailed;
   }
   std::sort(d.entries.begin(), d.entries.end(),
@@ -103,16 +103,15 @@ bool Walker::next(WalkItem *item) {
       const std::string &path = paths_[next_path_++];
       struct stat st;
       if (::stat(path.c_str(), &st) != 0) {
-        item->path = path;
-        item->error = error_text(path, errno);
+        cannot_read(item, path, errno);
         return true;
       }
       if (S_ISDIR(st.st_mode)) {
         if (enter(path, item) == Entered::kFailed) return true;
         continue;
       }
-      item->path = path;
-      if (!S_ISREG(st.st_mode)) item->error = path + ": not a regular file or directory";
+      if (S_ISREG(st.st_mode)) item->path = path;
+      else cannot_read(item, path, 0, "not a regular file or directory");
       return true;
     }
     Dir &top = stack_.back();
@@ -126,8 +125,7 @@ bool Walker::next(WalkItem *item) {
     if (type == DT_UNKNOWN) {
       struct stat st;
       if (::lstat(path.c_str(), &st) != 0) {
-        item->path = path;
-        item->error = error_text(path, errno);
+        cannot_read(item, path, errno);
         return true;
       }
       type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG
@@ -141,8 +139,7 @@ bool Walker::next(WalkItem *item) {
     if (type == DT_LNK) {
       struct stat st;
       if (::stat(path.c_str(), &st) != 0) {
-        item->path = path;
-        item->error = error_text(path, errno);
+        cannot_read(item, path, errno);
         return true;
       }
       if (!S_ISREG(st.st_mode)) continue;  // a link to a directory or a device
