@@ -36,7 +36,7 @@ const char kHelp[] =
     "  --ext=LIST         file name endings taken from directories, separated\n"
     "                     by commas; default .c,.h,.cc,.cpp,.cxx,.hh,.hpp,.hxx\n"
     "  -j, --jobs=N       scan with N workers (default: the processors)\n"
-    "      --help         show this help and exit\n"
+    "  -h, --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
     "Exit status: 0 when every path was read, 1 when some path could not be\n"
