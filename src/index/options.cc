@@ -2,8 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 
 namespace kolvu {
 
@@ -88,14 +87,18 @@ bool parse_exts(const std::string &v, std::vector<std::string> *exts) {
 
 // Each line of the file is one entry, without its line end.
 bool read_names_file(const std::string &path, NameList *names, std::string *error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot read names from '" + path + "': " + std::strerror(errno);
-    return false;
+  std::string text;
+  FILE *f = std::fopen(path.c_str(), "rb");
+  int read_errno = errno;
+  if (f != nullptr) {
+    char buf[16384];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    read_errno = std::ferror(f) ? errno : 0;
+    std::fclose(f);
   }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    *error = "cannot read names from '" + path + "'";
+  if (read_errno != 0) {
+    *error = "cannot read names from '" + path + "': " + std::strerror(read_errno);
     return false;
   }
   size_t start = 0;

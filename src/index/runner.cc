@@ -86,7 +86,7 @@ class FileIndexer {
       raws_.push_back({d.kind, d.first_line, d.last_line, arena_.size(), d.name.size(),
                        d.text.size()});
       arena_.append(d.name);
-      arena_.append(d.text);
+      if (job_.format == IndexFormat::kJson) arena_.append(d.text);  // tags want no text
     });
     if (r.status != ScanStatus::kOk) {
       char buf[256];
