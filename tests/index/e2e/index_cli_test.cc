@@ -100,6 +100,19 @@ TEST(IndexCli, NamesFromTheCommandLineAndFromAFile) {
                 "", 0});
 }
 
+// The encoding chosen overrides what each file looks like: UTF-8 read as
+// code page 932 gives other characters; code page 932 read as UTF-8 has
+// a byte that does not convert, and its second byte is a backslash then.
+TEST(IndexCli, TheEncodingOptionOverridesTheGuess) {
+  Tree tree = {{"u.h", "#define U \"表\"\n"}, {"s.h", sjis("#define S \"表\"\n")}};
+  expect_index(tree, {"--encoding=sjis", "u.h"},
+               {rec("u.h", 1, "define", "U", "#define U \\\"陦ｨ\\\"\\n"), "", 0});
+  expect_index(tree, {"--encoding=utf-8", "s.h"},
+               {"{\"file\":\"s.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"S\","
+                "\"text\":\"#define S \\\"\xEF\xBF\xBD\\\\\\\"\\n\",\"lossy\":true}\n",
+                "", 0});
+}
+
 TEST(IndexCli, DirectoriesWalkedInOrderWithTheChosenEndings) {
   Tree tree = {{"src/b.c", "#define B 1\n"}, {"src/a/x.inc", "#define X 1\n"},
                {"src/a.hpp", "#define A 1\n"}, {"src/empty/", ""}, {"src/z.txt", "#define Z 1\n"}};
