@@ -52,6 +52,18 @@ def peak_kb(argv, out_path, runs=3):
     return peak
 
 
+def time_commands(commands, runs, out, stem):
+    """Runs the (label, argv) commands alternating, runs times each, output to
+    OUT/STEM<k>.stdout; returns the median seconds and the peak RSS (KB) of
+    each label."""
+    times = {label: [] for label, _ in commands}
+    for _ in range(runs):
+        for k, (label, argv) in enumerate(commands):
+            times[label].append(run_once(argv, os.path.join(out, '%s%d.stdout' % (stem, k))))
+    peaks = {label: peak_kb(argv, os.path.join(out, stem + '.rss.stdout')) for label, argv in commands}
+    return {label: statistics.median(t) for label, t in times.items()}, peaks
+
+
 def read_list(path):
     with open(path) as f:
         return [line for line in f.read().split('\n') if line]
@@ -82,12 +94,7 @@ def main():
         ('kolvu -dtsu (Shift_JIS)', [kolvu, '-dtsu'] + sjis),
         ('cat (Shift_JIS)', [cat] + sjis),
     ]
-    times = {label: [] for label, _ in commands}
-    for _ in range(runs):
-        for k, (label, argv) in enumerate(commands):
-            times[label].append(run_once(argv, os.path.join(out, 'run%d.stdout' % k)))
-    peaks = {label: peak_kb(argv, os.path.join(out, 'rss.stdout')) for label, argv in commands}
-    med = {label: statistics.median(t) for label, t in times.items()}
+    med, peaks = time_commands(commands, runs, out, 'run')
 
     def size(files):
         return sum(os.path.getsize(f) for f in files)

@@ -4,6 +4,7 @@
 #
 #   bin/kolvu
 #   share/man/man1/kolvu.1
+#   bin/kolvu-index, share/man/man1/kolvu-index.1
 #   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a
 #   include/kolvu/*.h
 #   <libdir>/cmake/kolvu_util/   find_package(kolvu_util CONFIG) -> kolvu::util, kolvu::scan
@@ -21,6 +22,10 @@ set(KOLVU_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 # The tool and its manual page.
 install(TARGETS kolvu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# kolvu-index, the second program, and its manual page.
+install(TARGETS kolvu-index RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-index.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The libraries and their public headers.
@@ -99,6 +104,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "byte for byte as they stand in the source. Option letters choose the"
   "kinds, a list of names and name prefixes may restrict the output, and a"
   "banner line can name each file."
+  ""
+  "A second program, kolvu-index, walks whole source trees on several"
+  "threads and writes each definition as a JSON record with its file, lines,"
+  "kind, name and text in UTF-8, or writes a sorted tags file for editors."
   ""
   "The package also carries two static libraries with their headers: the"
   "utility library libkolvu_util, and libkolvu_scan, the definition scanner"

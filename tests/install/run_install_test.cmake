@@ -163,6 +163,8 @@ if(STEP STREQUAL "layout")
   foreach(path
       "${prefix}/${BINDIR}/kolvu"
       "${prefix}/${MANDIR}/man1/kolvu.1"
+      "${prefix}/${BINDIR}/kolvu-index"
+      "${prefix}/${MANDIR}/man1/kolvu-index.1"
       "${libdir}/libkolvu_util.a"
       "${libdir}/libkolvu_scan.a"
       "${libdir}/pkgconfig/kolvu_scan.pc"
@@ -206,6 +208,15 @@ if(STEP STREQUAL "layout")
     RESULT_VARIABLE rc OUTPUT_VARIABLE out)
   if(NOT rc EQUAL 1 OR NOT out MATCHES "\nUsage : kolvu \\[-dtsuN\\]")
     fail("installed kolvu -usage: status ${rc}, out [${out}]")
+  endif()
+
+  # The installed kolvu-index runs too.
+  execute_process(COMMAND "${prefix}/${BINDIR}/kolvu-index" --kinds=t --names=Probe probe.h
+    WORKING_DIRECTORY "${WORK_DIR}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR err OR NOT out STREQUAL
+     "{\"file\":\"probe.h\",\"line\":2,\"end_line\":2,\"kind\":\"typedef\",\"name\":\"Probe\",\"text\":\"typedef long Probe;\\n\"}\n")
+    fail("installed kolvu-index --kinds=t --names=Probe: status ${rc}, out [${out}], err [${err}]")
   endif()
 
 elseif(STEP STREQUAL "cmake")

@@ -9,6 +9,15 @@
 
 namespace kolvu_test {
 
+/// Runs the program at binary with args (argv[1] on), in directory cwd,
+/// standard input from /dev/null; merged as for run_kolvu.
+Outcome run_program(const std::string &binary, const std::vector<std::string> &args,
+                    const std::string &cwd, bool merged = false);
+
+/// Runs "'binary' <rest>" through bash in directory cwd, as run_kolvu_shell.
+Outcome run_program_shell(const std::string &binary, const std::string &cwd,
+                          const std::string &rest);
+
 /// Runs kolvu with args (argv[1] on), in directory cwd, standard input from
 /// /dev/null; merged sends both streams to one file, as ">f 2>&1".
 Outcome run_kolvu(const std::vector<std::string> &args, const std::string &cwd,

@@ -1,0 +1,80 @@
+// The two output forms of kolvu-index. JSON Lines: one object per
+// definition, keys in the order file, line, end_line, kind, name, text and,
+// for a text that did not convert whole, lossy. A tags file: header lines,
+// then "name<TAB>file<TAB>line;\"<TAB>kind letter" lines sorted by name in
+// byte order, so that an editor can search it by halves.
+#ifndef KOLVU_INDEX_RECORDS_H_
+#define KOLVU_INDEX_RECORDS_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kolvu/scan.h"
+
+namespace kolvu {
+
+/// Appends s, which must be valid UTF-8, as a JSON string with its quotes:
+/// '"' and '\' escaped, control characters as \n, \t ... or \u00XX.
+void append_json_string(std::string_view s, std::string *out);
+
+struct JsonRecord {
+  std::string_view file_json;  // the file's name, already a JSON string
+  long line;
+  long end_line;
+  DefKind kind;
+  std::string_view name;
+  std::string_view text;  // UTF-8
+  bool lossy;
+};
+
+/// Appends one record and its newline.
+void append_json_record(const JsonRecord &r, std::string *out);
+
+/// 'd', 't', 's' or 'u'.
+char kind_letter(DefKind kind);
+
+/// Tags with their names packed in one block: a tree's tags are all held
+/// until the end, to be sorted, so each costs little more than its name.
+class TagList {
+ public:
+  struct Tag {
+    uint64_t name_at;  // in the block of names
+    uint32_t name_len;
+    uint32_t file;  // an index into the list of file names
+    long line;
+    char kind;
+  };
+
+  void add(std::string_view name, uint32_t file, long line, char kind);
+  /// Moves the tags of other to the end of this list, with file as their file.
+  void take(TagList *other, uint32_t file);
+  /// Sorts by name, in byte order, keeping the order the tags came in among
+  /// those of one name.
+  void sort();
+
+  size_t size() const { return tags_.size(); }
+  bool empty() const { return tags_.empty(); }
+  const Tag &operator[](size_t i) const { return tags_[i]; }
+  std::string_view name(const Tag &t) const {
+    return std::string_view(names_).substr(t.name_at, t.name_len);
+  }
+
+ private:
+  std::string names_;
+  std::vector<Tag> tags_;
+};
+
+/// The header lines of the tags file.
+std::string tags_header(const char *version);
+
+/// Appends the line of the tag at i of tags, in the file named file.
+void append_tag_line(const TagList &tags, size_t i, const std::string &file, std::string *out);
+
+/// A file whose name has a tab or a line end cannot be named in a tags file.
+bool fits_tags_file(const std::string &path);
+
+}  // namespace kolvu
+
+#endif  // KOLVU_INDEX_RECORDS_H_

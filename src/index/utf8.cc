@@ -1,0 +1,130 @@
+#include "index/utf8.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+namespace kolvu {
+
+namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+bool is_cont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+}  // namespace
+
+size_t utf8_char_length(const unsigned char *p, size_t n) {
+  unsigned char c = p[0];
+  if (c < 0x80) return 1;
+  if (c < 0xC2) return 0;  // a continuation byte, or an overlong lead
+  if (c < 0xE0) return n >= 2 && is_cont(p[1]) ? 2 : 0;
+  if (c < 0xF0) {
+    if (n < 3 || !is_cont(p[1]) || !is_cont(p[2])) return 0;
+    if (c == 0xE0 && p[1] < 0xA0) return 0;   // overlong
+    if (c == 0xED && p[1] >= 0xA0) return 0;  // a surrogate
+    return 3;
+  }
+  if (c < 0xF5) {
+    if (n < 4 || !is_cont(p[1]) || !is_cont(p[2]) || !is_cont(p[3])) return 0;
+    if (c == 0xF0 && p[1] < 0x90) return 0;   // overlong
+    if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+Utf8Converter::~Utf8Converter() {
+  if (sjis_ != nullptr && sjis_ != kNoConverter) iconv_close(static_cast<iconv_t>(sjis_));
+  if (eucjp_ != nullptr && eucjp_ != kNoConverter) iconv_close(static_cast<iconv_t>(eucjp_));
+}
+
+void *Utf8Converter::open(Encoding encoding) {
+  void *&cd = encoding == Encoding::kEucJp ? eucjp_ : sjis_;
+  if (cd == nullptr) cd = iconv_open("UTF-8", encoding == Encoding::kEucJp ? "EUC-JP" : "CP932");
+  return cd;
+}
+
+std::string_view Utf8Converter::view(Encoding encoding, std::string_view text,
+                                     std::string *scratch, bool *clean) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size(), i = 0;
+  // Eight bytes at a time while no high bit is set.
+  for (uint64_t w; i + 8 <= n; i += 8) {
+    std::memcpy(&w, p + i, 8);
+    if ((w & 0x8080808080808080ull) != 0) break;
+  }
+  while (i < n && p[i] < 0x80) ++i;
+  if (encoding == Encoding::kUtf8) {
+    while (i < n) {
+      size_t len = utf8_char_length(p + i, n - i);
+      if (len == 0) break;
+      i += len;
+    }
+  }
+  *clean = true;
+  if (i == n) return text;
+  scratch->clear();
+  *clean = append(encoding, text, scratch);
+  return *scratch;
+}
+
+bool Utf8Converter::append(Encoding encoding, std::string_view text, std::string *out) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size(), i = 0;
+  // Plain ASCII, the most of any source, is copied as it is.
+  while (i < n && p[i] < 0x80) ++i;
+  out->append(text.data(), i);
+  if (i == n) return true;
+
+  bool clean = true;
+  if (encoding == Encoding::kUtf8) {
+    while (i < n) {
+      size_t len = utf8_char_length(p + i, n - i);
+      if (len == 0) {
+        out->append(kReplacement);
+        clean = false;
+        len = 1;
+      } else {
+        out->append(text.data() + i, len);
+      }
+      i += len;
+    }
+    return clean;
+  }
+
+  iconv_t cd = static_cast<iconv_t>(open(encoding));
+  if (cd == kNoConverter) {
+    for (; i < n; ++i) {
+      if (p[i] < 0x80) out->push_back(static_cast<char>(p[i]));
+      else out->append(kReplacement);
+    }
+    return false;
+  }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char *in = const_cast<char *>(text.data()) + i;
+  size_t in_left = n - i;
+  while (in_left > 0) {
+    // A byte becomes at most three bytes of UTF-8.
+    size_t at = out->size();
+    out->resize(at + 3 * in_left + 8);
+    char *o = &(*out)[at];
+    size_t o_left = out->size() - at;
+    size_t rc = iconv(cd, &in, &in_left, &o, &o_left);
+    out->resize(out->size() - o_left);
+    if (rc != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) continue;
+    // EILSEQ, or EINVAL for a sequence cut off at the end.
+    out->append(kReplacement);
+    clean = false;
+    ++in;
+    --in_left;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  return clean;
+}
+
+}  // namespace kolvu

@@ -1,0 +1,48 @@
+// Text of a source as UTF-8: code page 932 and EUC-JP through iconv(3),
+// UTF-8 checked and copied. A byte sequence that does not convert becomes
+// U+FFFD; one byte is passed over and the conversion goes on after it.
+#ifndef KOLVU_INDEX_UTF8_H_
+#define KOLVU_INDEX_UTF8_H_
+
+#include <string>
+#include <string_view>
+
+#include "kolvu/scan.h"
+
+namespace kolvu {
+
+/// The length of the valid UTF-8 character at the start of p (n > 0 bytes),
+/// or 0 when none begins there (overlong forms, surrogates and values above
+/// U+10FFFF are not valid).
+size_t utf8_char_length(const unsigned char *p, size_t n);
+
+/// One converter per thread: it keeps its iconv descriptors open.
+class Utf8Converter {
+ public:
+  Utf8Converter() = default;
+  ~Utf8Converter();
+  Utf8Converter(const Utf8Converter &) = delete;
+  Utf8Converter &operator=(const Utf8Converter &) = delete;
+
+  /// Appends text, read in encoding (kAuto is taken as kShiftJis), to out in
+  /// UTF-8. False when some bytes did not convert (each became U+FFFD), or
+  /// when the system has no converter for the encoding (every byte of 0x80
+  /// or above became U+FFFD).
+  bool append(Encoding encoding, std::string_view text, std::string *out);
+
+  /// The text in UTF-8: text itself when it is so already (plain ASCII, or
+  /// valid UTF-8 read as UTF-8), else *scratch, cleared and filled by
+  /// append. *clean is append's result.
+  std::string_view view(Encoding encoding, std::string_view text, std::string *scratch,
+                        bool *clean);
+
+ private:
+  void *open(Encoding encoding);
+
+  void *sjis_ = nullptr;  // iconv_t, opened when first needed
+  void *eucjp_ = nullptr;
+};
+
+}  // namespace kolvu
+
+#endif  // KOLVU_INDEX_UTF8_H_

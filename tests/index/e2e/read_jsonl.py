@@ -1,0 +1,38 @@
+#!/usr/bin/env python3
+"""Reads kolvu-index's JSON Lines back with the json module.
+
+  read_jsonl.py FILE
+
+Each line must be one JSON object of valid UTF-8 with the keys file, line,
+end_line, kind, name and text in this order, and lossy (true) last when it
+is there. Prints for each record "FILE LINE-END_LINE KIND NAME[ lossy]",
+a newline and the decoded text, in UTF-8; exits 1 with a message at the
+first line that breaks a rule.
+"""
+import json
+import sys
+
+KEYS = ['file', 'line', 'end_line', 'kind', 'name', 'text']
+
+
+def main():
+    data = open(sys.argv[1], 'rb').read()
+    if data and not data.endswith(b'\n'):
+        sys.exit('no newline at the end')
+    out = sys.stdout.buffer
+    for n, raw in enumerate(data.split(b'\n')[:-1], 1):
+        obj = json.loads(raw.decode('utf-8', errors='strict'))
+        keys = list(obj)
+        if keys != KEYS and keys != KEYS + ['lossy']:
+            sys.exit('line %d: keys %r' % (n, keys))
+        if 'lossy' in obj and obj['lossy'] is not True:
+            sys.exit('line %d: lossy is %r' % (n, obj['lossy']))
+        if obj['kind'] not in ('define', 'typedef', 'struct', 'union'):
+            sys.exit('line %d: kind %r' % (n, obj['kind']))
+        head = '%s %d-%d %s %s%s\n' % (obj['file'], obj['line'], obj['end_line'], obj['kind'],
+                                       obj['name'], ' lossy' if 'lossy' in obj else '')
+        out.write(head.encode('utf-8') + obj['text'].encode('utf-8'))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,97 @@
+// The JSON record and the tags file's lines.
+#include "index/records.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace kolvu {
+namespace {
+
+std::string json_string(const std::string &s) {
+  std::string out;
+  append_json_string(s, &out);
+  return out;
+}
+
+TEST(JsonString, EscapesQuotesBackslashesAndEveryControlCharacter) {
+  EXPECT_EQ(json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(json_string("\n\t\r\b\f"), "\"\\n\\t\\r\\b\\f\"");
+  EXPECT_EQ(json_string(kolvu_test::bytes({0x00, 0x01, 0x1A, 0x1F, 0x20, 0x7F})),
+            "\"\\u0000\\u0001\\u001a\\u001f \x7F\"");
+  EXPECT_EQ(json_string("表 /"), "\"表 /\"");
+  EXPECT_EQ(json_string(""), "\"\"");
+}
+
+// The escapes are found eight bytes at a time: every escaped byte at every
+// place in a longer text, next to multi-byte characters, as a byte at a
+// time would find it.
+TEST(JsonString, EveryEscapeAtEveryPlaceOfALongText) {
+  const std::string base = "ab表cdefghij表klmnopqrstuvwxyz";
+  for (char c : {'"', '\\', '\n', '\x01', '\x1f'}) {
+    for (size_t at = 0; at <= base.size(); ++at) {
+      std::string in = base.substr(0, at) + c + base.substr(at);
+      std::string want = "\"";
+      for (char b : in) {
+        if (b == '"') want += "\\\"";
+        else if (b == '\\') want += "\\\\";
+        else if (b == '\n') want += "\\n";
+        else if (b == '\x01') want += "\\u0001";
+        else if (b == '\x1f') want += "\\u001f";
+        else want += b;
+      }
+      EXPECT_EQ(json_string(in), want + "\"") << at;
+    }
+  }
+}
+
+TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
+  std::string out;
+  append_json_record({"\"a.h\"", 3, 4, DefKind::kTypedef, "T", "typedef\n int T;\n", false}, &out);
+  append_json_record({"\"a.h\"", 9, 9, DefKind::kUnion, "", "x", true}, &out);
+  EXPECT_EQ(out,
+            "{\"file\":\"a.h\",\"line\":3,\"end_line\":4,\"kind\":\"typedef\",\"name\":\"T\","
+            "\"text\":\"typedef\\n int T;\\n\"}\n"
+            "{\"file\":\"a.h\",\"line\":9,\"end_line\":9,\"kind\":\"union\",\"name\":\"\","
+            "\"text\":\"x\",\"lossy\":true}\n");
+}
+
+TEST(Tags, SortedByNameInByteOrderKeepingTheWalkOrderOfEqualNames) {
+  TagList tags, more;
+  tags.add("b", 0, 1, 'd');
+  tags.add("B", 1, 2, 't');
+  tags.add("a", 2, 3, 's');
+  more.add("b", 0, 4, 'u');
+  more.add("_x", 0, 5, 'd');
+  tags.take(&more, 3);
+  EXPECT_TRUE(more.empty());
+  tags.add("bb", 1, 1, 'd');
+  tags.add("b", 1, 1, 'd');
+  tags.sort();
+  std::string got;
+  for (size_t i = 0; i < tags.size(); ++i)
+    got += std::string(tags.name(tags[i])) + std::to_string(tags[i].file) + " ";
+  EXPECT_EQ(got, "B1 _x3 a2 b0 b3 b1 bb1 ");
+}
+
+TEST(Tags, LinesAndHeader) {
+  TagList tags;
+  tags.add("MSG", 0, 12, 'd');
+  std::string line;
+  append_tag_line(tags, 0, "src/a b.h", &line);
+  EXPECT_EQ(line, "MSG\tsrc/a b.h\t12;\"\td\n");
+  std::string header = tags_header("9.9");
+  EXPECT_EQ(header.substr(0, header.find('\n')), "!_TAG_FILE_FORMAT\t2\t/extended format/");
+  EXPECT_NE(header.find("\n!_TAG_FILE_SORTED\t1\t"), std::string::npos);
+  EXPECT_NE(header.find("\n!_TAG_PROGRAM_NAME\tkolvu-index\t"), std::string::npos);
+  EXPECT_NE(header.find("\n!_TAG_PROGRAM_VERSION\t9.9\t"), std::string::npos);
+  EXPECT_FALSE(fits_tags_file("a\tb.h"));
+  EXPECT_FALSE(fits_tags_file("a\nb.h"));
+  EXPECT_TRUE(fits_tags_file("a b.h"));
+}
+
+}  // namespace
+}  // namespace kolvu

@@ -1,0 +1,143 @@
+// The parallel run: the same bytes for any number of workers, the walk's
+// order kept, files that vanish, and a failed write that stops the run.
+#include "index/runner.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "index/options.h"
+#include "tree.h"
+
+namespace kolvu {
+namespace {
+
+using kolvu_test::TempDir;
+
+const int kAllKinds = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
+
+struct Indexed {
+  RunOutcome outcome;
+  std::string out, err;
+};
+
+Indexed run(const TempDir &dir, const ItemSource &next, IndexFormat format, int jobs,
+        const char *out_path = nullptr) {
+  IndexJob job;
+  job.scan.kinds = kAllKinds;
+  job.format = format;
+  job.jobs = jobs;
+  job.version = "1";
+  std::string out_file = dir.path() + "/run.out", err_file = dir.path() + "/run.err";
+  int out = ::open(out_path != nullptr ? out_path : out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  Indexed r;
+  r.outcome = run_index_jobs(job, next, out, err);
+  ::close(out);
+  ::close(err);
+  r.out = out_path != nullptr ? "" : kolvu_test::read_file(out_file);
+  r.err = kolvu_test::read_file(err_file);
+  return r;
+}
+
+ItemSource walk_of(Walker *w) {
+  return [w](WalkItem *item) { return w->next(item); };
+}
+
+// Files of very different sizes, so that workers finish out of order, and
+// paths that cannot be read among them.
+void many_files(const TempDir &d) {
+  ASSERT_EQ(::chdir(d.path().c_str()), 0);
+  kolvu_test::Tree tree;
+  for (int i = 0; i < 120; ++i) {
+    std::string text;
+    int defs = (i * 37) % 11 == 0 ? 3000 : i % 7;
+    for (int k = 0; k < defs; ++k)
+      text += "#define F" + std::to_string(i) + "_" + std::to_string(k) + " " + std::to_string(k) + "\n"
+              "typedef struct S" + std::to_string(k) + " { int a; } T" + std::to_string(i) + ";\n";
+    char name[32];
+    std::snprintf(name, sizeof name, "t/d%d/f%03d.h", i % 5, i);
+    tree.push_back({name, text});
+  }
+  kolvu_test::write_tree(d, tree);
+  kolvu_test::link_in(d, "nowhere.h", "t/d2/bad.h");
+}
+
+TEST(Runner, TheSameBytesForEveryNumberOfWorkers) {
+  TempDir d;
+  many_files(d);
+  for (IndexFormat format : {IndexFormat::kJson, IndexFormat::kTags}) {
+    Walker w1({"t", "missing.h", "t/d1"}, default_source_exts());
+    Indexed one = run(d, walk_of(&w1), format, 1);
+    EXPECT_FALSE(one.outcome.all_read);
+    EXPECT_EQ(one.err,
+              "kolvu-index: t/d2/bad.h: No such file or directory\n"
+              "kolvu-index: missing.h: No such file or directory\n");
+    // Lines: (define, typedef) for each definition pair, of t and of t/d1.
+    size_t lines = 0;
+    for (char c : one.out) lines += c == '\n';
+    EXPECT_GT(lines, 6000u);
+    for (int jobs : {2, 3, 8}) {
+      Walker w({"t", "missing.h", "t/d1"}, default_source_exts());
+      Indexed r = run(d, walk_of(&w), format, jobs);
+      EXPECT_TRUE(r.out == one.out) << jobs << " workers";
+      EXPECT_EQ(r.err, one.err);
+      EXPECT_FALSE(r.outcome.all_read);
+    }
+  }
+}
+
+TEST(Runner, JsonRecordsFollowTheWalkOrder) {
+  TempDir d;
+  kolvu_test::write_tree(d, {{"t/b.h", "#define B 1\n"}, {"t/a/z.h", "#define Z 1\n"}, {"t/a.h", "#define A 1\n"}});
+  ASSERT_EQ(::chdir(d.path().c_str()), 0);
+  Walker w({"t"}, default_source_exts());
+  Indexed r = run(d, walk_of(&w), IndexFormat::kJson, 2);
+  EXPECT_TRUE(r.outcome.all_read);
+  EXPECT_EQ(r.out,
+            "{\"file\":\"t/a/z.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"Z\",\"text\":\"#define Z 1\\n\"}\n"
+            "{\"file\":\"t/a.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"A\",\"text\":\"#define A 1\\n\"}\n"
+            "{\"file\":\"t/b.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"B\",\"text\":\"#define B 1\\n\"}\n");
+}
+
+TEST(Runner, AFileThatVanishesAfterItsDirectoryWasListedIsReported) {
+  TempDir d;
+  kolvu_test::write_tree(d, {{"t/a.h", "#define A 1\n"}, {"t/b.h", "#define B 1\n"}, {"t/c.h", "#define C 1\n"}});
+  ASSERT_EQ(::chdir(d.path().c_str()), 0);
+  Walker w({"t"}, default_source_exts());
+  ItemSource next = [&](WalkItem *item) {
+    bool more = w.next(item);
+    if (more && item->path == "t/a.h") ::unlink("t/b.h");
+    return more;
+  };
+  Indexed r = run(d, next, IndexFormat::kTags, 2);
+  EXPECT_FALSE(r.outcome.all_read);
+  EXPECT_EQ(r.err, "kolvu-index: t/b.h: No such file or directory\n");
+  EXPECT_NE(r.out.find("A\tt/a.h\t1;\"\td\nC\tt/c.h\t1;\"\td\n"), std::string::npos) << r.out;
+}
+
+TEST(Runner, AFailedWriteStopsTheWalk) {
+  TempDir d;
+  std::string text;
+  for (int k = 0; k < 100; ++k) text += "#define NAME_" + std::to_string(k) + " " + std::string(60, 'x') + "\n";
+  d.write("a.h", text);
+  ASSERT_EQ(::chdir(d.path().c_str()), 0);
+  int asked = 0;
+  ItemSource next = [&](WalkItem *item) {
+    if (asked == 10000) return false;
+    ++asked;
+    item->path = "a.h";
+    return true;
+  };
+  Indexed r = run(d, next, IndexFormat::kJson, 2, "/dev/full");
+  EXPECT_EQ(r.outcome.write_error, ENOSPC);
+  EXPECT_TRUE(r.outcome.all_read);
+  EXPECT_LT(asked, 100);  // some 64 KiB of output, and a few files in flight
+}
+
+}  // namespace
+}  // namespace kolvu
