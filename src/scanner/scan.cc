@@ -166,7 +166,7 @@ void RecordSink::name(const char *p, int n) {
 }
 
 void RecordSink::put(const char *p, size_t n) {
-  if (failed()) return;
+  if (failed() || n == 0) return;  // an empty capture has no buffer yet
   if (cap_ - len_ < n) {
     size_t grown = cap_ == 0 ? 4096 : cap_;
     while (grown - len_ < n) grown *= 2;
