@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "driver/name_index.h"
-#include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/mem.h"
 #include "kolvu/search.h"

@@ -13,29 +13,7 @@ namespace {
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
-bool is_cont(unsigned char c) { return (c & 0xC0) == 0x80; }
-
 }  // namespace
-
-size_t utf8_char_length(const unsigned char *p, size_t n) {
-  unsigned char c = p[0];
-  if (c < 0x80) return 1;
-  if (c < 0xC2) return 0;  // a continuation byte, or an overlong lead
-  if (c < 0xE0) return n >= 2 && is_cont(p[1]) ? 2 : 0;
-  if (c < 0xF0) {
-    if (n < 3 || !is_cont(p[1]) || !is_cont(p[2])) return 0;
-    if (c == 0xE0 && p[1] < 0xA0) return 0;   // overlong
-    if (c == 0xED && p[1] >= 0xA0) return 0;  // a surrogate
-    return 3;
-  }
-  if (c < 0xF5) {
-    if (n < 4 || !is_cont(p[1]) || !is_cont(p[2]) || !is_cont(p[3])) return 0;
-    if (c == 0xF0 && p[1] < 0x90) return 0;   // overlong
-    if (c == 0xF4 && p[1] >= 0x90) return 0;  // above U+10FFFF
-    return 4;
-  }
-  return 0;
-}
 
 Utf8Converter::~Utf8Converter() {
   if (sjis_ != nullptr && sjis_ != kNoConverter) iconv_close(static_cast<iconv_t>(sjis_));
@@ -51,13 +29,7 @@ void *Utf8Converter::open(Encoding encoding) {
 std::string_view Utf8Converter::view(Encoding encoding, std::string_view text,
                                      std::string *scratch, bool *clean) {
   const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
-  size_t n = text.size(), i = 0;
-  // Eight bytes at a time while no high bit is set.
-  for (uint64_t w; i + 8 <= n; i += 8) {
-    std::memcpy(&w, p + i, 8);
-    if ((w & 0x8080808080808080ull) != 0) break;
-  }
-  while (i < n && p[i] < 0x80) ++i;
+  size_t n = text.size(), i = ascii_prefix(p, n);
   if (encoding == Encoding::kUtf8) {
     while (i < n) {
       size_t len = utf8_char_length(p + i, n - i);
@@ -74,9 +46,8 @@ std::string_view Utf8Converter::view(Encoding encoding, std::string_view text,
 
 bool Utf8Converter::append(Encoding encoding, std::string_view text, std::string *out) {
   const unsigned char *p = reinterpret_cast<const unsigned char *>(text.data());
-  size_t n = text.size(), i = 0;
   // Plain ASCII, the most of any source, is copied as it is.
-  while (i < n && p[i] < 0x80) ++i;
+  size_t n = text.size(), i = ascii_prefix(p, n);
   out->append(text.data(), i);
   if (i == n) return true;
 

@@ -8,13 +8,9 @@
 #include <string_view>
 
 #include "kolvu/scan.h"
+#include "scanner/utf8_check.h"  // utf8_char_length, ascii_prefix
 
 namespace kolvu {
-
-/// The length of the valid UTF-8 character at the start of p (n > 0 bytes),
-/// or 0 when none begins there (overlong forms, surrogates and values above
-/// U+10FFFF are not valid).
-size_t utf8_char_length(const unsigned char *p, size_t n);
 
 /// One converter per thread: it keeps its iconv descriptors open.
 class Utf8Converter {

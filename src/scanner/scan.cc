@@ -16,6 +16,7 @@
 #include "scanner/name_index.h"
 #include "scanner/record_sink.h"
 #include "scanner/scanner.h"
+#include "scanner/utf8_check.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -290,42 +291,15 @@ bool cook(char *buf, size_t size, Cooked *out) {
 
 // Whether the text is valid UTF-8 holding a byte of 0x80 or above.
 bool is_utf8_text(const unsigned char *s, size_t n) {
-  bool high = false;
-  size_t i = 0;
+  size_t i = ascii_prefix(s, n);
+  if (i == n) return false;
   while (i < n) {
-    // Runs of ASCII, the bulk of any source, eight bytes at a time.
-    uint64_t word;
-    while (n - i >= 8 && (std::memcpy(&word, s + i, 8), (word & 0x8080808080808080ull) == 0))
-      i += 8;
-    if (i == n) break;
-    unsigned c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    high = true;
-    int more;
-    unsigned lo = 0x80, hi = 0xBF;  // the range of the byte after the first
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      if (c == 0xE0) lo = 0xA0;  // no overlong form
-      if (c == 0xED) hi = 0x9F;  // no surrogate
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-      if (c == 0xF0) lo = 0x90;
-      if (c == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
-    } else {
-      return false;
-    }
-    if (n - i - 1 < static_cast<size_t>(more)) return false;
-    if (s[i + 1] < lo || s[i + 1] > hi) return false;
-    for (int k = 2; k <= more; ++k)
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-    i += static_cast<size_t>(more) + 1;
+    size_t len = utf8_char_length(s + i, n - i);
+    if (len == 0) return false;
+    i += len;
+    i += ascii_prefix(s + i, n - i);
   }
-  return high;
+  return true;
 }
 
 // Scans buf (size bytes, kSlack more allocated), which it reads as text in

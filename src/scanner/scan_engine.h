@@ -376,7 +376,6 @@ struct Capture {
   }
 };
 
-
 Capture capture_buf;  // of scan_file
 
 // Of scans ahead, one per thread that makes them.
@@ -427,7 +426,6 @@ class OutSink {
   }
   // A scan ahead whose output does not fit is abandoned.
   bool failed() const { return abandoned_; }
-  void abandon() { abandoned_ = true; }
 
   // Record marks, which the tool has no use for.
   void begin(const RecordStart &) {}
@@ -473,7 +471,7 @@ class Scanner {
   // the library), and the scan must end.
   bool failed() const { return sink_.failed() || capture_buf_->overflow; }
 
-  // The window lines are cut from, and its offset in the text.
+  // The window lines are cut from; for records, the whole text.
   void set_window(const char *lo, const char *hi) {
     window_lo_ = lo;
     sink_.set_window(lo, hi);
