@@ -9,7 +9,7 @@
 
 #include "index/options.h"
 #include "index/runner.h"
-#include "index/walk.h"
+#include "common/walk.h"
 
 #ifndef KOLVU_VERSION
 #define KOLVU_VERSION "unknown"

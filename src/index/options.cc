@@ -1,5 +1,7 @@
 #include "index/options.h"
 
+#include "common/walk.h"
+
 #include <cerrno>
 #include <cstring>
 #include <cstdio>
@@ -162,10 +164,6 @@ bool apply(Opt opt, const std::string &value, IndexOptions *o, std::string *erro
 }
 
 }  // namespace
-
-std::vector<std::string> default_source_exts() {
-  return {".c", ".h", ".cc", ".cpp", ".cxx", ".hh", ".hpp", ".hxx"};
-}
 
 bool parse_index_options(int argc, char **argv, int processors, IndexOptions *o,
                          std::string *error) {

@@ -25,9 +25,6 @@ struct IndexOptions {
   bool version = false;
 };
 
-/// The file name endings taken by default.
-std::vector<std::string> default_source_exts();
-
 /// Reads argv[1..argc-1] into options, which start from the defaults (every
 /// kind, the default endings, jobs processors). On a usage error returns
 /// false with a one-line message (no program name, no newline) in error.

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "index/records.h"
-#include "index/utf8.h"
+#include "common/utf8.h"
 
 namespace kolvu {
 

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "index/options.h"
-#include "index/walk.h"
+#include "common/walk.h"
 #include "kolvu/scan.h"
 
 namespace kolvu {

@@ -2,6 +2,8 @@
 // abbreviations, "--", and the one-line messages of usage errors.
 #include "index/options.h"
 
+#include "common/walk.h"
+
 #include <gtest/gtest.h>
 
 #include <string>

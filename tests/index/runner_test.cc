@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "index/options.h"
-#include "tree.h"
+#include "support/tree.h"
 
 namespace kolvu {
 namespace {

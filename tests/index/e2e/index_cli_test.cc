@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "index/tree.h"
+#include "support/tree.h"
 #include "support/golden.h"
 #include "support/run_binary.h"
 

@@ -1,4 +1,4 @@
-#include "index/utf8.h"
+#include "common/utf8.h"
 
 #include <iconv.h>
 

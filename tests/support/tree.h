@@ -1,7 +1,7 @@
 // Source trees for the kolvu-index tests: files written with their parent
 // directories made as needed.
-#ifndef KOLVU_TESTS_INDEX_TREE_H_
-#define KOLVU_TESTS_INDEX_TREE_H_
+#ifndef KOLVU_TESTS_SUPPORT_TREE_H_
+#define KOLVU_TESTS_SUPPORT_TREE_H_
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,4 +42,4 @@ inline void link_in(const TempDir &dir, const std::string &target, const std::st
 
 }  // namespace kolvu_test
 
-#endif  // KOLVU_TESTS_INDEX_TREE_H_
+#endif  // KOLVU_TESTS_SUPPORT_TREE_H_

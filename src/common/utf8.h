@@ -1,8 +1,8 @@
 // Text of a source as UTF-8: code page 932 and EUC-JP through iconv(3),
 // UTF-8 checked and copied. A byte sequence that does not convert becomes
 // U+FFFD; one byte is passed over and the conversion goes on after it.
-#ifndef KOLVU_INDEX_UTF8_H_
-#define KOLVU_INDEX_UTF8_H_
+#ifndef KOLVU_COMMON_UTF8_H_
+#define KOLVU_COMMON_UTF8_H_
 
 #include <string>
 #include <string_view>
@@ -41,4 +41,4 @@ class Utf8Converter {
 
 }  // namespace kolvu
 
-#endif  // KOLVU_INDEX_UTF8_H_
+#endif  // KOLVU_COMMON_UTF8_H_

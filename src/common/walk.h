@@ -5,8 +5,8 @@
 // followed, and a directory met again below itself is not entered twice.
 // Directories are listed one at a time, as the walk reaches them, so what a
 // walk holds grows with the depth of the tree, not with its size.
-#ifndef KOLVU_INDEX_WALK_H_
-#define KOLVU_INDEX_WALK_H_
+#ifndef KOLVU_COMMON_WALK_H_
+#define KOLVU_COMMON_WALK_H_
 
 #include <sys/types.h>
 
@@ -21,6 +21,9 @@ struct WalkItem {
   std::string path;
   std::string error;
 };
+
+/// The file name endings a walk takes by default.
+std::vector<std::string> default_source_exts();
 
 /// True when name ends in one of exts (".h", ...), and is longer than it.
 bool has_source_ext(const std::string &name, const std::vector<std::string> &exts);
@@ -60,4 +63,4 @@ class Walker {
 
 }  // namespace kolvu
 
-#endif  // KOLVU_INDEX_WALK_H_
+#endif  // KOLVU_COMMON_WALK_H_

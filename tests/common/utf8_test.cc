@@ -1,6 +1,6 @@
 // Texts to UTF-8: the encodings, the second bytes that are ASCII in code
 // page 932, and what becomes of bytes that do not convert.
-#include "index/utf8.h"
+#include "common/utf8.h"
 
 #include <gtest/gtest.h>
 

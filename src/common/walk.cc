@@ -1,4 +1,4 @@
-#include "index/walk.h"
+#include "common/walk.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,6 +29,10 @@ void cannot_read(WalkItem *item, const std::string &path, int error_number,
 }
 
 }  // namespace
+
+std::vector<std::string> default_source_exts() {
+  return {".c", ".h", ".cc", ".cpp", ".cxx", ".hh", ".hpp", ".hxx"};
+}
 
 bool has_source_ext(const std::string &name, const std::vector<std::string> &exts) {
   for (const std::string &e : exts) {

@@ -1,6 +1,6 @@
 // The walk: byte order at every level, the endings, symbolic links, loops,
 // and paths that cannot be read or vanish while the walk goes on.
-#include "index/walk.h"
+#include "common/walk.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "index/options.h"
-#include "tree.h"
+#include "support/tree.h"
 
 namespace kolvu {
 namespace {
