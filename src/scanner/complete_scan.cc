@@ -379,7 +379,7 @@ void Walk::cond_else() {
   if (c.counted_done) {  // a later branch starts from the #if's state
     brace_ = c.brace;
     paren_ = c.paren;
-    ok_ = ok_ && open_.assign(&pool_[c.snap_a], c.snap_b - c.snap_a);
+    ok_ = ok_ && open_.assign(pool_.begin() + c.snap_a, c.snap_b - c.snap_a);
     floor_ = seq_;
   } else {
     c.counted = true;  // the first branch that is not #if 0
@@ -394,7 +394,7 @@ void Walk::cond_end() {
   if (c.counted_done) {
     brace_ = c.counted_brace;
     paren_ = c.counted_paren;
-    ok_ = ok_ && open_.assign(&pool_[c.snap_c], c.snap_d - c.snap_c);
+    ok_ = ok_ && open_.assign(pool_.begin() + c.snap_c, c.snap_d - c.snap_c);
   }
   floor_ = c.outer_floor;
   pool_.resize_down(c.snap_a);
