@@ -176,7 +176,7 @@ size_t CompleteScanner::group_end(size_t i, char open, char close) const {
     i = gap(i);
     if (i >= n_) break;
     char c = t_[i];
-    if (c == ';' || c == '{' || c == '}') break;
+    if (c == ';' || c == '{' || c == '}') return SIZE_MAX;
     if (c == '"' || (c == '\'' && !digit_separator(i))) {
       i = literal_end(i);
       continue;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -285,6 +286,46 @@ TEST(CompleteScan, PiecesGiveWhatTheWholeGives) {
     fed_stream.finish();
     EXPECT_EQ(fed_stream.result().status, ScanStatus::kOk);
     ASSERT_EQ(fed, whole) << "iteration " << iter;
+  }
+}
+
+// Records are handed over as the source goes by, not held to its end: of a
+// long source fed in pieces, all but those of its last piece have come
+// before the end is said, whatever shapes it holds.
+TEST(CompleteScan, RecordsComeAsTheSourceGoesBy) {
+  const struct {
+    const char *shape;
+    int records;  // of each copy
+  } shapes[] = {
+      {"struct s {\n  int a;\n};\n", 1},
+      // A brace inside a template's arguments ends the look at the tag.
+      {"template <class A>\n  struct is_alloc<A,\n    void_t<decltype(f(size_t{}))>>\n  : t { };\n"
+       "struct after { int b; };\n",
+       1},
+      {"static struct node *\nfind(int k)\n{\n  return 0;\n}\n", 0},
+      {"#if 0\nit's (\n#endif\n#define M(x) \\\n  (x)\n", 1},
+      {"typedef struct _R {\n  int a;\n#define IN 1\n} R, *PR;\n", 2},
+      {"int v = f(1'000); /* (\n */\n", 0},
+  };
+  for (const auto &sh : shapes) {
+    const char *shape = sh.shape;
+    std::string src;
+    for (int i = 0; i < 300; ++i) src += shape;
+    ScanOptions opt;
+    opt.kinds = kAll;
+    opt.complete = true;
+    long handed = 0;
+    std::function<void(const Definition &)> count = [&](const Definition &) { ++handed; };
+    CompleteStream stream(Encoding::kShiftJis, opt,
+                          &scan_detail::call<std::function<void(const Definition &)>>, &count, 256);
+    for (size_t at = 0; at < src.size(); at += 100)
+      ASSERT_TRUE(stream.feed(src.data() + at, std::min<size_t>(100, src.size() - at)));
+    const long before_end = handed;
+    stream.finish();
+    // All but those of the last piece and of the look ahead (64 bytes).
+    const long tail = sh.records * static_cast<long>(2 + 164 / std::strlen(shape));
+    EXPECT_GE(before_end, handed - tail) << shape;
+    EXPECT_EQ(handed, 300 * sh.records) << shape;
   }
 }
 
