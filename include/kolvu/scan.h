@@ -173,7 +173,7 @@ enum class ScanStatus {
   kCannotOpen,  // the file does not exist, cannot be opened, or is a directory
   kCannotRead,  // a read failed
   kNoMemory,
-  kTooLarge,    // 2 GiB or more
+  kTooLarge,    // 2 GiB or more; in the complete mode, a definition of 2 GiB or more
   kStopped,     // the callback asked to stop
 };
 

@@ -287,7 +287,8 @@ void CompleteScanner::close(size_t end, size_t semi) {
   RawRecord r{o.kind, 0, o.begin, end, semi, names_->size(), 0};
   if (o.kind == DefKind::kTypedef) {
     bool body = false;
-    ok_ = typedef_names(t_, o.begin + 7, semi != SIZE_MAX ? semi + 1 : end, leads_, names_, &body);
+    ok_ = typedef_names(t_, o.begin + 7, semi != SIZE_MAX ? semi + 1 : end, leads_, names_, &body,
+                        &tokens_);
     r.bit = body ? TD_BLOCK : TD_SIMPLE;
   } else {
     r.bit = o.kind == DefKind::kStruct ? SU_STRUCT : SU_UNION;

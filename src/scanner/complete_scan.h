@@ -148,6 +148,7 @@ class CompleteScanner {
   SeamVec<Open> open_;
   SeamVec<Open> pool_;   // copies of open_ kept by the conditional groups
   SeamVec<Cond> conds_;
+  TypedefScratch tokens_;
 };
 
 /// Scans the whole text[0, size), which must be followed by a readable zero

@@ -4,12 +4,14 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kolvu/scan.h"
@@ -327,6 +329,42 @@ TEST(CompleteScan, RecordsComeAsTheSourceGoesBy) {
     EXPECT_GE(before_end, handed - tail) << shape;
     EXPECT_EQ(handed, 300 * sh.records) << shape;
   }
+}
+
+// kAuto over a source read from a descriptor: a regular file is judged
+// whole, though its first megabyte is plain ASCII; a pipe by its first
+// megabyte.
+TEST(CompleteScan, TheGuessOfAFileReadInPieces) {
+  std::string src;
+  while (src.size() < (3u << 19)) src += "#define ASCII_ONLY 1\n";
+  src += "#define U \"\xE8\xA1\xA8\"\n";  // UTF-8, after a megabyte and a half
+  kolvu_test::TempDir dir;
+  std::string path = dir.write("late.h", src);
+  ScanOptions opt;
+  opt.complete = true;
+  long n = 0;
+  ScanResult r = scan_definitions_file(path.c_str(), opt, [&](const Definition &) { ++n; });
+  EXPECT_EQ(r.status, ScanStatus::kOk);
+  EXPECT_EQ(r.encoding, Encoding::kUtf8);
+  EXPECT_EQ(n, std::count(src.begin(), src.end(), '\n'));
+
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < src.size();) {
+      ssize_t k = ::write(fds[1], src.data() + at, src.size() - at);
+      if (k <= 0) break;
+      at += static_cast<size_t>(k);
+    }
+    ::close(fds[1]);
+  });
+  long m = 0;
+  r = scan_definitions_fd(fds[0], opt, [&](const Definition &) { ++m; });
+  writer.join();
+  ::close(fds[0]);
+  EXPECT_EQ(r.status, ScanStatus::kOk);
+  EXPECT_EQ(r.encoding, Encoding::kShiftJis);
+  EXPECT_EQ(m, n);
 }
 
 void headers_below(const std::string &dir, std::vector<std::string> *out) {
