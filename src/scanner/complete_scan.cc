@@ -298,13 +298,17 @@ void CompleteScanner::close(size_t end, size_t semi) {
   ok_ = ok_ && records_->push(r);
 }
 
+void CompleteScanner::save_open(size_t *from, size_t *to) {
+  *from = pool_.size();
+  ok_ = ok_ && pool_.append(open_);
+  *to = pool_.size();
+}
+
 void CompleteScanner::cond_push(bool if0) {
   Cond c{};
   c.brace = brace_;
   c.paren = paren_;
-  c.snap_a = pool_.size();
-  ok_ = ok_ && pool_.append(open_);
-  c.snap_b = pool_.size();
+  save_open(&c.snap_a, &c.snap_b);
   c.if0 = if0;
   c.counted = !if0;
   c.outer_floor = floor_;
@@ -322,9 +326,7 @@ void CompleteScanner::cond_else() {
   if (c.counted) {  // the counted branch ends here: keep where it left things
     c.counted_brace = brace_;
     c.counted_paren = paren_;
-    c.snap_c = pool_.size();
-    ok_ = ok_ && pool_.append(open_);
-    c.snap_d = pool_.size();
+    save_open(&c.snap_c, &c.snap_d);
     c.counted = false;
     c.counted_done = true;
   }

@@ -1,7 +1,6 @@
 // The scanner library's complete mode: every definition with every name it
 // introduces, nested ones with the record that holds them, and each text
 // the very bytes of its source; names compared whole.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -367,26 +366,9 @@ TEST(CompleteScan, TheGuessOfAFileReadInPieces) {
   EXPECT_EQ(m, n);
 }
 
-void headers_below(const std::string &dir, std::vector<std::string> *out) {
-  DIR *d = opendir(dir.c_str());
-  if (d == nullptr) return;
-  while (dirent *e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = dir + "/" + name;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode))
-      headers_below(path, out);
-    else if (S_ISREG(st.st_mode) && name.size() > 2 && name.compare(name.size() - 2, 2, ".h") == 0)
-      out->push_back(path);
-  }
-  closedir(d);
-}
-
 TEST(CompleteScan, RecordsAreTheirSourceBytesInEveryHeader) {
   std::vector<std::string> paths;
-  headers_below("/usr/include", &paths);
+  kolvu_test::headers_below("/usr/include", &paths);
   ASSERT_GT(paths.size(), 100u) << "too few headers to check";
   for (const std::string &p : paths) {
     std::string src = kolvu_test::read_file(p);
