@@ -9,11 +9,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "index/records.h"
 #include "common/utf8.h"
+#include "index/etags.h"
+#include "index/file_name_json.h"
+#include "index/records.h"
+#include "index/source_reader.h"
+#include "index/tags_update.h"
 
 namespace kolvu {
 
@@ -65,34 +70,48 @@ class FdWriter {
 struct Slot {
   std::string path;
   bool to_scan = false;
+  bool standard_input = false;
+  bool in_walk = false;
   bool done = false;
   bool failed = false;
-  std::string out;        // JSON lines
+  bool warning = false;   // failed, but only passed over
+  std::string out;        // output held until the file's turn
   TagList tags;           // their file index is set when written
   std::string err;        // a diagnostic line
 };
 
 std::string prefixed(const std::string &message) { return "kolvu-index: " + message + "\n"; }
+std::string warned(const std::string &message) { return "kolvu-index: warning: " + message + "\n"; }
+
+// Where a worker's output goes: put() takes a piece of a file's output.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual void put(Slot *s, std::string *piece) = 0;
+};
 
 // A worker's tools: its converter, and the records of the file at hand.
 class FileIndexer {
  public:
-  explicit FileIndexer(const IndexJob &job) : job_(job) {}
+  FileIndexer(const IndexJob &job, OutputSink *sink) : job_(job), sink_(sink) {}
 
   void index(Slot *s) {
     raws_.clear();
     arena_.clear();
-    ScanResult r = scan_definitions_file(s->path.c_str(), job_.scan, [this](const Definition &d) {
-      raws_.push_back({d.kind, d.first_line, d.last_line, arena_.size(), d.name.size(),
-                       d.text.size()});
-      arena_.append(d.name);
-      if (job_.format == IndexFormat::kJson) arena_.append(d.text);  // tags want no text
-    });
+    int fd = 0;
+    ScanResult r;
+    if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
+    if (r.status == ScanStatus::kOk) {
+      r = scan_source_fd(fd, job_.scan, [this](const Definition &d) { keep(d); });
+      if (!s->standard_input) ::close(fd);
+    }
     if (r.status != ScanStatus::kOk) {
       char buf[256];
       const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
-                                            : scan_status_text(r.status);
-      s->err = prefixed(s->path + ": " + why);
+                                            : source_status_text(r.status);
+      // A file found in a walk and gone before its turn is passed over.
+      s->warning = s->in_walk && r.status == ScanStatus::kCannotOpen && r.error_number == ENOENT;
+      s->err = (s->warning ? warned : prefixed)(s->path + ": " + why);
       s->failed = true;
       return;
     }
@@ -105,10 +124,23 @@ class FileIndexer {
       return;
     }
     if (raws_.empty()) return;
+    if (job_.format == IndexFormat::kEtags) {
+      piece_.clear();
+      for (const Raw &raw : raws_) {
+        if (raw.name_len == 0) continue;
+        std::string_view name = std::string_view(arena_).substr(raw.at, raw.name_len);
+        append_etags_entry(std::string_view(arena_).substr(raw.at + raw.name_len, raw.text_len),
+                           name, raw.first, raw.begin, &piece_);
+      }
+      if (piece_.empty()) return;
+      std::string section;
+      append_etags_section(s->path, piece_, &section);
+      sink_->put(s, &section);
+      return;
+    }
     file_json_.clear();
-    utf8_.clear();
-    conv_.append(Encoding::kUtf8, s->path, &utf8_);  // a name need not be UTF-8
-    append_json_string(utf8_, &file_json_);
+    append_file_name_json(s->path, &conv_, &file_json_);
+    piece_.clear();
     for (const Raw &raw : raws_) {
       bool clean;
       std::string_view text = conv_.view(
@@ -116,23 +148,45 @@ class FileIndexer {
           &clean);
       append_json_record({file_json_, raw.first, raw.last, raw.kind,
                           std::string_view(arena_).substr(raw.at, raw.name_len), text, !clean},
-                         &s->out);
+                         &piece_);
+      if (piece_.size() >= kOutBuffer) sink_->put(s, &piece_);
     }
+    if (!piece_.empty()) sink_->put(s, &piece_);
   }
 
  private:
   struct Raw {
     DefKind kind;
     long first, last;
+    size_t begin;
     size_t at, name_len, text_len;  // name then text, at arena_ + at
   };
+
+  // Keeps what the output needs of a record: tags want no text, Emacs tags
+  // only the line that shows the name.
+  void keep(const Definition &d) {
+    size_t at = arena_.size();
+    arena_.append(d.name);
+    size_t text_len = 0;
+    if (job_.format == IndexFormat::kJson) {
+      arena_.append(d.text);
+      text_len = d.text.size();
+    } else if (job_.format == IndexFormat::kEtags && !d.name.empty()) {
+      std::string pattern = etags_pattern(d.text, d.name);
+      arena_.append(pattern);
+      text_len = pattern.size();
+    }
+    raws_.push_back({d.kind, d.first_line, d.last_line, d.begin, at, d.name.size(), text_len});
+  }
+
   const IndexJob &job_;
+  OutputSink *sink_;
   Utf8Converter conv_;
   std::vector<Raw> raws_;
-  std::string arena_, file_json_, utf8_;
+  std::string arena_, file_json_, utf8_, piece_;
 };
 
-class Runner {
+class Runner : public OutputSink {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
       : job_(job), out_(out_fd), err_fd_(err_fd),
@@ -152,18 +206,21 @@ class Runner {
         continue;
       }
       lock.unlock();
-      WalkItem item;
+      SourceItem item;
       bool more = next(&item);
       lock.lock();
       if (!more) break;
       slots_.emplace_back();
       Slot &s = slots_.back();
       s.path = std::move(item.path);
+      s.standard_input = item.standard_input;
+      s.in_walk = item.in_walk;
       if (item.error.empty()) {
         s.to_scan = true;
         if (idle_ > 0) work_cv_.notify_one();
       } else {
-        s.err = prefixed(item.error);
+        s.warning = item.warning;
+        s.err = (item.warning ? warned : prefixed)(item.error);
         s.failed = s.done = true;
         if (slots_.size() == 1) drain(lock);
       }
@@ -173,14 +230,48 @@ class Runner {
     lock.unlock();
     work_cv_.notify_all();
     for (std::thread &t : workers) t.join();
-    if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags();
+    RunOutcome outcome;
+    if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags(&outcome);
     out_.flush();
-    return {all_read_, out_.error()};
+    outcome.all_read = all_read_;
+    outcome.write_error = out_.error();
+    return outcome;
+  }
+
+  // A piece of s's output: written at once when it is s's turn, else held
+  // within the budget, or held back until s's turn when the budget is full.
+  void put(Slot *s, std::string *piece) override {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      if (s == &slots_.front()) {
+        out_cv_.wait(lock, [this] { return !writing_; });
+        writing_ = true;
+        std::string held = std::move(s->out);
+        s->out.clear();
+        lock.unlock();
+        out_.put(held);
+        out_.put(*piece);
+        bool failed = out_.error() != 0;
+        lock.lock();
+        held_ -= held.size();
+        writing_ = false;
+        if (failed) stopped_ = true;
+        out_cv_.notify_all();
+        break;
+      }
+      if (held_ + piece->size() <= job_.output_budget) {
+        s->out.append(*piece);
+        held_ += piece->size();
+        break;
+      }
+      out_cv_.wait(lock);
+    }
+    piece->clear();
   }
 
  private:
   void work() {
-    FileIndexer indexer(job_);
+    FileIndexer indexer(job_, this);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
       while (!closing_ && claim_ >= base_ + slots_.size()) {
@@ -194,11 +285,16 @@ class Runner {
       // The slot stays where it is until it is done: meanwhile the deque
       // only grows at its back, which moves no element.
       lock.unlock();
-      indexer.index(s);
+      if (!stopped_flag()) indexer.index(s);
       lock.lock();
       s->done = true;
       if (s == &slots_.front()) drain(lock);
     }
+  }
+
+  bool stopped_flag() {
+    std::lock_guard<std::mutex> g(mu_);
+    return stopped_;
   }
 
   // Writes the finished files at the front, in their turn, with the lock
@@ -212,25 +308,30 @@ class Runner {
       slots_.pop_front();
       ++base_;
       if (claim_ < base_) claim_ = base_;  // it was done without a worker
+      // The next file's turn has come: its worker may write now.
+      out_cv_.notify_all();
       lock.unlock();
       emit(&s);
       bool failed = out_.error() != 0;
       lock.lock();
+      held_ -= s.out.size();
       if (failed) stopped_ = true;
       if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
     }
     writing_ = false;
+    out_cv_.notify_all();
     if (slots_.empty()) finished_cv_.notify_one();
   }
 
   // Writes a finished file's output.
   void emit(Slot *s) {
+    if (!job_.update_from.empty()) met_.insert(s->path);
     if (s->failed) {
-      all_read_ = false;
+      if (!s->warning) all_read_ = false;
       write_err(s->err);
       return;
     }
-    if (job_.format == IndexFormat::kJson) {
+    if (job_.format != IndexFormat::kTags) {
       out_.put(s->out);
       return;
     }
@@ -252,12 +353,28 @@ class Runner {
     }
   }
 
-  void write_tags() {
+  // The sorted tags, merged with the lines kept from the file updated.
+  void write_tags(RunOutcome *outcome) {
+    std::string kept;
+    if (!job_.update_from.empty()) {
+      std::string old;
+      if (!read_whole_file(job_.update_from, &old, &outcome->update_error)) return;
+      kept = kept_tag_lines(old, met_);
+    }
     tags_.sort();
     out_.put(tags_header(job_.version));
     std::string lines;
-    for (size_t i = 0; i < tags_.size(); ++i) {
-      append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
+    size_t k = 0;  // the next kept line
+    for (size_t i = 0; i <= tags_.size(); ++i) {
+      // Kept lines go before the new ones of the same name.
+      while (k < kept.size()) {
+        size_t nl = kept.find('\n', k);
+        std::string_view line = std::string_view(kept).substr(k, nl + 1 - k);
+        if (i < tags_.size() && tag_line_name(line) > tags_.name(tags_[i])) break;
+        lines.append(line);
+        k = nl + 1;
+      }
+      if (i < tags_.size()) append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
       if (lines.size() >= kOutBuffer / 2) {
         out_.put(lines);
         lines.clear();
@@ -267,21 +384,23 @@ class Runner {
   }
 
   const IndexJob &job_;
-  // Used by the one thread that writes at a time (drain), then by run().
+  // Used by the one thread that writes at a time (writing_), then by run().
   FdWriter out_;
   int err_fd_;
   bool all_read_ = true;
   TagList tags_;
   std::vector<std::string> tag_files_;
+  std::unordered_set<std::string> met_;  // the files of this run, for an update
 
   const size_t window_;  // files in flight at most
   std::mutex mu_;
-  std::condition_variable work_cv_, room_cv_, finished_cv_;
+  std::condition_variable work_cv_, room_cv_, finished_cv_, out_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
+  size_t held_ = 0;         // bytes of output held in slots
   int idle_ = 0;            // workers waiting for a file
-  bool writing_ = false;    // a thread is in drain()
+  bool writing_ = false;    // a thread is writing to out_
   bool main_waiting_ = false;
   bool stopped_ = false;    // a write failed: no further file is started
   bool closing_ = false;
