@@ -75,7 +75,7 @@ struct Slot {
   bool done = false;
   bool failed = false;
   bool warning = false;   // failed, but only passed over
-  std::string out;        // output held until the file's turn
+  std::vector<std::string> out;  // output held until the file's turn, in pieces
   TagList tags;           // their file index is set when written
   std::string err;        // a diagnostic line
 };
@@ -96,10 +96,25 @@ class FileIndexer {
   FileIndexer(const IndexJob &job, OutputSink *sink) : job_(job), sink_(sink) {}
 
   void index(Slot *s) {
+    index_file(s);
+    // What a large file needed is not kept for the next one.
+    if (arena_.capacity() > kKeep) std::string().swap(arena_);
+    if (raws_.capacity() * sizeof(Raw) > kKeep) std::vector<Raw>().swap(raws_);
+    if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
+  }
+
+ private:
+  static const size_t kKeep = 1 << 20;
+
+  void index_file(Slot *s) {
     raws_.clear();
     arena_.clear();
     int fd = 0;
     ScanResult r;
+    slot_ = s;
+    file_json_.clear();
+    piece_.clear();
+    if (job_.format == IndexFormat::kJson) append_file_name_json(s->path, &conv_, &file_json_);
     if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
     if (r.status == ScanStatus::kOk) {
       r = scan_source_fd(fd, job_.scan, [this](const Definition &d) { keep(d); });
@@ -113,6 +128,7 @@ class FileIndexer {
       s->warning = s->in_walk && r.status == ScanStatus::kCannotOpen && r.error_number == ENOENT;
       s->err = (s->warning ? warned : prefixed)(s->path + ": " + why);
       s->failed = true;
+      piece_.clear();
       return;
     }
     if (job_.format == IndexFormat::kTags) {
@@ -123,7 +139,10 @@ class FileIndexer {
       }
       return;
     }
-    if (raws_.empty()) return;
+    if (raws_.empty()) {
+      if (!piece_.empty()) sink_->put(s, &piece_);
+      return;
+    }
     if (job_.format == IndexFormat::kEtags) {
       piece_.clear();
       for (const Raw &raw : raws_) {
@@ -138,9 +157,6 @@ class FileIndexer {
       sink_->put(s, &section);
       return;
     }
-    file_json_.clear();
-    append_file_name_json(s->path, &conv_, &file_json_);
-    piece_.clear();
     for (const Raw &raw : raws_) {
       bool clean;
       std::string_view text = conv_.view(
@@ -154,7 +170,6 @@ class FileIndexer {
     if (!piece_.empty()) sink_->put(s, &piece_);
   }
 
- private:
   struct Raw {
     DefKind kind;
     long first, last;
@@ -165,6 +180,16 @@ class FileIndexer {
   // Keeps what the output needs of a record: tags want no text, Emacs tags
   // only the line that shows the name.
   void keep(const Definition &d) {
+    // A text of plain ASCII reads the same in every encoding: while no
+    // record waits for the file's encoding, it goes out at once.
+    if (job_.format == IndexFormat::kJson && raws_.empty() &&
+        ascii_prefix(reinterpret_cast<const unsigned char *>(d.text.data()), d.text.size()) ==
+            d.text.size()) {
+      append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, d.text, false},
+                         &piece_);
+      if (piece_.size() >= kOutBuffer) sink_->put(slot_, &piece_);
+      return;
+    }
     size_t at = arena_.size();
     arena_.append(d.name);
     size_t text_len = 0;
@@ -181,6 +206,7 @@ class FileIndexer {
 
   const IndexJob &job_;
   OutputSink *sink_;
+  Slot *slot_ = nullptr;  // the file at hand
   Utf8Converter conv_;
   std::vector<Raw> raws_;
   std::string arena_, file_json_, utf8_, piece_;
@@ -246,22 +272,27 @@ class Runner : public OutputSink {
       if (s == &slots_.front()) {
         out_cv_.wait(lock, [this] { return !writing_; });
         writing_ = true;
-        std::string held = std::move(s->out);
+        std::vector<std::string> held = std::move(s->out);
         s->out.clear();
         lock.unlock();
-        out_.put(held);
+        size_t bytes = 0;
+        for (const std::string &h : held) {
+          out_.put(h);
+          bytes += h.size();
+        }
         out_.put(*piece);
         bool failed = out_.error() != 0;
         lock.lock();
-        held_ -= held.size();
+        held_ -= bytes;
         writing_ = false;
         if (failed) stopped_ = true;
         out_cv_.notify_all();
         break;
       }
       if (held_ + piece->size() <= job_.output_budget) {
-        s->out.append(*piece);
         held_ += piece->size();
+        s->out.push_back(std::move(*piece));
+        piece->reserve(kOutBuffer + kOutBuffer / 4);
         break;
       }
       out_cv_.wait(lock);
@@ -314,7 +345,7 @@ class Runner : public OutputSink {
       emit(&s);
       bool failed = out_.error() != 0;
       lock.lock();
-      held_ -= s.out.size();
+      for (const std::string &h : s.out) held_ -= h.size();
       if (failed) stopped_ = true;
       if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
     }
@@ -332,7 +363,7 @@ class Runner : public OutputSink {
       return;
     }
     if (job_.format != IndexFormat::kTags) {
-      out_.put(s->out);
+      for (const std::string &h : s->out) out_.put(h);
       return;
     }
     if (s->tags.empty() || !fits_tags_file(s->path)) return;

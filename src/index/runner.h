@@ -28,7 +28,7 @@ struct IndexJob {
   std::string update_from;
   /// Output held for files whose turn has not come, in bytes, all workers
   /// together.
-  size_t output_budget = 16u << 20;
+  size_t output_budget = 8u << 20;
 };
 
 /// One item of the run: a walk's item, or standard input under the name in

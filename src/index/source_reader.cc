@@ -37,16 +37,13 @@ ScanResult scan_source_fd(int fd, const ScanOptions &options, DefinitionFn fn, v
     r.status = ScanStatus::kTooLarge;
     return r;
   }
-  // The library reads a file by its name in one buffer; the descriptor's
-  // name in /proc is the same file, or the same pipe, read on from where it
-  // stands.
+  // The library reads a regular file by its name in one buffer; the
+  // descriptor's name in /proc is the same file. A pipe or a FIFO is read
+  // here: opened again, it would wait for a writer that may be gone.
   char name[48];
   std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
-  if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) != 0) {
-    // A regular file opened again starts at its beginning: read it here.
-  } else if (::access(name, R_OK) == 0) {
+  if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0 && ::access(name, R_OK) == 0)
     return scan_definitions_file(name, options, fn, context);
-  }
   std::string text;
   char buf[65536];
   for (;;) {

@@ -26,7 +26,7 @@ struct Indexed {
 };
 
 Indexed run(const TempDir &dir, const ItemSource &next, IndexFormat format, int jobs,
-        const char *out_path = nullptr, size_t budget = 16u << 20) {
+        const char *out_path = nullptr, size_t budget = 8u << 20) {
   IndexJob job;
   job.output_budget = budget;
   job.scan.kinds = kAllKinds;
