@@ -212,5 +212,102 @@ TEST(IndexRealUse, PeakMemoryDoesNotGrowWithTheOutputOfTheTree) {
   EXPECT_LT(after.ru_maxrss, 56L * 1024) << "KiB";
 }
 
+// -o writes a new file beside the one named and renames it only when every
+// path was read: the file named is whole, old or new.
+TEST(IndexRealUse, OutputFilesAreReplacedWholeOrNotAtAll) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+    std::string out_file;  // out.json afterwards
+  } cases[] = {
+      {{"-o", "out.json", "src"}, "", 0, def1("src/a.h", "A") + def1("src/sub/b.c", "B")},
+      {{"--output=out.json", "--format=tags", "src/a.h"}, "", 0, "tags"},
+      {{"-oout.json", "src", "missing.h"},
+       "kolvu-index: missing.h: No such file or directory\nkolvu-index: out.json left as it was\n", 1,
+       "old\n"},
+      {{"-o", "nodir/out.json", "src"}, "kolvu-index: cannot write nodir/out.json: No such file or directory\n",
+       1, "old\n"},
+  };
+  for (const Case &c : cases) {
+    TempDir dir;
+    write_tree(dir, kTwo);
+    dir.write("out.json", "old\n");
+    ASSERT_EQ(::chmod((dir.path() + "/out.json").c_str(), 0640), 0);
+    Outcome r = index_run(dir, c.args);
+    EXPECT_EQ(r.out, "") << c.args[1];
+    EXPECT_EQ(r.err, c.err) << c.args[1];
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    std::string got = read_file(dir.path() + "/out.json");
+    if (c.out_file == "tags") EXPECT_NE(got.find("A\tsrc/a.h\t1;\"\td\n"), std::string::npos) << got;
+    else EXPECT_EQ(got, c.out_file) << c.args[1];
+    struct stat st;
+    ASSERT_EQ(::stat((dir.path() + "/out.json").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << "the mode of the file replaced";
+    // Nothing is left beside it.
+    Outcome ls = run_program_shell("ls", dir.path(), "-A");
+    EXPECT_EQ(ls.out, "out.json\nsrc\n") << c.args[1];
+  }
+}
+
+// Updating a tags file for the files that changed gives the file a whole
+// run gives, sorted; other files' lines are kept.
+TEST(IndexRealUse, UpdateReplacesTheLinesOfTheFilesGiven) {
+  TempDir dir;
+  Tree tree;
+  for (int i = 0; i < 12; ++i) {
+    std::string n = std::to_string(i);
+    tree.push_back({"src/f" + n + ".h", "#define K" + n + " 1\nstruct S" + n + " { int a; };\n"});
+  }
+  write_tree(dir, tree);
+  ASSERT_EQ(index_run(dir, {"--format=tags", "-o", "tags", "src"}).status, 0);
+  dir.write("src/f3.h", "#define NEW3 1\ntypedef int T3;\n");  // S3 and K3 are gone
+  dir.write("src/f7.h", "");
+  std::vector<std::vector<std::string>> updates = {
+      {"--update=tags", "src/f3.h", "src/f7.h"},
+      {"-a", "src/f7.h", "src/f3.h"},
+      {"-a", "-o", "tags", "-j1", "src/f3.h", "src/f7.h"},
+  };
+  Outcome whole = index_run(dir, {"--format=tags", "src"});
+  ASSERT_EQ(whole.status, 0);
+  EXPECT_NE(whole.out.find("NEW3\tsrc/f3.h\t1;"), std::string::npos);
+  EXPECT_EQ(whole.out.find("S7"), std::string::npos);
+  for (const auto &args : updates) {
+    Outcome r = index_run(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    expect_same_bytes(read_file(dir.path() + "/tags"), whole.out);
+  }
+  EXPECT_EQ(index_run(dir, {"--update=tags", "--format=json", "src/f3.h"}).status, 2);
+}
+
+// Emacs reads the TAGS file and its xref finds each definition's line.
+TEST(IndexRealUse, EmacsFindsDefinitionsThroughTheTagsFile) {
+  if (!have("emacs")) GTEST_SKIP() << "emacs is not installed";
+  TempDir dir;
+  write_tree(dir, {{"src/a.h", "#define MAX_LEN 10\nstruct point {\n  int x;\n};\n"},
+                   {"src/sub/b.h", "/* b */\ntypedef struct {\n  int v;\n} Value;\nunion u { int i; };\n"},
+                   {"src/sub/B.H", "#define OLD 1\n"}});
+  Outcome idx = index_run(dir, {"--format=etags", "-o", "TAGS", "src"});
+  ASSERT_EQ(idx.status, 0) << idx.err;
+  for (const auto &want : std::vector<std::pair<std::string, std::string>>{
+           {"MAX_LEN", "src/a.h:1:#define MAX_LEN 10\n"},
+           {"point", "src/a.h:2:struct point {\n"},
+           {"Value", "src/sub/b.h:2:typedef struct {\n"},
+           {"u", "src/sub/b.h:5:union u { int i; };\n"},
+           {"OLD", "src/sub/B.H:1:#define OLD 1\n"}}) {
+    std::string lisp =
+        "(let ((top default-directory)) (require (quote etags)) (require (quote xref))"
+        " (visit-tags-table \"TAGS\")"
+        " (dolist (x (xref-backend-definitions (quote etags) \"" + want.first + "\"))"
+        "  (let ((m (xref-location-marker (xref-item-location x))))"
+        "   (with-current-buffer (marker-buffer m) (goto-char m)"
+        "    (princ (format \"%s:%d:%s\\n\" (file-relative-name buffer-file-name top)"
+        "     (line-number-at-pos) (buffer-substring (line-beginning-position) (line-end-position))))))))";
+    Outcome emacs = run_program_shell("emacs", dir.path(), "--batch -Q --eval '" + lisp + "'");
+    EXPECT_EQ(emacs.out, want.second) << want.first << emacs.err;
+  }
+}
+
 }  // namespace
 }  // namespace kolvu_test
