@@ -25,7 +25,9 @@ TEST(IndexCli, HelpAndVersion) {
   Outcome help = index_run(dir, {"--help"});
   EXPECT_EQ(help.out.rfind("Usage: kolvu-index [OPTION]... PATH...\n", 0), 0u) << help.out;
   for (const char *opt : {"--kinds=", "--names=", "--names-from=", "--encoding=", "--format=",
-                          "--ext=", "--jobs=", "--version"})
+                          "--ext=", "--jobs=", "--version", "--files-from=", "--null",
+                          "--stdin-name=", "--exclude=", "--exclude-from=", "--follow",
+                          "--output=", "--update=", "etags"})
     EXPECT_NE(help.out.find(opt), std::string::npos) << opt;
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.status, 0);
