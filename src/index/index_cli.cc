@@ -129,11 +129,19 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
   Walker walker({}, std::move(walk));
   std::string list_error;
   const std::string &stdin_name = options.stdin_name;
+  bool updating = !options.update.empty();
   RunOutcome r = run_index_jobs(
       job,
       [&](SourceItem *item) {
         for (;;) {
-          if (walker.next(item)) return true;
+          if (walker.next(item)) {
+            // A file given to an update that no longer exists loses its
+            // lines: that is the update asked for, not a failure.
+            if (updating && !item->error.empty() && !item->in_walk &&
+                ::access(item->path.c_str(), F_OK) != 0 && errno == ENOENT)
+              item->warning = true;
+            return true;
+          }
           std::string path;
           if (!feed.next(&path, &list_error)) return false;
           if (path == "-") {

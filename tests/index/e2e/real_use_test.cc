@@ -278,6 +278,13 @@ TEST(IndexRealUse, UpdateReplacesTheLinesOfTheFilesGiven) {
     EXPECT_EQ(r.out, "");
     expect_same_bytes(read_file(dir.path() + "/tags"), whole.out);
   }
+  // A file removed loses its lines, with a warning.
+  ASSERT_EQ(::unlink((dir.path() + "/src/f5.h").c_str()), 0);
+  Outcome gone = index_run(dir, {"-a", "src/f5.h"});
+  EXPECT_EQ(gone.err, "kolvu-index: warning: src/f5.h: No such file or directory\n");
+  EXPECT_EQ(gone.status, 0);
+  expect_same_bytes(read_file(dir.path() + "/tags"), index_run(dir, {"--format=tags", "src"}).out);
+  EXPECT_EQ(read_file(dir.path() + "/tags").find("S5"), std::string::npos);
   EXPECT_EQ(index_run(dir, {"--update=tags", "--format=json", "src/f3.h"}).status, 2);
 }
 
