@@ -17,6 +17,7 @@
 #include "index/etags.h"
 #include "index/file_name_json.h"
 #include "index/records.h"
+#include "index/source_encoding.h"
 #include "index/source_reader.h"
 #include "index/tags_update.h"
 
@@ -101,6 +102,7 @@ class FileIndexer {
     if (arena_.capacity() > kKeep) std::string().swap(arena_);
     if (raws_.capacity() * sizeof(Raw) > kKeep) std::vector<Raw>().swap(raws_);
     if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
+    if (piece_.capacity() > kKeep) std::string().swap(piece_);
   }
 
  private:
@@ -116,6 +118,9 @@ class FileIndexer {
     piece_.clear();
     if (job_.format == IndexFormat::kJson) append_file_name_json(s->path, &conv_, &file_json_);
     if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
+    fd_ = fd;
+    encoding_ = job_.scan.encoding;
+    looked_ = false;
     if (r.status == ScanStatus::kOk) {
       r = scan_source_fd(fd, job_.scan, [this](const Definition &d) { keep(d); });
       if (!s->standard_input) ::close(fd);
@@ -180,15 +185,26 @@ class FileIndexer {
   // Keeps what the output needs of a record: tags want no text, Emacs tags
   // only the line that shows the name.
   void keep(const Definition &d) {
-    // A text of plain ASCII reads the same in every encoding: while no
-    // record waits for the file's encoding, it goes out at once.
-    if (job_.format == IndexFormat::kJson && raws_.empty() &&
-        ascii_prefix(reinterpret_cast<const unsigned char *>(d.text.data()), d.text.size()) ==
-            d.text.size()) {
-      append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, d.text, false},
-                         &piece_);
-      if (piece_.size() >= kOutBuffer) sink_->put(slot_, &piece_);
-      return;
+    // While no record waits, a record goes out at once when its text reads
+    // the same in every encoding (plain ASCII), or once the file's encoding
+    // is known: given, or read from the file apart from the scan when the
+    // first other text comes. Only a pipe's records wait for the scan's end.
+    if (job_.format == IndexFormat::kJson && raws_.empty()) {
+      bool ascii =
+          ascii_prefix(reinterpret_cast<const unsigned char *>(d.text.data()), d.text.size()) ==
+          d.text.size();
+      if (!ascii && encoding_ == Encoding::kAuto && !looked_) {
+        looked_ = true;
+        encoding_ = read_source_encoding(fd_);
+      }
+      if (ascii || encoding_ != Encoding::kAuto) {
+        bool clean = true;
+        std::string_view text = ascii ? d.text : conv_.view(encoding_, d.text, &utf8_, &clean);
+        append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, text, !clean},
+                           &piece_);
+        if (piece_.size() >= kOutBuffer) sink_->put(slot_, &piece_);
+        return;
+      }
     }
     size_t at = arena_.size();
     arena_.append(d.name);
@@ -207,6 +223,9 @@ class FileIndexer {
   const IndexJob &job_;
   OutputSink *sink_;
   Slot *slot_ = nullptr;  // the file at hand
+  int fd_ = -1;           // its descriptor
+  Encoding encoding_;     // its encoding, kAuto while not known
+  bool looked_ = false;   // the file was read for its encoding
   Utf8Converter conv_;
   std::vector<Raw> raws_;
   std::string arena_, file_json_, utf8_, piece_;
