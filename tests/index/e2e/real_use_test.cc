@@ -79,6 +79,7 @@ TEST(IndexRealUse, ANamedFifoIsReadAsAFile) {
   Outcome r = run_program_shell("true", dir.path(), "; (sleep 0.2; cat src/a.h >pipe.h) & '" KOLVU_INDEX_BINARY "' pipe.h");
   EXPECT_EQ(r.out, def1("pipe.h", "A"));
   EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
 }
 
 // The tags of a tree given through a list equal those of the tree given as a
