@@ -42,8 +42,12 @@ ScanResult scan_source_fd(int fd, const ScanOptions &options, DefinitionFn fn, v
   // here: opened again, it would wait for a writer that may be gone.
   char name[48];
   std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
-  if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0 && ::access(name, R_OK) == 0)
-    return scan_definitions_file(name, options, fn, context);
+  if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0) {
+    r = scan_definitions_file(name, options, fn, context);
+    // Without /proc the file is read here, as a pipe is.
+    if (r.status != ScanStatus::kCannotOpen || r.error_number != ENOENT) return r;
+    r = ScanResult();
+  }
   std::string text;
   char buf[65536];
   for (;;) {
