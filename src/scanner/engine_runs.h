@@ -63,12 +63,24 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon, int *
     int stop = bits != 0 ? __builtin_ctz(bits) : kVecBytes;
     if (stop > end - p) stop = end - p;
     if (code) {
-      uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & ((uint64_t{1} << stop) - 1);
-      for (; parens != 0; parens &= parens - 1) {
-        if (s[__builtin_ctzll(parens)] == '(')
+      const uint64_t before = (uint64_t{1} << stop) - 1;
+      uint64_t events = bits_of(either(eq(v, '('), eq(v, ')'))) & before;
+      // A ';' or brace closes every parenthesis still open; with none open
+      // and none in the vector, there is nothing for it to close.
+      if (events != 0 || *paren != 0)
+        events |= bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & before;
+      for (; events != 0; events &= events - 1) {
+        int k = __builtin_ctzll(events);
+        if (s[k] == '(') {
           ++*paren;
-        else if (*paren > 0)
-          --*paren;
+        } else if (s[k] == ')') {
+          if (*paren > 0) --*paren;
+        } else if (*paren > 0) {
+          // After a byte that may lead a double-byte character it may be
+          // that character's second byte: the scanner decides.
+          if (p + k > 0 && static_cast<unsigned char>(s[k - 1]) >= 0x80) return p + k;
+          *paren = 0;
+        }
       }
     }
     if (stop < kVecBytes) return p + stop;
@@ -113,8 +125,10 @@ inline int comment_run(const char *w, int from, int end, int limit) {
 }
 // Lines of code between definitions in which nothing can happen but
 // parentheses: as comment_run, for lines without a byte that stops the skip
-// in code. The parentheses of those lines are counted into *paren, line by
-// line, as the scanner would count them; those of the line returned are not.
+// in code, nor a '#' (a directive's parentheses are its own). The
+// parentheses of those lines are counted into *paren, line by line, as the
+// scanner would count them, a ';' or brace closing all; those of the line
+// returned are not.
 inline int code_run(const char *w, int from, int end, int limit, int *paren) {
   const Vec no_semi = splat('\xFF');
   int line = from;
@@ -123,8 +137,12 @@ inline int code_run(const char *w, int from, int end, int limit, int *paren) {
     const char *s = w + p;
     Vec v = load(s);
     uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    uint64_t stops = bits_of(either(stops_of(v, s + 1, kCodeIdle, no_semi), eq(v, zero()))) & in;
-    uint64_t events = bits_of(either(eq(v, '\n'), either(eq(v, '('), eq(v, ')')))) & in;
+    Vec stop_bytes = either(stops_of(v, s + 1, kCodeIdle, no_semi), either(eq(v, zero()), eq(v, '#')));
+    uint64_t stops = bits_of(stop_bytes) & in;
+    uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & in;
+    uint64_t events = bits_of(eq(v, '\n')) & in;
+    if (parens != 0 || depth != 0)
+      events |= parens | (bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & in);
     if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
     for (; events != 0; events &= events - 1) {
       int at = p + __builtin_ctzll(events);
@@ -132,6 +150,13 @@ inline int code_run(const char *w, int from, int end, int limit, int *paren) {
         ++depth;
       } else if (w[at] == ')') {
         if (depth > 0) --depth;
+      } else if (w[at] != '\n') {  // a ';' or brace
+        if (depth > 0) {
+          // Perhaps the second byte of a double-byte character: the
+          // scanner decides.
+          if (at > line && static_cast<unsigned char>(w[at - 1]) >= 0x80) return line;
+          depth = 0;
+        }
       } else {  // a line's '\n'
         if (at + 1 - line >= limit) return line;
         line = at + 1;
@@ -150,13 +175,15 @@ inline int comment_run(const char *, int from, int, int) { return from; }
 inline int code_run(const char *, int from, int, int, int *) { return from; }
 
 constexpr bool stops_in(int set, bool semicolon, int c) {
-  if (c == ';') return semicolon;
+  if (c == ';' && set != kCodeIdle && set != kCodeOpen) return semicolon;
   switch (set) {
-    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
+    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts, what
+                     // closes parentheses
       return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
-             c == 's' || c == 'u';
+             c == 's' || c == 'u' || c == ';' || c == '{' || c == '}';
     case kCodeOpen:  // the same, with braces instead of keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
+      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}' ||
+             c == ';';
     case kBlockComment:
       return c == '*';
     case kLiteral:

@@ -34,8 +34,11 @@
 
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
+#include "kolvu/exit_status.h"
+#include "kolvu/mem.h"
 #include "kolvu/textio.h"
 #include "scanner/engine_capture.h"
+#include "scanner/engine_far_look.h"
 #include "scanner/engine_out_sink.h"
 #include "scanner/engine_runs.h"
 #include "scanner/engine_vector.h"
@@ -62,15 +65,20 @@ class Scanner {
         has_list_(setup.names != nullptr && setup.names->entries() > 0),
         leads_(setup.leads),
         capture_buf_(capture),
-        sink_(sink) {}
+        sink_(sink),
+        far_(setup.leads) {}
 
   // Something did not fit (a scan ahead's output or capture, or memory for
   // the library), and the scan must end.
   bool failed() const { return sink_.failed() || capture_buf_->overflow; }
 
-  // The window lines are cut from; for records, the whole text.
-  void set_window(const char *lo, const char *hi) {
+  // The window lines are cut from; for records, the whole text. rest: the
+  // text ends at hi.
+  void set_window(const char *lo, const char *hi, bool rest) {
     window_lo_ = lo;
+    window_hi_ = hi;
+    rest_ = rest;
+    far_.forget();
     sink_.set_window(lo, hi);
   }
   void flush_held() { sink_.flush(); }
@@ -78,6 +86,14 @@ class Scanner {
   // A line of len bytes of the window whose text (up to its first NUL) is tl
   // bytes long; the window's slack follows it.
   void scan_line(const char *line, int len, int tl);
+
+  // A look past the line's end at a struct or union ran off the window
+  // before it could decide: the line has been scanned up to there, and
+  // must be taken up again with as much more text as the window can hold.
+  bool suspended() const { return suspended_at_ >= 0; }
+  // The suspended line, at its new place, where its look goes on (and may
+  // be suspended again).
+  void resume_line(const char *line, int len, int tl);
 
   // At the end of the text: a definition still open ends there, and a
   // typedef held back is dropped.
@@ -185,11 +201,13 @@ class Scanner {
  public:
   // Inside a block comment, with nothing open and no ';' that could end
   // anything: only a "*/" (or a NUL) changes anything, and nothing is written.
-  bool quiet_comment() const { return block_comment_ && emit_ == IDLE && !semicolon_ends(); }
+  bool quiet_comment() const {
+    return block_comment_ && emit_ == IDLE && !semicolon_ends() && !directive_;
+  }
   // Between definitions in code, likewise: only the bytes that stop the skip
   // (and parentheses, which code_run counts) change anything.
   bool quiet_code() const {
-    return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends();
+    return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends() && !directive_;
   }
   int *paren_depth() { return &paren_; }
 
@@ -202,7 +220,9 @@ class Scanner {
     if (line > from) emit(w + from, static_cast<size_t>(line - from));
     return line;
   }
-  bool in_block_code() const { return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_; }
+  bool in_block_code() const {
+    return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_ && !directive_;
+  }
 
  private:
   int block_lines(const char *w, int from, int end, int limit);
@@ -210,6 +230,9 @@ class Scanner {
   char look_forward(int q);
   bool continued();
   int step(int p);
+  void begin_line(const char *line, int len, int tl);
+  void run_line(int p);
+  void directive_starts();
   void recognize(int p);
   void end_at_semicolon(int p);
 
@@ -221,7 +244,13 @@ class Scanner {
   const unsigned char *leads_;
   Capture *capture_buf_;
   Sink &sink_;
+  FarLook far_;
   const char *window_lo_ = nullptr;
+  const char *window_hi_ = nullptr;
+  bool rest_ = true;
+  // A line read this long ends the text for a look past a line's end.
+  static constexpr int kLookLimit = Sink::kRecords ? 0x7fffffff : kLineTooLong;
+  int suspended_at_ = -1;    // where the suspended line's look stands
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -230,6 +259,10 @@ class Scanner {
   int brace_ = 0;
   bool capture_ = false;
   bool printed_fname_ = false;
+  bool directive_ = false;   // the line is a directive's, or continues one
+  int directive_paren_ = 0;  // the paren depth before the directive
+  int if0_ = 0;              // inside an #if 0 group: its #if nesting
+  int if0_paren_ = 0;        // the paren depth at its #if 0
   // Per line.
   const char *line_ = nullptr;
   int len_ = 0;               // bytes of the line read
@@ -340,7 +373,19 @@ void Scanner<Sink>::recognize(int p) {
   if (kw == 0 || paren_ != 0) return;
   const char *tag = s + kw;
   while (is_blank(*tag)) ++tag;
-  if (wants(tag) != 1 || look_forward(p + kw) == ';') return;
+  if (wants(tag) != 1) return;
+  const char found = look_forward(p + kw);
+  if (found == ';') return;
+  if (found == '\0') {
+    // The line ends before a '{' or ';': a definition only if its '{' comes
+    // first, before any ';' or parenthesis of code on the lines that follow.
+    int far = far_.look(line_, tl_, len_, p + kw, directive_, window_hi_, rest_, kLookLimit);
+    if (far == kLookNeedsMore) {
+      suspended_at_ = p;
+      return;
+    }
+    if (far != '{') return;
+  }
   brace_ = 0;
   const DefKind kind = kw == 6 ? DefKind::kStruct : DefKind::kUnion;
   RecordStart start = start_at(kind, kw == 6 ? SU_STRUCT : SU_UNION, tag, p);
@@ -437,16 +482,20 @@ int Scanner<Sink>::step(int p) {
   } else if (block_comment_) {
     if (c == '*' && line[p + 1] == '/') block_comment_ = false;
   } else if (!line_comment_ && (c == '\'' || c == '"')) {
-    if (quote_ == 0)
-      quote_ = c;
-    else if (quote_ == c)
+    if (quote_ == 0) {
+      if (c == '"' || !far_.separator(line_, p, tl_)) quote_ = c;  // 1'000 is a number
+    } else if (quote_ == c) {
       quote_ = 0;
+    }
   }
   if (quote_ == 0 && !line_comment_ && !block_comment_) {
-    if (c == '(')
+    if (c == '(') {
       ++paren_;
-    else if (c == ')' && paren_ > 0)
-      --paren_;
+    } else if (c == ')') {
+      if (paren_ > 0) --paren_;
+    } else if ((c == ';' || c == '{' || c == '}') && paren_ != 0 && !second_byte(p)) {
+      paren_ = 0;  // no parenthesis stays open across a statement or a brace
+    }
     if (emit_ != IDLE) {
       if ((c == '{' || c == '}') && !second_byte(p)) brace_ += c == '{' ? 1 : -1;
     } else {
@@ -468,10 +517,11 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
     Vec v = load(s);
     Vec next = load(s + 1);
     uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    // A quote, a comment's start or a NUL is left to scan_line.
+    // A quote, a comment's start, a NUL or a '#' (perhaps a directive's,
+    // whose parentheses are its own) is left to scan_line.
     Vec slash = both(eq(v, '/'), either(eq(next, '/'), eq(next, '*')));
     Vec quotes = either(eq(v, '"'), eq(v, '\''));
-    uint64_t stops = bits_of(either(either(quotes, slash), eq(v, zero()))) & in;
+    uint64_t stops = bits_of(either(either(quotes, slash), either(eq(v, zero()), eq(v, '#')))) & in;
     Vec marks = either(either(eq(v, '\n'), eq(v, ';')), either(eq(v, '('), eq(v, ')')));
     uint64_t events = bits_of(either(marks, either(eq(v, '{'), eq(v, '}')))) & in;
     if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
@@ -482,6 +532,10 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
         case ')': if (parens > 0) --parens; break;
         case ';':
           if (braces == 0) return line;  // it ends the definition
+          if (parens > 0) {  // it closes them, unless it is a second byte
+            if (at > line && lead(w[at - 1])) return line;
+            parens = 0;
+          }
           break;
         case '{':
         case '}':
@@ -489,6 +543,7 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
           // then; scan_line decides.
           if (at > line && lead(w[at - 1])) return line;
           braces += w[at] == '{' ? 1 : -1;
+          parens = 0;
           break;
         default:  // a line's '\n'
           if (at + 1 - line >= limit) return line;
@@ -510,22 +565,44 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
 }
 
 template <class Sink>
-void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
+void Scanner<Sink>::begin_line(const char *line, int len, int tl) {
   line_ = line;
   tl_ = tl;
   len_ = len;
   line_comment_ = false;
-  pending_ = -1;
-  emit_from_ = 0;
   look_from_ = -1;
   continued_ = -1;
-  const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
-  end_ = end;
-  int p = 0;
+  end_ = tl < len || line[len - 1] != '\n' ? tl : len - 1;
+}
+
+template <class Sink>
+void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
+  begin_line(line, len, tl);
+  pending_ = -1;
+  emit_from_ = 0;
+  if (quote_ == 0 && !block_comment_ && !directive_) directive_starts();
+  run_line(0);
+}
+
+template <class Sink>
+void Scanner<Sink>::resume_line(const char *line, int len, int tl) {
+  begin_line(line, len, tl);
+  const int p = suspended_at_;
+  suspended_at_ = -1;
+  recognize(p);
+  if (suspended_at_ < 0) run_line(p + 1);
+}
+
+template <class Sink>
+void Scanner<Sink>::run_line(int p) {
+  const char *line = line_;
+  const int len = len_;
+  const int end = end_;
   while (p < end) {
     p = skip(line, p, end, stop_set(), semicolon_ends(), &paren_);
     if (p == end) break;
     p = step(p);
+    if (suspended_at_ >= 0) return;
   }
   // p is at the stop: the line's '\n' or the end of its text.
   const bool newline = p < len && line[p] == '\n';
@@ -541,7 +618,53 @@ void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
   if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice))
     close_definition(off(line + (newline ? p + 1 : p)));
   if (!splice) quote_ = 0;
+  // A directive's parentheses are its own.
+  if (directive_ && !splice) {
+    paren_ = directive_paren_;
+    directive_ = false;
+  }
 }
+
+// A line that begins in code with '#' (after spaces and tabs) is a
+// directive. An #if 0 group's lines, to its matching #elif, #else or
+// #endif (nested #if, #ifdef and #ifndef counted), leave the paren depth
+// where it was at the #if 0.
+template <class Sink>
+void Scanner<Sink>::directive_starts() {
+  const char *s = line_;
+  const char *e = line_ + tl_;
+  while (s < e && is_blank(*s)) ++s;
+  if (s == e || *s != '#') return;
+  ++s;
+  while (s < e && is_blank(*s)) ++s;
+  const char *word = s;
+  while (s < e && is_ident(*s)) ++s;
+  const size_t n = static_cast<size_t>(s - word);
+  auto is = [word, n](const char *w) { return n == std::strlen(w) && at(word, w, n); };
+  if (if0_ > 0) {
+    if (is("if") || is("ifdef") || is("ifndef")) {
+      ++if0_;
+    } else if (is("endif")) {
+      if (--if0_ == 0) paren_ = if0_paren_;
+    } else if (if0_ == 1 && (is("else") || (n >= 4 && at(word, "elif", 4)))) {
+      if0_ = 0;
+      paren_ = if0_paren_;
+    }
+  } else if (is("if")) {
+    while (s < e && is_blank(*s)) ++s;
+    if (s < e && *s == '0') {
+      ++s;
+      while (s < e && is_blank(*s)) ++s;
+      if (s == e || *s == '\n' || (e - s >= 2 && (at(s, "/*", 2) || at(s, "//", 2)))) {
+        if0_ = 1;
+        if0_paren_ = paren_;
+      }
+    }
+  }
+  directive_ = true;
+  directive_paren_ = paren_;
+}
+
 // Scans the lines of w[0, avail) that surely lie whole in it (every one
 // when rest says it is the rest of the text), each shorter than limit
 // bytes. Returns the bytes scanned; stops early at a line of limit bytes or
@@ -552,7 +675,8 @@ int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int 
   int off = 0;
   while (off < avail && (rest || avail - off >= limit)) {
     // Whole lines at a time while nothing can happen in them.
-    int next = scanner.quiet_comment()   ? comment_run(w, off, avail, limit)
+    int next = scanner.suspended()       ? off
+               : scanner.quiet_comment() ? comment_run(w, off, avail, limit)
                : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth())
                : scanner.in_block_code() ? scanner.block_run(w, off, avail, limit)
                                          : off;
@@ -567,10 +691,63 @@ int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int 
       *long_line = true;
       return off;
     }
-    scanner.scan_line(w + off, len, tl);
+    if (scanner.suspended())
+      scanner.resume_line(w + off, len, tl);
+    else
+      scanner.scan_line(w + off, len, tl);
+    if (scanner.suspended()) return off;  // to be taken up with more text
     off += len;
     if (scanner.failed()) return off;
   }
+  return off;
+}
+
+// The rest of stream, from its window on, in memory of its own followed by
+// 128 bytes of zeros; its length in *size.
+char *read_rest(TextFile *stream, int *size) {
+  const size_t kSlack = 128;
+  const size_t kMax = 0x7fffffff;  // the largest block an int size asks for
+  char *buf = nullptr;
+  size_t n = 0, cap = 0;
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(stream, &avail, &rest);
+    if (avail == 0) break;
+    size_t need = n + static_cast<size_t>(avail) + kSlack;
+    if (need > cap) {
+      if (need > kMax) {
+        errmsg("cannot get memory\n");
+        exit_process(kExitFailure);
+      }
+      cap = need * 2 < kMax ? need * 2 : kMax;
+      buf = static_cast<char *>(moremem(buf, static_cast<int>(cap)));
+    }
+    std::memcpy(buf + n, w, static_cast<size_t>(avail));
+    n += static_cast<size_t>(avail);
+    text_consume(stream, avail);
+  }
+  if (buf == nullptr) buf = static_cast<char *>(moremem(nullptr, static_cast<int>(kSlack)));
+  std::memset(buf + n, 0, kSlack);
+  *size = static_cast<int>(n);
+  return buf;
+}
+
+// Scans the lines of w[0, avail) that fit the window (see scan_lines), for
+// the tool; ends the process at a line too long. Returns the bytes scanned.
+int scan_window(Scanner<OutSink> &scanner, const char *w, int avail, bool rest, bool ahead) {
+  scanner.set_window(w, w + avail, rest);
+  bool long_line = false;
+  int off = scan_lines(scanner, w, avail, rest, kLineTooLong, &long_line);
+  if (long_line) {
+    if (ahead) return -1;
+    scanner.flush_held();
+    char text[kLineBufSize];
+    std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+    text[kLineTooLong] = '\0';
+    fail_long_line(text);
+  }
+  scanner.flush_held();
   return off;
 }
 
@@ -581,25 +758,30 @@ bool scan_stream_here(TextFile *stream, const ScanSetup &setup, Capture *capture
                       ScanBuffer *ahead) {
   OutSink sink(ahead);
   Scanner<OutSink> scanner(setup, capture, sink);
+  bool grown = false;  // the window was grown for a look that ran off it
   for (;;) {
     int avail = 0;
     bool rest = false;
-    const char *w = text_window(stream, &avail, &rest);
+    const char *w = grown ? text_window_more(stream, &avail, &rest) : text_window(stream, &avail, &rest);
     if (avail == 0) return true;
-    scanner.set_window(w, w + avail);
-    bool long_line = false;
-    int off = scan_lines(scanner, w, avail, rest, kLineTooLong, &long_line);
-    if (long_line) {
-      if (ahead != nullptr) return false;
-      scanner.flush_held();
-      char text[kLineBufSize];
-      std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
-      text[kLineTooLong] = '\0';
-      fail_long_line(text);
-    }
-    scanner.flush_held();
-    if (scanner.failed()) return false;
+    int off = scan_window(scanner, w, avail, rest, ahead != nullptr);
+    if (off < 0 || scanner.failed()) return false;
     text_consume(stream, off);
+    if (!scanner.suspended()) {
+      grown = false;
+    } else if (!grown) {
+      grown = true;
+    } else {
+      // Not even a window as large as it gets decides the look: the rest of
+      // the file is read into memory, and scanned as one text. A scan ahead
+      // leaves that to the scan in the file's turn.
+      if (ahead != nullptr) return false;
+      int size = 0;
+      char *text = read_rest(stream, &size);
+      scan_window(scanner, text, size, true, false);
+      std::free(text);
+      return !scanner.failed();
+    }
   }
 }
 
@@ -609,7 +791,7 @@ bool scan_records_here(const char *text, int size, const ScanSetup &setup, Recor
   Capture capture;
   capture.limit = 0x7fffffff;  // grows as far as memory allows, and fails instead of ending
   Scanner<RecordSink> scanner(setup, &capture, *sink);
-  scanner.set_window(text, text + size);
+  scanner.set_window(text, text + size, true);
   bool long_line = false;
   scan_lines(scanner, text, size, true, 0x7fffffff, &long_line);
   if (capture.overflow) sink->fail(ScanStatus::kNoMemory);

@@ -80,6 +80,30 @@ class Model {
   void recognize(long p);
   void end_at_semicolon(long p);
   void scan_line(const std::string &line);
+  void directive_starts(const std::string &line);
+  int far_look(long q) const;
+
+  // second[i]: the byte at i of text is the second byte of a double-byte
+  // character, walking the text by characters from its start.
+  static std::vector<bool> second_bytes(const std::string &text) {
+    std::vector<bool> second(text.size() + 1, false);
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+      if (!second[i] && is_lead(text[i])) second[i + 1] = true;
+    return second;
+  }
+  static bool digit(int c) { return c >= '0' && c <= '9'; }
+  static bool letter_or_digit(int c) { return digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+  // A ' at p of text is a digit separator: the run of letters, digits, '_'
+  // and '.' before it (second bytes not counted) begins with a digit, and a
+  // letter or digit follows it.
+  static bool digit_separator(const std::string &text, const std::vector<bool> &second, long p) {
+    long s = p;
+    while (s > 0 && (is_ident(text[s - 1]) || text[s - 1] == '.')) --s;
+    if (s < p && second[s]) ++s;
+    long n = static_cast<long>(text.size());
+    return s < p && digit(static_cast<unsigned char>(text[s])) && p + 1 < n &&
+           letter_or_digit(static_cast<unsigned char>(text[p + 1]));
+  }
 
   const std::vector<std::string> &reads_;
   const ModelSetup &setup_;
@@ -95,6 +119,10 @@ class Model {
   int brace_ = 0;
   bool capture_ = false;
   bool printed_fname_ = false;
+  bool directive_ = false;  // the line is a directive's, or continues one
+  int directive_paren_ = 0;  // the paren depth before the directive
+  int if0_ = 0;              // inside an #if 0 group: its #if nesting
+  int if0_paren_ = 0;        // the paren depth at its #if 0
   // Per line.
   long pending_ = -1;  // position of the last typedef keyword on this line
 };
@@ -146,7 +174,12 @@ void Model::recognize(long p) {
   if (kw == 0 || paren_ != 0) return;
   long tag = p + kw;
   while (is_blank(at(tag))) ++tag;
-  if (wanted(tag) != 1 || look_forward(p + kw) == ';') return;
+  if (wanted(tag) != 1) return;
+  int found = look_forward(p + kw);
+  if (found == ';') return;
+  // The line ends before a '{' or ';': a definition only if its '{' comes
+  // first, before any ';' or parenthesis of code on the lines that follow.
+  if (found == 0 && far_look(p + kw) != '{') return;
   emit_ = IN_BLOCK;
   brace_ = 0;
   if (pending_ >= 0) {  // a typedef earlier on the line is written from its keyword
@@ -182,10 +215,8 @@ void Model::scan_line(const std::string &line) {
   // Walking by characters: second[p] is true at the second byte of a
   // double-byte character, whose first byte is a lead byte not itself a
   // second byte and followed by a byte of the text.
-  const size_t n = line_.size();
-  std::vector<bool> second(n + 1, false);
-  for (size_t i = 0; i + 1 < n; ++i)
-    if (!second[i] && is_lead(line_[i])) second[i + 1] = true;
+  const std::vector<bool> second = second_bytes(line_);
+  if (quote_ == 0 && !block_comment_ && !directive_) directive_starts(line_);
   // The examination stops at the line's '\n' or the end of its text.
   long stop = 0;
   while (at(stop) != '\n' && at(stop) != 0) ++stop;
@@ -204,10 +235,11 @@ void Model::scan_line(const std::string &line) {
     } else if (block_comment_) {
       if (c == '*' && at(p + 1) == '/') block_comment_ = false;
     } else if (!line_comment && (c == '\'' || c == '"')) {
-      if (quote_ == 0)
-        quote_ = c;
-      else if (quote_ == c)
+      if (quote_ == 0) {
+        if (c == '"' || !digit_separator(line_, second, p)) quote_ = c;
+      } else if (quote_ == c) {
         quote_ = 0;
+      }
     }
     // D: structure, outside comments and literals.
     if (quote_ == 0 && !line_comment && !block_comment_) {
@@ -215,6 +247,8 @@ void Model::scan_line(const std::string &line) {
         ++paren_;
       else if (c == ')' && paren_ > 0)
         --paren_;
+      else if ((c == ';' || c == '{' || c == '}') && !second[p])
+        paren_ = 0;  // no parenthesis stays open across a statement or a brace
       if (emit_ != IDLE) {
         if (!second[p]) {  // a brace that is a second byte is no brace
           if (c == '{')
@@ -237,6 +271,146 @@ void Model::scan_line(const std::string &line) {
   const bool splice = p > 0 && at(p - 1) == '\\' && !second[p - 1];
   if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice)) emit_ = IDLE;
   if (!splice) quote_ = 0;
+  // A directive's parentheses are its own.
+  if (directive_ && !splice) {
+    paren_ = directive_paren_;
+    directive_ = false;
+  }
+}
+
+// A line that begins in code with '#' (after spaces and tabs) is a
+// directive. An #if 0 group's lines, to its matching #elif, #else or
+// #endif, leave the paren depth where it was at the #if 0.
+void Model::directive_starts(const std::string &line) {
+  size_t i = 0;
+  while (i < line.size() && is_blank(line[i])) ++i;
+  if (i == line.size() || line[i] != '#') return;
+  ++i;
+  while (i < line.size() && is_blank(line[i])) ++i;
+  size_t w = i;
+  while (i < line.size() && is_ident(line[i])) ++i;
+  const std::string word = line.substr(w, i - w);
+  if (if0_ > 0) {
+    if (word == "if" || word == "ifdef" || word == "ifndef") {
+      ++if0_;
+    } else if (word == "endif" || (if0_ == 1 && (word == "else" || word.compare(0, 4, "elif") == 0))) {
+      if (word == "endif") --if0_;
+      else if0_ = 0;
+      if (if0_ == 0) paren_ = if0_paren_;
+    }
+  } else if (word == "if") {
+    while (i < line.size() && is_blank(line[i])) ++i;
+    if (i < line.size() && line[i] == '0') {
+      ++i;
+      while (i < line.size() && is_blank(line[i])) ++i;
+      if (i == line.size() || line[i] == '\n' || line.compare(i, 2, "/*") == 0 ||
+          line.compare(i, 2, "//") == 0) {
+        if0_ = 1;
+        if0_paren_ = paren_;
+      }
+    }
+  }
+  directive_ = true;
+  directive_paren_ = paren_;
+}
+
+// From q on the current line (in code), over the lines that follow: the
+// first '{', ';' or '(' of code, or 0 at the end of the text. Comments,
+// literals and directives (with their continuations) are passed over, and
+// double-byte characters stepped over. First passed over: the tag, and a
+// '<...>' or '(...)' group that follows it on its line (a ';', '{' or '}'
+// of code ends such a group); after a single ':' a '(' counts for nothing.
+int Model::far_look(long q) const {
+  enum Phase { kTag, kAfterTag, kGroup, kBody };
+  Phase phase = kTag;
+  int group_open = 0, group_depth = 0;
+  bool colon = false;
+  bool block = false, directive = directive_;
+  int quote = 0;
+  size_t ln = line_no_;
+  long i = q;
+  for (;;) {
+    const std::string &text = reads_[ln];
+    const std::vector<bool> second = second_bytes(text);
+    auto at = [&text](long k) {
+      return k >= 0 && k < static_cast<long>(text.size()) ? static_cast<unsigned char>(text[k]) : 0;
+    };
+    if (ln != line_no_ && quote == 0 && !block && !directive) {
+      long k = 0;
+      while (is_blank(at(k))) ++k;
+      directive = at(k) == '#';
+    }
+    long stop = 0;
+    while (at(stop) != '\n' && at(stop) != 0) ++stop;
+    bool line_comment = false;
+    for (; i < stop && !line_comment; ++i) {
+      int c = at(i);
+      if (block) {
+        if (c == '*' && at(i + 1) == '/') block = false;
+        continue;
+      }
+      if (quote != 0) {
+        if (c == '\\' && !second[i] && i + 1 < stop)
+          ++i;
+        else if (c == quote)
+          quote = 0;
+        continue;
+      }
+      if (c == '/' && at(i + 1) == '/') {
+        line_comment = true;
+        continue;
+      }
+      if (c == '/' && at(i + 1) == '*') {
+        block = true;
+        continue;
+      }
+      if (c == '"' || (c == '\'' && !digit_separator(text, second, i))) {
+        quote = c;
+        continue;
+      }
+      if (directive || second[i] || is_lead(c)) continue;
+      if (phase == kTag) {
+        if (is_cspace(c)) continue;
+        if (is_ident(c)) {
+          while (is_ident(at(i + 1))) ++i;
+          phase = kAfterTag;
+          continue;
+        }
+        phase = kBody;
+      } else if (phase == kAfterTag) {
+        if (is_blank(c)) continue;
+        if (c == '<' || c == '(') {
+          phase = kGroup;
+          group_open = c;
+          group_depth = 1;
+          continue;
+        }
+        phase = kBody;
+      } else if (phase == kGroup) {
+        if (c != ';' && c != '{' && c != '}') {
+          if (c == group_open) ++group_depth;
+          else if (c == (group_open == '<' ? '>' : ')') && --group_depth == 0) phase = kBody;
+          continue;
+        }
+        phase = kBody;
+      }
+      if (c == '{' || c == ';' || (c == '(' && !colon)) return c;
+      if (c == ':') {
+        if (at(i + 1) == ':')
+          ++i;  // a scope, no base clause
+        else
+          colon = true;
+      }
+    }
+    const bool splice = stop > 0 && at(stop - 1) == '\\' && !second[stop - 1];
+    if (!splice) {
+      quote = 0;
+      directive = false;
+    }
+    if (phase == kAfterTag) phase = kBody;
+    if (++ln == reads_.size()) return 0;
+    i = 0;
+  }
 }
 
 }  // namespace
