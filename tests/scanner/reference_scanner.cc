@@ -319,11 +319,12 @@ void Model::directive_starts(const std::string &line) {
 // literals and directives (with their continuations) are passed over, and
 // double-byte characters stepped over. First passed over: the tag, and a
 // '<...>' or '(...)' group that follows it on its line (a ';', '{' or '}'
-// of code ends such a group); after a single ':' a '(' counts for nothing.
+// of code ends such a group, and so do 256 bytes of it); after a single
+// ':' a '(' counts for nothing.
 int Model::far_look(long q) const {
   enum Phase { kTag, kAfterTag, kGroup, kBody };
   Phase phase = kTag;
-  int group_open = 0, group_depth = 0;
+  int group_open = 0, group_depth = 0, group_bytes = 0;
   bool colon = false;
   bool block = false, directive = directive_;
   int quote = 0;
@@ -345,6 +346,7 @@ int Model::far_look(long q) const {
     bool line_comment = false;
     for (; i < stop && !line_comment; ++i) {
       int c = at(i);
+      if (phase == kGroup && ++group_bytes > 256) phase = kBody;  // no group is that long
       if (block) {
         if (c == '*' && at(i + 1) == '/') block = false;
         continue;
@@ -383,6 +385,7 @@ int Model::far_look(long q) const {
           phase = kGroup;
           group_open = c;
           group_depth = 1;
+          group_bytes = 0;
           continue;
         }
         phase = kBody;
