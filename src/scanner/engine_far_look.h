@@ -127,8 +127,9 @@ class FarLook {
       first = false;
       int stop = tl > 0 && w[tl - 1] == '\n' ? tl - 1 : tl;
       // Walking by characters from the line's start: cb is the start of
-      // the character at or after i, so i is a second byte when cb > i.
-      int cb = 0;
+      // the character at or after i, so i is a second byte when cb > i. The
+      // look starts after a keyword, at the start of a character.
+      int cb = i;
       line_comment = false;
       for (; i < stop && !line_comment; ++i) {
         if (phase == kGroup && ++group_bytes > 256) {  // no group is that long

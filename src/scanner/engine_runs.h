@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kolvu/bytes.h"
 #include "scanner/engine_vector.h"
 
 namespace kolvu {
@@ -20,9 +21,8 @@ enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kSto
 
 // 0xFF in each lane of v whose byte stops set; next points at the byte
 // after v's first. Only what can change something stops: in code a quote, a
-// '/' that begins "//" or "/*", a '#' before a 'd' or a blank, and the first
-// four bytes of "typedef", "struct" and "union" (and braces inside a
-// definition); in a comment a '*' that begins "*/"; in a literal a quote or
+// '/' that begins "//" or "/*", a '#', and the first four bytes of
+// "typedef", "struct" and "union" (and braces inside a definition); in a comment a '*' that begins "*/"; in a literal a quote or
 // a backslash. Parentheses are counted by skip itself. semi is ';' or, when a
 // ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
 inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
@@ -35,8 +35,8 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
     case kCodeOpen: {
       Vec slash = both(eq(v, '/'), either(eq(w, '/'), eq(w, '*')));
       m = either(m, either(quotes, slash));
-      if (set == kCodeOpen) return either(m, either(eq(v, '{'), eq(v, '}')));
-      Vec hash = both(eq(v, '#'), either(eq(w, 'd'), c_space(w)));
+      Vec hash = eq(v, '#');  // perhaps a directive's, or a #define
+      if (set == kCodeOpen) return either(either(m, hash), either(eq(v, '{'), eq(v, '}')));
       Vec w2 = load(next + 1), w3 = load(next + 2);
       Vec type = both(both(eq(v, 't'), eq(w, 'y')), both(eq(w2, 'p'), eq(w3, 'e')));
       Vec stru = both(both(eq(v, 's'), eq(w, 't')), both(eq(w2, 'r'), eq(w3, 'u')));
@@ -56,6 +56,7 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
 inline int skip(const char *line, int p, int end, int set, bool semicolon, int *paren) {
   const Vec semi = splat(semicolon ? ';' : '\xFF');
   const bool code = set == kCodeIdle || set == kCodeOpen;
+  int depth = *paren;
   for (; p < end; p += kVecBytes) {
     const char *s = line + p;
     Vec v = load(s);
@@ -67,24 +68,32 @@ inline int skip(const char *line, int p, int end, int set, bool semicolon, int *
       uint64_t events = bits_of(either(eq(v, '('), eq(v, ')'))) & before;
       // A ';' or brace closes every parenthesis still open; with none open
       // and none in the vector, there is nothing for it to close.
-      if (events != 0 || *paren != 0)
+      if ((events | static_cast<uint64_t>(depth)) != 0) {
         events |= bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & before;
-      for (; events != 0; events &= events - 1) {
-        int k = __builtin_ctzll(events);
-        if (s[k] == '(') {
-          ++*paren;
-        } else if (s[k] == ')') {
-          if (*paren > 0) --*paren;
-        } else if (*paren > 0) {
-          // After a byte that may lead a double-byte character it may be
-          // that character's second byte: the scanner decides.
-          if (p + k > 0 && static_cast<unsigned char>(s[k - 1]) >= 0x80) return p + k;
-          *paren = 0;
+        for (; events != 0; events &= events - 1) {
+          int k = __builtin_ctzll(events);
+          if (s[k] == '(') {
+            ++depth;
+          } else if (s[k] == ')') {
+            if (depth > 0) --depth;
+          } else if (depth > 0) {
+            // After a byte that may lead a double-byte character it may be
+            // that character's second byte: the scanner decides.
+            if (p + k > 0 && static_cast<unsigned char>(s[k - 1]) >= 0x80) {
+              *paren = depth;
+              return p + k;
+            }
+            depth = 0;
+          }
         }
       }
     }
-    if (stop < kVecBytes) return p + stop;
+    if (stop < kVecBytes) {
+      *paren = depth;
+      return p + stop;
+    }
   }
+  *paren = depth;
   return end;
 }
 
@@ -125,32 +134,51 @@ inline int comment_run(const char *w, int from, int end, int limit) {
 }
 // Lines of code between definitions in which nothing can happen but
 // parentheses: as comment_run, for lines without a byte that stops the skip
-// in code, nor a '#' (a directive's parentheses are its own). The
-// parentheses of those lines are counted into *paren, line by line, as the
-// scanner would count them, a ';' or brace closing all; those of the line
-// returned are not.
-inline int code_run(const char *w, int from, int end, int limit, int *paren) {
+// in code. The parentheses of those lines are counted into *paren, line by
+// line, as the scanner would count them, a ';' or brace closing all; those
+// of the line returned are not. A directive's line (its first byte other
+// than spaces and tabs a '#') leaves the depth as it was, as its
+// parentheses are its own; one that may be continued, an #if (perhaps an
+// #if 0) and, inside an #if 0 group (if0), every directive are left to the
+// scanner.
+__attribute__((always_inline)) inline int code_run(const char *w, int from, int end, int limit,
+                                                   int *paren, bool if0) {
   const Vec no_semi = splat('\xFF');
   int line = from;
   int depth = *paren;  // with the parentheses of the line not yet whole
+  int directive = -1;  // the depth before the directive whose line this is
   for (int p = from; p < end; p += kVecBytes) {
     const char *s = w + p;
     Vec v = load(s);
     uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    Vec stop_bytes = either(stops_of(v, s + 1, kCodeIdle, no_semi), either(eq(v, zero()), eq(v, '#')));
-    uint64_t stops = bits_of(stop_bytes) & in;
+    // A '#' is looked at below, not a stop.
+    const Vec hash = eq(v, '#');
+    uint64_t stops = bits_of(either(stops_of(v, s + 1, kCodeIdle, no_semi), eq(v, zero()))) & in;
+    stops &= ~static_cast<uint64_t>(bits_of(hash));
     uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & in;
-    uint64_t events = bits_of(eq(v, '\n')) & in;
-    if (parens != 0 || depth != 0)
-      events |= parens | (bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & in);
+    uint64_t events = (bits_of(either(eq(v, '\n'), hash)) & in) | parens;
+    if ((parens | static_cast<uint64_t>(depth)) != 0)
+      events |= bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & in;
     if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
     for (; events != 0; events &= events - 1) {
       int at = p + __builtin_ctzll(events);
-      if (w[at] == '(') {
+      const char c = w[at];
+      if (c == '(') {
         ++depth;
-      } else if (w[at] == ')') {
+      } else if (c == ')') {
         if (depth > 0) --depth;
-      } else if (w[at] != '\n') {  // a ';' or brace
+      } else if (c == '#') {
+        if (w[at + 1] == 'd' || is_cspace(w[at + 1])) return line;  // perhaps a #define
+        int k = at;
+        while (k > line && (w[k - 1] == ' ' || w[k - 1] == '\t')) --k;
+        if (k == line) {  // a directive
+          if (if0) return line;
+          const char *d = w + at + 1;
+          while (*d == ' ' || *d == '\t') ++d;
+          if (d[0] == 'i' && d[1] == 'f' && !is_ident(d[2])) return line;
+          directive = depth;
+        }
+      } else if (c != '\n') {  // a ';' or brace
         if (depth > 0) {
           // Perhaps the second byte of a double-byte character: the
           // scanner decides.
@@ -159,6 +187,11 @@ inline int code_run(const char *w, int from, int end, int limit, int *paren) {
         }
       } else {  // a line's '\n'
         if (at + 1 - line >= limit) return line;
+        if (directive >= 0) {
+          if (at > line && w[at - 1] == '\\') return line;  // perhaps continued
+          depth = directive;
+          directive = -1;
+        }
         line = at + 1;
         *paren = depth;
       }
@@ -172,7 +205,7 @@ inline int ascii_run(const char *, int p, int) { return p; }
 
 inline int comment_run(const char *, int from, int, int) { return from; }
 
-inline int code_run(const char *, int from, int, int, int *) { return from; }
+inline int code_run(const char *, int from, int, int, int *, bool) { return from; }
 
 constexpr bool stops_in(int set, bool semicolon, int c) {
   if (c == ';' && set != kCodeIdle && set != kCodeOpen) return semicolon;
@@ -183,7 +216,7 @@ constexpr bool stops_in(int set, bool semicolon, int c) {
              c == 's' || c == 'u' || c == ';' || c == '{' || c == '}';
     case kCodeOpen:  // the same, with braces instead of keyword starts
       return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}' ||
-             c == ';';
+             c == ';' || c == '#';
     case kBlockComment:
       return c == '*';
     case kLiteral:

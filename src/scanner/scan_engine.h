@@ -91,6 +91,8 @@ class Scanner {
   // before it could decide: the line has been scanned up to there, and
   // must be taken up again with as much more text as the window can hold.
   bool suspended() const { return suspended_at_ >= 0; }
+  // Suspended, or failed.
+  bool halted() const { return suspended_at_ >= 0 || failed(); }
   // The suspended line, at its new place, where its look goes on (and may
   // be suspended again).
   void resume_line(const char *line, int len, int tl);
@@ -210,6 +212,7 @@ class Scanner {
     return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends() && !directive_;
   }
   int *paren_depth() { return &paren_; }
+  bool in_if0() const { return if0_ > 0; }
 
   // Lines inside a struct, union or typedef body, written whole: as
   // code_run, where braces count too, a ';' outside braces stops, and the
@@ -232,8 +235,9 @@ class Scanner {
   int step(int p);
   void begin_line(const char *line, int len, int tl);
   void run_line(int p);
-  void directive_starts();
+  void directive_starts(int p);
   void recognize(int p);
+  bool starts_past_line(int p, int kw);
   void end_at_semicolon(int p);
 
   const char *name_;
@@ -251,6 +255,7 @@ class Scanner {
   // A line read this long ends the text for a look past a line's end.
   static constexpr int kLookLimit = Sink::kRecords ? 0x7fffffff : kLineTooLong;
   int suspended_at_ = -1;    // where the suspended line's look stands
+  static constexpr int kSuspended = 0x7fffffff;  // step's answer then
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -318,8 +323,22 @@ bool Scanner<Sink>::continued() {
   return continued_ != 0;
 }
 
+// The line ends before a '{' or ';' after the struct or union keyword at p
+// (kw bytes long): a definition only if its '{' comes first, before any ';'
+// or parenthesis of code on the lines that follow. Where the window ends
+// before that is known, the line is suspended at p.
 template <class Sink>
-void Scanner<Sink>::recognize(int p) {
+__attribute__((noinline)) bool Scanner<Sink>::starts_past_line(int p, int kw) {
+  int far = far_.look(line_, tl_, len_, p + kw, directive_, window_hi_, rest_, kLookLimit);
+  if (far == kLookNeedsMore) {
+    suspended_at_ = p;
+    return false;
+  }
+  return far == '{';
+}
+
+template <class Sink>
+__attribute__((always_inline)) inline void Scanner<Sink>::recognize(int p) {
   const char *s = line_ + p;
   if (*s == '#') {
     // Blanks after '#' (its '\n' among them) run at most to the end of the
@@ -376,16 +395,7 @@ void Scanner<Sink>::recognize(int p) {
   if (wants(tag) != 1) return;
   const char found = look_forward(p + kw);
   if (found == ';') return;
-  if (found == '\0') {
-    // The line ends before a '{' or ';': a definition only if its '{' comes
-    // first, before any ';' or parenthesis of code on the lines that follow.
-    int far = far_.look(line_, tl_, len_, p + kw, directive_, window_hi_, rest_, kLookLimit);
-    if (far == kLookNeedsMore) {
-      suspended_at_ = p;
-      return;
-    }
-    if (far != '{') return;
-  }
+  if (found == '\0' && !starts_past_line(p, kw)) return;
   brace_ = 0;
   const DefKind kind = kw == 6 ? DefKind::kStruct : DefKind::kUnion;
   RecordStart start = start_at(kind, kw == 6 ? SU_STRUCT : SU_UNION, tag, p);
@@ -493,13 +503,20 @@ int Scanner<Sink>::step(int p) {
       ++paren_;
     } else if (c == ')') {
       if (paren_ > 0) --paren_;
-    } else if ((c == ';' || c == '{' || c == '}') && paren_ != 0 && !second_byte(p)) {
+    } else if (paren_ != 0 && (c == ';' || c == '{' || c == '}') && !second_byte(p)) {
       paren_ = 0;  // no parenthesis stays open across a statement or a brace
+    } else if (c == '#' && !directive_) {
+      // Only blanks before it, in code: the line began in code too (a
+      // comment or literal would have left bytes of its own before it).
+      int q = p;
+      while (q > 0 && is_blank(line[q - 1])) --q;
+      if (q == 0) directive_starts(p);
     }
     if (emit_ != IDLE) {
       if ((c == '{' || c == '}') && !second_byte(p)) brace_ += c == '{' ? 1 : -1;
     } else {
       recognize(p);
+      if (suspended_at_ >= 0) return kSuspended;
     }
   }
   if (c == ';' && brace_ == 0) end_at_semicolon(p);
@@ -580,7 +597,6 @@ void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
   begin_line(line, len, tl);
   pending_ = -1;
   emit_from_ = 0;
-  if (quote_ == 0 && !block_comment_ && !directive_) directive_starts();
   run_line(0);
 }
 
@@ -602,8 +618,8 @@ void Scanner<Sink>::run_line(int p) {
     p = skip(line, p, end, stop_set(), semicolon_ends(), &paren_);
     if (p == end) break;
     p = step(p);
-    if (suspended_at_ >= 0) return;
   }
+  if (suspended_at_ >= 0) return;
   // p is at the stop: the line's '\n' or the end of its text.
   const bool newline = p < len && line[p] == '\n';
   if (emit_ != IDLE) {
@@ -626,17 +642,18 @@ void Scanner<Sink>::run_line(int p) {
 }
 
 // A line that begins in code with '#' (after spaces and tabs) is a
-// directive. An #if 0 group's lines, to its matching #elif, #else or
-// #endif (nested #if, #ifdef and #ifndef counted), leave the paren depth
-// where it was at the #if 0.
+// directive: its '#' is at p. An #if 0 group's lines, to its matching
+// #elif, #else or #endif (nested #if, #ifdef and #ifndef counted), leave the
+// paren depth where it was at the #if 0.
 template <class Sink>
-void Scanner<Sink>::directive_starts() {
-  const char *s = line_;
+void Scanner<Sink>::directive_starts(int p) {
+  const char *s = line_ + p;
   const char *e = line_ + tl_;
-  while (s < e && is_blank(*s)) ++s;
-  if (s == e || *s != '#') return;
+  directive_ = true;
+  directive_paren_ = paren_;
   ++s;
   while (s < e && is_blank(*s)) ++s;
+  if (if0_ == 0 && *s != 'i') return;  // no #if, and no group to follow
   const char *word = s;
   while (s < e && is_ident(*s)) ++s;
   const size_t n = static_cast<size_t>(s - word);
@@ -661,8 +678,7 @@ void Scanner<Sink>::directive_starts() {
       }
     }
   }
-  directive_ = true;
-  directive_paren_ = paren_;
+  directive_paren_ = paren_;  // where a group ended here, the depth at its #if 0
 }
 
 // Scans the lines of w[0, avail) that surely lie whole in it (every one
@@ -673,11 +689,20 @@ template <class Sink>
 int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int limit,
                bool *long_line) {
   int off = 0;
+  if (scanner.suspended() && off < avail) {
+    // The line whose look ran off the last window, taken up again.
+    int room = avail < limit ? avail : limit;
+    int tl = 0;
+    int len = cut_line(w, room, &tl);
+    scanner.resume_line(w, len, tl);
+    if (scanner.halted()) return scanner.suspended() ? 0 : len;
+    off = len;
+  }
   while (off < avail && (rest || avail - off >= limit)) {
     // Whole lines at a time while nothing can happen in them.
-    int next = scanner.suspended()       ? off
-               : scanner.quiet_comment() ? comment_run(w, off, avail, limit)
-               : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth())
+    int next = scanner.quiet_comment()   ? comment_run(w, off, avail, limit)
+               : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth(),
+                                                    scanner.in_if0())
                : scanner.in_block_code() ? scanner.block_run(w, off, avail, limit)
                                          : off;
     if (next > off) {
@@ -691,13 +716,12 @@ int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int 
       *long_line = true;
       return off;
     }
-    if (scanner.suspended())
-      scanner.resume_line(w + off, len, tl);
-    else
-      scanner.scan_line(w + off, len, tl);
-    if (scanner.suspended()) return off;  // to be taken up with more text
+    scanner.scan_line(w + off, len, tl);
+    if (scanner.halted()) {
+      if (scanner.suspended()) return off;  // to be taken up with more text
+      return off + len;                     // failed
+    }
     off += len;
-    if (scanner.failed()) return off;
   }
   return off;
 }
