@@ -91,6 +91,7 @@ MessageReader::Result MessageReader::next(std::string *body) {
   size_t length = 0;
   bool have_length = false;
   bool bad = false;
+  bool any_field = false;
   std::string reason;
   // The header block.
   for (;;) {
@@ -115,12 +116,14 @@ MessageReader::Result MessageReader::next(std::string *body) {
     std::string_view line(buf_.data() + at_, eol - at_);
     at_ = eol + 2;
     if (line.empty()) {
-      if (!have_length && !bad) {
-        // Blank lines before a header are passed over.
-        continue;
+      if (!any_field) continue;  // blank lines before a header are passed over
+      if (!have_length) {
+        bad = true;
+        reason = "a header without Content-Length";
       }
       break;
     }
+    any_field = true;
     if (ieq_prefix(line, kLengthField)) {
       bool too_large = false;
       if (!parse_length(line.substr(kLengthField.size()), max_body_, &length, &too_large)) {
