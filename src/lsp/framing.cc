@@ -88,6 +88,10 @@ bool MessageReader::resync() {
 }
 
 MessageReader::Result MessageReader::next(std::string *body) {
+  if (resync_) {
+    resync_ = false;
+    if (!resync()) return Result::kEnd;
+  }
   size_t length = 0;
   bool have_length = false;
   bool bad = false;
@@ -99,12 +103,13 @@ MessageReader::Result MessageReader::next(std::string *body) {
     if (eol == std::string::npos) {
       if (buf_.size() - at_ > kMaxHeaderLine) {
         *body = "header line too long";
-        at_ = buf_.size();
-        if (!resync()) return Result::kEnd;
+        at_ += 1;  // a header may follow inside what was read
+        resync_ = true;
         return Result::kBad;
       }
       if (!fill()) {
-        if (at_ < buf_.size() && buf_.find_first_not_of("\r\n \t", at_) != std::string::npos) {
+        if (any_field ||
+            (at_ < buf_.size() && buf_.find_first_not_of("\r\n \t", at_) != std::string::npos)) {
           at_ = buf_.size();
           *body = "input ends inside a message header";
           return Result::kBad;
@@ -112,6 +117,12 @@ MessageReader::Result MessageReader::next(std::string *body) {
         return Result::kEnd;
       }
       continue;
+    }
+    if (eol - at_ > kMaxHeaderLine) {
+      *body = "header line too long";
+      at_ += 1;
+      resync_ = true;
+      return Result::kBad;
     }
     std::string_view line(buf_.data() + at_, eol - at_);
     at_ = eol + 2;
@@ -141,7 +152,7 @@ MessageReader::Result MessageReader::next(std::string *body) {
   }
   if (bad) {
     *body = reason;
-    if (!resync()) return Result::kEnd;
+    resync_ = true;
     return Result::kBad;
   }
   while (buf_.size() - at_ < length) {

@@ -40,6 +40,7 @@ class MessageReader {
   std::string buf_;
   size_t at_ = 0;
   bool eof_ = false;
+  bool resync_ = false;  // after a bad message: find the next header first
 };
 
 /// Writes whole messages with their header; safe to call from several
