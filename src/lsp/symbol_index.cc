@@ -9,12 +9,34 @@ namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool subsequence_nocase(std::string_view query, std::string_view name) {
-  size_t q = 0;
-  for (size_t i = 0; i < name.size() && q < query.size(); ++i) {
-    if (lower(name[i]) == lower(query[q])) ++q;
+// One bit for each character a lower-cased name may hold (letters, digits,
+// '_'), one for the rest: a name lacking a bit of the query's cannot hold
+// the query.
+struct MaskTable {
+  uint64_t bit[256] = {};
+  MaskTable() {
+    for (int c = 0; c < 256; ++c) bit[c] = uint64_t{1} << 63;
+    for (int c = 'a'; c <= 'z'; ++c) bit[c] = uint64_t{1} << (c - 'a');
+    for (int c = '0'; c <= '9'; ++c) bit[c] = uint64_t{1} << (26 + c - '0');
+    bit[static_cast<unsigned char>('_')] = uint64_t{1} << 36;
   }
-  return q == query.size();
+};
+const MaskTable kMask;
+
+uint64_t mask_of(std::string_view lower_text) {
+  uint64_t m = 0;
+  for (char c : lower_text) m |= kMask.bit[static_cast<unsigned char>(c)];
+  return m;
+}
+
+// True when the lower-cased query's characters stand in order in the
+// lower-cased name.
+bool subsequence(std::string_view lower_query, const char *name, size_t size) {
+  size_t q = 0;
+  for (size_t i = 0; i < size && q < lower_query.size(); ++i) {
+    if (name[i] == lower_query[q]) ++q;
+  }
+  return q == lower_query.size();
 }
 
 bool ascii_before(std::string_view src, size_t offset) {
@@ -38,6 +60,7 @@ void SymbolIndex::drop_names(uint32_t id) {
     definitions_ -= before - v.size();
     if (v.empty()) names_.erase(it);
   }
+  ++generation_;
   f.names.clear();
   f.names.shrink_to_fit();
 }
@@ -86,6 +109,7 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   f.names.erase(std::unique(f.names.begin(), f.names.end()), f.names.end());
   f.names.shrink_to_fit();
   definitions_ += names.size();
+  ++generation_;
 }
 
 void SymbolIndex::remove_file(const std::string &path, bool open) {
@@ -156,11 +180,39 @@ std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) c
     if (it->first.size() == query.size()) continue;
     if (!take(*it)) return hits;
   }
-  for (const auto &entry : names_) {
-    if (entry.first.compare(0, query.size(), query) == 0) continue;  // taken above
-    if (subsequence_nocase(query, entry.first) && !take(entry)) return hits;
+  std::string lower_query;
+  for (char c : query) lower_query += lower(c);
+  std::lock_guard<std::mutex> flat_lock(flat_mutex_);
+  refresh_flat();
+  const uint64_t want = mask_of(lower_query);
+  const char *p = flat_lower_.data();
+  for (size_t i = 0; i < flat_nodes_.size(); ++i) {
+    const Map::value_type *node = flat_nodes_[i];
+    size_t size = node->first.size();
+    if ((flat_masks_[i] & want) == want && subsequence(lower_query, p, size) &&
+        node->first.compare(0, query.size(), query) != 0 &&  // taken above
+        !take(*node))
+      return hits;
+    p += size + 1;
   }
   return hits;
+}
+
+void SymbolIndex::refresh_flat() const {
+  if (flat_generation_ == generation_) return;
+  flat_lower_.clear();
+  flat_nodes_.clear();
+  flat_masks_.clear();
+  flat_nodes_.reserve(names_.size());
+  flat_masks_.reserve(names_.size());
+  for (const auto &entry : names_) {
+    size_t start = flat_lower_.size();
+    for (char c : entry.first) flat_lower_ += lower(c);
+    flat_masks_.push_back(mask_of(std::string_view(flat_lower_).substr(start)));
+    flat_lower_ += '\0';
+    flat_nodes_.push_back(&entry);
+  }
+  flat_generation_ = generation_;
 }
 
 size_t SymbolIndex::file_count() const {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -77,12 +78,25 @@ class SymbolIndex {
 
   void drop_names(uint32_t id);  // with the lock held
   NameHit hit(const Map::value_type &entry, const IndexedName &at) const;
+  // Makes the flat list below match the names again; with the lock held
+  // shared and flat_mutex_ held.
+  void refresh_flat() const;
 
   mutable std::shared_mutex mutex_;
   Map names_;
   std::vector<File> files_;
   std::unordered_map<std::string, uint32_t> ids_;
   size_t definitions_ = 0;
+  uint64_t generation_ = 0;  // counts the changes of names_
+
+  // For the subsequence search, the names in order, lower-cased, one after
+  // the other with a 0 byte after each: one pass over them costs far less
+  // than a walk of the tree. Made again on the first search after a change.
+  mutable std::mutex flat_mutex_;
+  mutable uint64_t flat_generation_ = ~uint64_t{0};
+  mutable std::string flat_lower_;
+  mutable std::vector<const Map::value_type *> flat_nodes_;
+  mutable std::vector<uint64_t> flat_masks_;  // the characters each name holds
 };
 
 }  // namespace kolvu
