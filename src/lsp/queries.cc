@@ -194,8 +194,13 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
     std::string utf8;
     bool clean = ctx.conv->append(t.encoding, raw, &utf8);
     if (shown > 0) md += "\n\n---\n\n";
+    // The line where the definition begins, which is the name's own line
+    // but for a typedef of a body.
+    const std::vector<size_t> &starts = t.line_starts();
+    long first = static_cast<long>(std::upper_bound(starts.begin(), starts.end(), h.at.begin) -
+                                   starts.begin());
     md += "```c\n" + utf8 + "\n```\n\n`" + relative_path(ctx.roots, h.path) + "` line " +
-          std::to_string(h.at.line);
+          std::to_string(first);
     if (!clean) md += " (some bytes did not convert to UTF-8 and are shown as \xEF\xBF\xBD)";
     ++shown;
   }

@@ -246,7 +246,7 @@ class Queries(Tree):
         self.assertEqual(h["contents"]["kind"], "markdown")
         self.assertIn("```c\ntypedef struct point_tag {\n    int x;  /* 横位置 */", value)
         self.assertIn("} Point;\n```", value)
-        self.assertIn("`inc/defs.h` line 8", value)
+        self.assertIn("`inc/defs.h` line 5", value)  # where the typedef begins
         self.assertEqual(h["range"]["start"], {"line": 3, "character": col})
         # Two definitions, each with its file.
         col = column_of(MAIN_C, 2, "MAX_LEN", "utf-16")
