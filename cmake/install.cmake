@@ -5,6 +5,7 @@
 #   bin/kolvu
 #   share/man/man1/kolvu.1
 #   bin/kolvu-index, share/man/man1/kolvu-index.1
+#   bin/kolvu-lsp, share/man/man1/kolvu-lsp.1
 #   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a
 #   include/kolvu/*.h
 #   <libdir>/cmake/kolvu_util/   find_package(kolvu_util CONFIG) -> kolvu::util, kolvu::scan
@@ -26,6 +27,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu.1
 # kolvu-index, the second program, and its manual page.
 install(TARGETS kolvu-index RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-index.1
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# kolvu-lsp, the language server, and its manual page.
+install(TARGETS kolvu-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-lsp.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The libraries and their public headers.
@@ -108,6 +113,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "A second program, kolvu-index, walks whole source trees on several"
   "threads and writes each definition as a JSON record with its file, lines,"
   "kind, name and text in UTF-8, or writes a sorted tags file for editors."
+  ""
+  "A third, kolvu-lsp, serves the same definitions to editors as a language"
+  "server over standard input and output: go to definition, hover with the"
+  "definition's text converted to UTF-8, workspace and document symbols,"
+  "for code bases in Shift_JIS, EUC-JP or UTF-8, with no build needed."
   ""
   "The package also carries two static libraries with their headers: the"
   "utility library libkolvu_util, and libkolvu_scan, the definition scanner"

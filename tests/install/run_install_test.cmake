@@ -165,6 +165,8 @@ if(STEP STREQUAL "layout")
       "${prefix}/${MANDIR}/man1/kolvu.1"
       "${prefix}/${BINDIR}/kolvu-index"
       "${prefix}/${MANDIR}/man1/kolvu-index.1"
+      "${prefix}/${BINDIR}/kolvu-lsp"
+      "${prefix}/${MANDIR}/man1/kolvu-lsp.1"
       "${libdir}/libkolvu_util.a"
       "${libdir}/libkolvu_scan.a"
       "${libdir}/pkgconfig/kolvu_scan.pc"
@@ -217,6 +219,20 @@ if(STEP STREQUAL "layout")
   if(NOT rc EQUAL 0 OR err OR NOT out STREQUAL
      "{\"file\":\"probe.h\",\"line\":2,\"end_line\":2,\"kind\":\"typedef\",\"name\":\"Probe\",\"text\":\"typedef long Probe;\\n\"}\n")
     fail("installed kolvu-index --kinds=t --names=Probe: status ${rc}, out [${out}], err [${err}]")
+  endif()
+
+  # And kolvu-lsp: an initialize and an exit without shutdown end with 1.
+  set(init "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\",\"params\":{\"capabilities\":{}}}")
+  string(LENGTH "${init}" init_length)
+  set(bye "{\"jsonrpc\":\"2.0\",\"method\":\"exit\"}")
+  string(LENGTH "${bye}" bye_length)
+  file(WRITE "${WORK_DIR}/lsp-input"
+       "Content-Length: ${init_length}\r\n\r\n${init}Content-Length: ${bye_length}\r\n\r\n${bye}")
+  execute_process(COMMAND "${prefix}/${BINDIR}/kolvu-lsp"
+    INPUT_FILE "${WORK_DIR}/lsp-input"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 1 OR NOT out MATCHES "\"positionEncoding\":\"utf-16\"" OR err)
+    fail("installed kolvu-lsp: status ${rc}, out [${out}], err [${err}]")
   endif()
 
 elseif(STEP STREQUAL "cmake")

@@ -9,6 +9,8 @@
 (package-initialize)
 (require 'eglot)
 (require 'json)
+;; The set-up the README gives, as it stands.
+(load (getenv "EXAMPLE") nil t)
 (require 'xref)
 
 (defvar kolvu-tree (getenv "TREE"))
@@ -24,9 +26,7 @@
 
 ;; The tree is one project, whatever version control says.
 (add-hook 'project-find-functions (lambda (_dir) (cons 'transient kolvu-tree)))
-(setq eglot-server-programs `((c-mode . (,(getenv "KOLVU_LSP") "-j2"))))
 (setq eglot-sync-connect 10)
-(prefer-coding-system 'cp932)
 
 (defun kolvu-main-c () (find-file (expand-file-name "src/main.c" kolvu-tree)))
 

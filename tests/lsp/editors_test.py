@@ -35,15 +35,23 @@ static ULONG count;
 """
 
 
+EXAMPLES = os.path.join(HERE, "..", "..", "examples", "editors")
+README = os.path.join(HERE, "..", "..", "README.md")
+
+
 def run(binary, editor, tree, result):
-    env = dict(os.environ, KOLVU_LSP=binary, TREE=tree, RESULT=result, HOME=tree + "/home")
+    # The editors find kolvu-lsp on PATH, as the README's set-ups expect.
+    env = dict(os.environ, TREE=tree, RESULT=result, HOME=tree + "/home",
+               PATH=os.path.dirname(binary) + os.pathsep + os.environ.get("PATH", ""))
     os.makedirs(env["HOME"], exist_ok=True)
     if editor == "nvim":
-        argv = ["nvim", "--headless", "--clean", "-n", "-c",
-                "luafile " + os.path.join(HERE, "editor_nvim.lua")]
+        argv = ["nvim", "--headless", "-u", os.path.join(EXAMPLES, "kolvu-lsp.lua"), "-i", "NONE",
+                "-n", "-c", "luafile " + os.path.join(HERE, "editor_nvim.lua")]
     else:
+        env["EXAMPLE"] = os.path.join(EXAMPLES, "kolvu-lsp.el")
         argv = ["emacs", "--batch", "-Q", "-l", os.path.join(HERE, "editor_eglot.el")]
-    p = subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    p = subprocess.run(argv, env=env, cwd=tree, stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=120)
     if not os.path.exists(result):
         sys.exit("%s wrote no result (status %d)\n%s\n%s"
                  % (editor, p.returncode, p.stdout.decode(errors="replace"),
@@ -70,12 +78,16 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
     failures = []
+    example = "kolvu-lsp.lua" if editor == "nvim" else "kolvu-lsp.el"
+    readme = open(README, encoding="utf-8").read()
+    setup = open(os.path.join(EXAMPLES, example), encoding="utf-8").read()
 
     def check(what, ok, detail):
         print("%-40s %s" % (what, "ok" if ok else "FAILED: %r" % (detail,)))
         if not ok:
             failures.append(what)
 
+    check("the README gives %s as it stands" % example, setup in readme, example)
     check("no error in the editor", "error" not in got, got.get("error"))
     defs = tree + "/inc/defs.h"
     lines = DEFS_H.split("\n")
