@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -39,6 +40,21 @@ enum ErrorCode {
 // How long an open document's changes must rest before it is scanned again
 // on its own; a request scans it at once.
 const int kSettleMs = 50;
+
+const char kProgressToken[] = "kolvu-index";
+
+// The indexing's progress as the client is told it: nothing goes out for
+// the token before the client has answered its creation, and a begin sent
+// late catches up with where the indexing stands.
+struct IndexProgress {
+  std::mutex mutex;
+  enum State { kOff, kAsked, kOn, kDone } state = kOff;
+  std::string create_id;
+  int percent = -1;
+  std::string message;
+  bool finished = false;
+  std::string end_message;
+};
 
 struct BadParams {
   std::string message;
@@ -185,9 +201,13 @@ class Server {
   void notify(const std::string &method, json params) {
     send({{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
   }
-  void request(const std::string &method, json params) {
-    send({{"jsonrpc", "2.0"}, {"id", "kolvu-" + std::to_string(++request_id_)},
-          {"method", method}, {"params", std::move(params)}});
+  std::string request(const std::string &method, json params) {
+    std::string id = "kolvu-" + std::to_string(++request_id_);
+    send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}});
+    return id;
+  }
+  void progress_value(json value) {
+    notify("$/progress", {{"token", kProgressToken}, {"value", std::move(value)}});
   }
   void log(const std::string &message, int type = 3);
 
@@ -199,6 +219,7 @@ class Server {
   // Lifecycle.
   json initialize(const json &params);
   void initialized();
+  void progress_answered(const json &reply);
   void take_options(const json &options);
 
   // Documents and files.
@@ -223,7 +244,8 @@ class Server {
   bool initialized_ = false;   // initialize answered
   bool shut_down_ = false;
   bool exit_ = false;
-  bool progress_ = false;       // the client takes work done progress
+  bool progress_wanted_ = false;  // the client takes work done progress
+  IndexProgress progress_;
   bool watch_registration_ = false;
   PositionEncoding pe_ = PositionEncoding::kUtf16;
   std::vector<std::string> roots_;
@@ -275,7 +297,10 @@ void Server::handle(Incoming &in) {
   auto id_it = msg.find("id");
   bool has_id = id_it != msg.end();
   if (method_it == msg.end()) {
-    if (has_id && (msg.contains("result") || msg.contains("error"))) return;  // a reply to us
+    if (has_id && (msg.contains("result") || msg.contains("error"))) {  // a reply to us
+      progress_answered(msg);
+      return;
+    }
     reply_error(has_id && is_id(*id_it) ? *id_it : json(nullptr), kInvalidRequest,
                 "a message needs a method");
     return;
@@ -446,7 +471,7 @@ json Server::initialize(const json &params) {
     }
   }
   json window = caps.is_object() ? caps.value("window", json::object()) : json::object();
-  progress_ = window.is_object() && window.value("workDoneProgress", false) == true;
+  progress_wanted_ = window.is_object() && window.value("workDoneProgress", false) == true;
   json ws = caps.is_object() ? caps.value("workspace", json::object()) : json::object();
   watch_registration_ = ws.is_object() && ws.contains("didChangeWatchedFiles") &&
                         ws["didChangeWatchedFiles"].is_object() &&
@@ -476,37 +501,56 @@ void Server::initialized() {
                             {"method", "workspace/didChangeWatchedFiles"},
                             {"registerOptions", {{"watchers", json::array({{{"globPattern", glob}}})}}}}})}});
   }
-  const std::string token = "kolvu-index";
-  if (progress_) {
-    request("window/workDoneProgress/create", {{"token", token}});
-    notify("$/progress", {{"token", token},
-                          {"value", {{"kind", "begin"}, {"title", "Indexing"}, {"percentage", 0},
-                                     {"cancellable", false}}}});
+  {
+    std::lock_guard<std::mutex> lock(progress_.mutex);
+    if (progress_wanted_) {
+      progress_.state = IndexProgress::kAsked;
+      progress_.create_id = request("window/workDoneProgress/create", {{"token", kProgressToken}});
+    }
   }
   auto started = std::chrono::steady_clock::now();
-  auto last = std::make_shared<int>(-1);
   indexer_ = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
-  bool progress = progress_;
-  indexer_->start(roots_, [this, progress, token, started, last](size_t done, size_t total) {
+  indexer_->start(roots_, [this, started](size_t done, size_t total) {
+    std::lock_guard<std::mutex> lock(progress_.mutex);
     if (done == total) {
       double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-      std::string m = std::to_string(total) + " files, " + std::to_string(index_.definition_count()) +
-                      " definitions indexed in " + std::to_string(s).substr(0, 5) + " s";
-      if (progress) notify("$/progress", {{"token", token}, {"value", {{"kind", "end"}, {"message", m}}}});
-      notify("window/logMessage", {{"type", 3}, {"message", m}});
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.3f", s);
+      progress_.end_message = std::to_string(total) + " files, " +
+                              std::to_string(index_.definition_count()) +
+                              " definitions indexed in " + seconds + " s";
+      progress_.finished = true;
+      if (progress_.state == IndexProgress::kOn) {
+        progress_value({{"kind", "end"}, {"message", progress_.end_message}});
+        progress_.state = IndexProgress::kDone;
+      }
+      notify("window/logMessage", {{"type", 3}, {"message", progress_.end_message}});
       return;
     }
-    if (!progress) return;
     int pct = static_cast<int>(done * 100 / total);
-    // One report per percent; the workers call from several threads.
-    static std::mutex m;
-    std::lock_guard<std::mutex> lock(m);
-    if (pct == *last) return;
-    *last = pct;
-    notify("$/progress", {{"token", token},
-                          {"value", {{"kind", "report"}, {"percentage", pct},
-                                     {"message", std::to_string(done) + "/" + std::to_string(total) + " files"}}}});
+    progress_.message = std::to_string(done) + "/" + std::to_string(total) + " files";
+    if (pct == progress_.percent) return;  // one report per percent
+    progress_.percent = pct;
+    if (progress_.state == IndexProgress::kOn)
+      progress_value({{"kind", "report"}, {"percentage", pct}, {"message", progress_.message}});
   });
+}
+
+void Server::progress_answered(const json &msg) {
+  std::lock_guard<std::mutex> lock(progress_.mutex);
+  if (progress_.state != IndexProgress::kAsked || msg["id"] != progress_.create_id) return;
+  if (msg.contains("error")) {
+    progress_.state = IndexProgress::kOff;
+    return;
+  }
+  progress_value({{"kind", "begin"}, {"title", "Indexing"}, {"cancellable", false},
+                  {"percentage", progress_.percent < 0 ? 0 : progress_.percent},
+                  {"message", progress_.message}});
+  progress_.state = IndexProgress::kOn;
+  if (progress_.finished) {
+    progress_value({{"kind", "end"}, {"message", progress_.end_message}});
+    progress_.state = IndexProgress::kDone;
+  }
 }
 
 std::string Server::path_of(const json &text_document) const {

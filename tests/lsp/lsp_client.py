@@ -24,10 +24,12 @@ class Client:
         self.stdout_fault = None
         self.next_id = 0
         self.stderr = b""
+        self.write_lock = threading.Lock()
+        self.pending = []  # messages read but not yet asked for
+        self.answer_requests = True
         threading.Thread(target=self._read_stdout, daemon=True).start()
         self.stderr_thread = threading.Thread(target=self._read_stderr, daemon=True)
         self.stderr_thread.start()
-        self.pending = []  # messages read but not yet asked for
 
     def _read_stdout(self):
         out = self.proc.stdout
@@ -50,11 +52,18 @@ class Client:
                 return
             body = out.read(length)
             try:
-                self.messages.put(json.loads(body.decode("utf-8")))
+                msg = json.loads(body.decode("utf-8"))
             except ValueError as e:
                 self.stdout_fault = "not JSON on standard output: %r (%s)" % (body[:200], e)
                 self.messages.put(None)
                 return
+            if "method" in msg and "id" in msg and self.answer_requests:
+                # The server's own requests are granted, as editors do.
+                try:
+                    self.send({"jsonrpc": "2.0", "id": msg["id"], "result": None})
+                except (BrokenPipeError, ValueError):
+                    pass
+            self.messages.put(msg)
 
     def _read_stderr(self):
         self.stderr = b""
@@ -63,8 +72,9 @@ class Client:
 
     # ---- sending ----
     def send_raw(self, data):
-        self.proc.stdin.write(data)
-        self.proc.stdin.flush()
+        with self.write_lock:
+            self.proc.stdin.write(data)
+            self.proc.stdin.flush()
 
     def frame(self, msg):
         body = json.dumps(msg).encode("utf-8")

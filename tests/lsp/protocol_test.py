@@ -184,6 +184,25 @@ class Lifecycle(Tree):
         self.assertIn(".h", watchers[0]["globPattern"])
         self.assertEqual(s.close(), 0)
 
+    def test_progress_waits_for_the_answer_to_its_creation(self):
+        c = Client(BINARY)
+        c.answer_requests = False
+        c.result("initialize", {"processId": None, "rootUri": file_uri(self.root),
+                                "capabilities": {"window": {"workDoneProgress": True}}})
+        c.notify("initialized", {})
+        create = c.wait_for(lambda m: m.get("method") == "window/workDoneProgress/create")
+        c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                   and "definitions indexed" in m["params"]["message"])
+        self.assertEqual(c.notifications("$/progress"), [])
+        c.send({"jsonrpc": "2.0", "id": create["id"], "result": None})
+        begin = c.wait_for(lambda m: m.get("method") == "$/progress")
+        end = c.wait_for(lambda m: m.get("method") == "$/progress")
+        self.assertEqual(begin["params"]["value"]["kind"], "begin")
+        self.assertEqual(end["params"]["value"]["kind"], "end")
+        self.assertIn("definitions indexed", end["params"]["value"]["message"])
+        c.close_input()
+        self.assertEqual(c.wait_exit(), 1)
+
     def test_no_progress_without_the_capability(self):
         s = Session(self.root, progress=False, watch=False)
         self.assertEqual(s.client.notifications("$/progress"), [])
