@@ -3,7 +3,7 @@
 # target once over each file named on its command line, and one test per
 # target runs it over fuzz/corpus/<target>/*. Included from tests/.
 set(KOLVU_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
-foreach(target fuzz_scanner fuzz_namelist fuzz_errmsg fuzz_strings)
+foreach(target fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings)
   add_executable(${target}_replay ${KOLVU_FUZZ_DIR}/${target}.cc ${KOLVU_FUZZ_DIR}/replay_main.cc)
   target_link_libraries(${target}_replay PRIVATE kolvu_core)
   target_compile_options(${target}_replay PRIVATE ${KOLVU_WARNINGS})

@@ -8,13 +8,19 @@
 // standard output or standard error or ends the process: every failure is
 // returned.
 //
-// The text of each record is exactly what the kolvu tool writes for that
-// definition: for a file without a line of 1023 bytes or more, the texts of
-// its records, in the order given, are byte for byte what the tool writes
-// for that file with the same kinds and name list (its banner aside). Like
-// the tool, the scanner reads a file as text: carriage returns are dropped
-// and a Ctrl-Z byte ends the file. Unlike the tool, it takes lines of any
-// length.
+// A scan runs in one of two modes:
+// - The tool's mode (the default): the text of each record is exactly what
+//   the kolvu tool writes for that definition. For a file without a line of
+//   1023 bytes or more, the texts of its records, in the order given, are
+//   byte for byte what the tool writes for that file with the same kinds
+//   (its banner aside), and with the same name list where no wanted name is
+//   longer than 32 bytes. Unlike the tool, it takes lines of any length.
+// - The complete mode (ScanOptions::complete), for lookups: every
+//   definition is a record with its own bytes of the source, nested ones
+//   too, whatever its layout.
+// In both, every record lists every name its definition introduces, and the
+// scanner reads a file as text: carriage returns are dropped and a Ctrl-Z
+// byte ends the file.
 #ifndef KOLVU_SCAN_H_
 #define KOLVU_SCAN_H_
 
@@ -54,8 +60,8 @@ enum class Encoding {
 /// The names and name prefixes a definition must match. An entry wants
 /// exactly its own text as a name or, ending in '*' (more exactly: up to
 /// its first '*'), every longer name that begins with the bytes before it.
-/// A name is the run of ASCII letters, digits and '_' where it stands; at
-/// most its first 32 bytes are compared. An empty list wants every name.
+/// A name is the run of ASCII letters, digits and '_' where it stands, and
+/// is compared whole, whatever its length. An empty list wants every name.
 class NameList {
  public:
   NameList() = default;
@@ -93,6 +99,31 @@ struct ScanOptions {
   int kinds = 0;                    // KindBits; 0: every #define
   const NameList *names = nullptr;  // null or empty: every name
   Encoding encoding = Encoding::kAuto;
+  /// The complete mode, for lookups. Every definition of the kinds asked
+  /// for is a record, including those nested in another one's body
+  /// (#define lines inside a struct, structs and unions inside a struct),
+  /// and every typedef whatever its layout, from `typedef` to its ';'. The
+  /// text of a record is its own bytes of the source, from begin to end with
+  /// carriage returns dropped: a definition, and the rest of its last line
+  /// when only blanks and comments stand there. A NUL byte is read as any
+  /// other byte. Braces are counted in the first branch of #if/#ifdef/
+  /// #ifndef ... #elif/#else ... #endif only, and the lines of an #if 0
+  /// group are no code. Records come in the order of their begin, an outer
+  /// one before those it holds; a record is wanted when any of its names
+  /// is. kind_bit says which kind bit selects it (TD_BLOCK for a typedef of
+  /// a struct or union with a body, TD_SIMPLE for any other).
+  bool complete = false;
+};
+
+/// One name a definition introduces.
+struct DefinitionName {
+  std::string_view name;  // letters, digits and '_'
+  /// kDefine: a macro. kTypedef: a typedef's declarator. kStruct, kUnion:
+  /// a tag.
+  DefKind kind;
+  long line;      // from 1
+  long column;    // byte column in its line of the source, from 1
+  size_t offset;  // of its first byte in the source
 };
 
 /// One definition. The views point into memory of the scan, valid only
@@ -117,8 +148,24 @@ struct Definition {
   /// the last line has none is not in the source).
   size_t begin;
   size_t end;
-  /// The bytes the tool writes for it, as they are in the source.
+  /// The bytes the tool writes for it, as they are in the source; in the
+  /// complete mode the source bytes from begin to end, carriage returns
+  /// dropped.
   std::string_view text;
+  /// Every name the definition introduces, in the order of the source: a
+  /// #define's macro; a typedef's declarators (REC and LPREC of
+  /// `typedef struct _REC {...} REC, *LPREC;`, the name inside a function
+  /// pointer's or an array's declarator) and the tag of a struct or union
+  /// it defines (_REC, kind kStruct); a struct's or union's tag. None for
+  /// an anonymous struct or union. Offsets and lines as above; with the
+  /// complete mode off they are those of the bytes the text was cut from.
+  const DefinitionName *names = nullptr;
+  size_t name_count = 0;
+  /// The record's number among those handed over by this scan, from 0.
+  long index = 0;
+  /// In the complete mode, the index of the record whose text holds this
+  /// one (a #define or struct inside a struct's body); -1 for none.
+  long parent = -1;
 };
 
 enum class ScanStatus {
@@ -138,6 +185,8 @@ struct ScanResult {
 };
 
 /// Called once per definition, in order; returns false to stop the scan.
+/// A null function counts the definitions (ScanResult::definitions) and
+/// hands nothing over.
 using DefinitionFn = bool (*)(const Definition &def, void *context);
 
 /// Scans the bytes of a source held in memory.
@@ -147,6 +196,12 @@ ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &op
 /// Reads the file at path whole, then scans it.
 ScanResult scan_definitions_file(const char *path, const ScanOptions &options, DefinitionFn fn,
                                  void *context);
+
+/// Reads the source from fd (a file, a pipe, a terminal: read(2) until it
+/// says the end) and scans it; fd stays open. kCannotRead with errno in
+/// error_number when a read fails.
+ScanResult scan_definitions_fd(int fd, const ScanOptions &options, DefinitionFn fn,
+                               void *context);
 
 /// The same with any callable taking a const Definition & and returning
 /// bool (or nothing, to go on to the end).

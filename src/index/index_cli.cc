@@ -84,6 +84,7 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
   job.scan.kinds = options.kinds;
   job.scan.names = &options.names;
   job.scan.encoding = options.encoding;
+  job.scan.complete = true;
   job.format = options.format;
   job.jobs = options.jobs;
   job.version = KOLVU_VERSION;

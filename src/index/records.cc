@@ -80,6 +80,27 @@ void append_json_record(const JsonRecord &r, std::string *out) {
   out->append(kind_name(r.kind));
   out->append("\",\"name\":");
   append_json_string(r.name, out);
+  out->append(",\"names\":[");
+  for (size_t i = 0; i < r.name_count; ++i) {
+    const JsonName &n = r.names[i];
+    out->append(i == 0 ? "{\"name\":" : ",{\"name\":");
+    append_json_string(n.name, out);
+    out->append(",\"kind\":\"");
+    out->append(kind_name(n.kind));
+    out->append("\",\"line\":");
+    append_number(n.line, out);
+    out->append(",\"column\":");
+    append_number(n.column, out);
+    out->push_back('}');
+  }
+  out->append("],\"begin\":");
+  append_number(static_cast<long>(r.begin), out);
+  out->append(",\"end\":");
+  append_number(static_cast<long>(r.end), out);
+  if (r.parent >= 0) {
+    out->append(",\"parent\":");
+    append_number(r.parent, out);
+  }
   out->append(",\"text\":");
   append_json_string(r.text, out);
   out->append(r.lossy ? ",\"lossy\":true}\n" : "}\n");

@@ -1,8 +1,10 @@
 // The two output forms of kolvu-index. JSON Lines: one object per
-// definition, keys in the order file, line, end_line, kind, name, text and,
-// for a text that did not convert whole, lossy. A tags file: header lines,
-// then "name<TAB>file<TAB>line;\"<TAB>kind letter" lines sorted by name in
-// byte order, so that an editor can search it by halves.
+// definition, keys in the order file, line, end_line, kind, name, names,
+// begin, end, parent (for a nested definition), text and, for a text that
+// did not convert whole, lossy. A tags file: header lines, then
+// "name<TAB>file<TAB>line;\"<TAB>kind letter" lines, one for each name a
+// definition introduces, sorted by name in byte order, so that an editor can
+// search it by halves.
 #ifndef KOLVU_INDEX_RECORDS_H_
 #define KOLVU_INDEX_RECORDS_H_
 
@@ -19,12 +21,25 @@ namespace kolvu {
 /// '"' and '\' escaped, control characters as \n, \t ... or \u00XX.
 void append_json_string(std::string_view s, std::string *out);
 
+/// One name of a record, as JSON writes it.
+struct JsonName {
+  std::string_view name;
+  DefKind kind;
+  long line;
+  long column;
+};
+
 struct JsonRecord {
   std::string_view file_json;  // the file's name, already a JSON string
   long line;
   long end_line;
   DefKind kind;
   std::string_view name;
+  const JsonName *names;
+  size_t name_count;
+  size_t begin;  // byte offsets in the file
+  size_t end;
+  long parent;   // the index of the record holding it among the file's, or -1
   std::string_view text;  // UTF-8
   bool lossy;
 };

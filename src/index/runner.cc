@@ -82,11 +82,17 @@ class FileIndexer {
   void index(Slot *s) {
     raws_.clear();
     arena_.clear();
+    names_.clear();
     ScanResult r = scan_definitions_file(s->path.c_str(), job_.scan, [this](const Definition &d) {
       raws_.push_back({d.kind, d.first_line, d.last_line, arena_.size(), d.name.size(),
-                       d.text.size()});
+                       d.text.size(), d.begin, d.end, d.parent, names_.size(), d.name_count});
       arena_.append(d.name);
       if (job_.format == IndexFormat::kJson) arena_.append(d.text);  // tags want no text
+      for (size_t i = 0; i < d.name_count; ++i) {
+        const DefinitionName &n = d.names[i];
+        names_.push_back({arena_.size(), n.name.size(), n.kind, n.line, n.column});
+        arena_.append(n.name);
+      }
     });
     if (r.status != ScanStatus::kOk) {
       char buf[256];
@@ -97,10 +103,12 @@ class FileIndexer {
       return;
     }
     if (job_.format == IndexFormat::kTags) {
-      for (const Raw &raw : raws_) {
-        if (raw.name_len == 0) continue;  // an anonymous struct or union
-        s->tags.add(std::string_view(arena_).substr(raw.at, raw.name_len), 0, raw.first,
-                    kind_letter(raw.kind));
+      // A line for every name wanted; an anonymous struct or union has none.
+      const NameList *wanted = job_.scan.names;
+      for (const Name &n : names_) {
+        std::string_view name = std::string_view(arena_).substr(n.at, n.len);
+        if (wanted != nullptr && wanted->size() > 0 && !wanted->wants(name.data())) continue;
+        s->tags.add(name, 0, n.line, kind_letter(n.kind));
       }
       return;
     }
@@ -114,8 +122,16 @@ class FileIndexer {
       std::string_view text = conv_.view(
           r.encoding, std::string_view(arena_).substr(raw.at + raw.name_len, raw.text_len), &utf8_,
           &clean);
+      json_names_.clear();
+      for (size_t i = raw.names_at; i < raw.names_at + raw.name_count; ++i) {
+        const Name &n = names_[i];
+        json_names_.push_back({std::string_view(arena_).substr(n.at, n.len), n.kind, n.line,
+                               n.column});
+      }
       append_json_record({file_json_, raw.first, raw.last, raw.kind,
-                          std::string_view(arena_).substr(raw.at, raw.name_len), text, !clean},
+                          std::string_view(arena_).substr(raw.at, raw.name_len),
+                          json_names_.data(), json_names_.size(), raw.begin, raw.end, raw.parent,
+                          text, !clean},
                          &s->out);
     }
   }
@@ -125,10 +141,20 @@ class FileIndexer {
     DefKind kind;
     long first, last;
     size_t at, name_len, text_len;  // name then text, at arena_ + at
+    size_t begin, end;
+    long parent;
+    size_t names_at, name_count;    // its names in names_
+  };
+  struct Name {
+    size_t at, len;  // in arena_
+    DefKind kind;
+    long line, column;
   };
   const IndexJob &job_;
   Utf8Converter conv_;
   std::vector<Raw> raws_;
+  std::vector<Name> names_;
+  std::vector<JsonName> json_names_;
   std::string arena_, file_json_, utf8_;
 };
 

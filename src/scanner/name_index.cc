@@ -42,22 +42,24 @@ bool contains(const NameSlot *t, uint32_t mask, const char *key, int n) {
 
 // Bytes of a name until the first '*' or the end of the entry; -1 when a
 // byte before that could never be part of a name, or there are too many.
-int name_part(const char *e) {
+int name_part(const char *e, int limit) {
   int k = 0;
   for (; e[k] != '\0' && e[k] != '*'; ++k)
-    if (k == kNameMax || !is_ident(e[k])) return -1;
+    if (k == limit || !is_ident(e[k])) return -1;
   return k;
 }
 
 }  // namespace
 
-int name_length(const char *pos) {
+int name_length(const char *pos, int limit) {
   int n = 0;
-  while (n < kNameMax && is_ident(pos[n])) ++n;
+  while (n < limit && is_ident(pos[n])) ++n;
   return n;
 }
 
-void NameIndex::reset(NameSlot *exact, NameSlot *prefix, int slots) {
+void NameIndex::reset(NameSlot *exact, NameSlot *prefix, int slots, int limit) {
+  limit_ = limit;
+  long_prefixes_ = false;
   exact_ = exact;
   prefix_ = prefix;
   mask_ = static_cast<uint32_t>(slots - 1);
@@ -68,24 +70,31 @@ void NameIndex::reset(NameSlot *exact, NameSlot *prefix, int slots) {
 
 void NameIndex::add(const char *e) {
   ++count_;
-  int k = name_part(e);
+  int k = name_part(e, limit_);
   if (k < 0) return;
   if (e[k] == '\0') {
     insert(exact_, mask_, e, k);
-  } else if (k < kNameMax) {  // a name longer than k bytes must exist
+  } else if (k < limit_) {  // a name longer than k bytes must exist
     insert(prefix_, mask_, e, k);
-    prefix_lens_ |= uint64_t{1} << k;
+    if (k < 64)
+      prefix_lens_ |= uint64_t{1} << k;
+    else
+      long_prefixes_ = true;
   }
 }
 
 int NameIndex::lookup(const char *name, int n) const {
   if (contains(exact_, mask_, name, n)) return 1;
-  uint64_t lens = prefix_lens_ & ((uint64_t{1} << n) - 1);  // prefixes shorter than the name
+  // the prefixes shorter than the name
+  uint64_t lens = n >= 64 ? prefix_lens_ : prefix_lens_ & ((uint64_t{1} << n) - 1);
   while (lens != 0) {
     int k = __builtin_ctzll(lens);
     if (contains(prefix_, mask_, name, k)) return 1;
     lens &= lens - 1;
   }
+  if (long_prefixes_)
+    for (int k = 64; k < n; ++k)
+      if (contains(prefix_, mask_, name, k)) return 1;
   return 0;
 }
 

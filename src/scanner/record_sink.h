@@ -10,6 +10,9 @@
 #include <cstdint>
 
 #include "kolvu/scan.h"
+#include "scanner/declarators.h"
+#include "scanner/seam_vec.h"
+#include "scanner/text_position.h"
 
 namespace kolvu {
 
@@ -23,21 +26,16 @@ struct RecordStart {
   size_t begin;      // offset of the first byte in the source text
 };
 
-/// Offsets in the text as read (carriage returns dropped) back to offsets
-/// in the source: at cooked[i] the text had lost removed[i] bytes so far.
-struct CrMap {
-  const uint32_t *cooked = nullptr;
-  const uint32_t *removed = nullptr;
-  size_t n = 0;
-};
-
 class RecordSink {
  public:
   static constexpr bool kRecords = true;
 
-  /// text: the whole source text as read, size bytes.
-  RecordSink(const char *text, size_t size, const CrMap &crs, DefinitionFn fn, void *context)
-      : text_(text), size_(size), crs_(crs), fn_(fn), context_(context) {}
+  /// text: the whole source text as read, size bytes; leads: the lead-byte
+  /// classes of its encoding. A null fn counts the records.
+  RecordSink(const char *text, size_t size, const CrMap &crs, const unsigned char *leads,
+             DefinitionFn fn, void *context)
+      : text_(text), size_(size), crs_(crs), leads_(leads), fn_(fn), context_(context),
+        lines_(text, size, crs) {}
   ~RecordSink();
   RecordSink(const RecordSink &) = delete;
   RecordSink &operator=(const RecordSink &) = delete;
@@ -61,12 +59,12 @@ class RecordSink {
   long delivered() const { return delivered_; }
 
  private:
-  long line_of(size_t off);
-  size_t source_offset(size_t off) const;
+  bool find_names(const RecordStart &start);
 
   const char *text_;
   size_t size_;
   CrMap crs_;
+  const unsigned char *leads_;
   DefinitionFn fn_;
   void *context_;
   ScanStatus status_ = ScanStatus::kOk;
@@ -76,8 +74,9 @@ class RecordSink {
   char *buf_ = nullptr;  // the open record's text
   size_t len_ = 0;
   size_t cap_ = 0;
-  size_t line_at_ = 0;   // line_of's cursor: the line of offset line_at_
-  long line_ = 1;
+  LineCursor lines_;
+  SeamVec<RawName> raw_;          // the open record's names, in the text
+  SeamVec<DefinitionName> names_;  // and as handed over
 };
 
 }  // namespace kolvu

@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <algorithm>
 
 #include "kolvu/bytes.h"
 #include "scanner/name_index.h"
+#include "scanner/complete_scan.h"
 #include "scanner/record_sink.h"
+#include "scanner/scan_access.h"
 #include "scanner/scanner.h"
 #include "scanner/utf8_check.h"
 #include "util/alloc_seam.h"
@@ -43,112 +45,6 @@ const char *scan_status_text(ScanStatus status) {
   return "?";
 }
 
-// ---- Name lists ---------------------------------------------------------
-
-namespace {
-
-// The index of a NameList and the tables it works in.
-struct ListIndex {
-  NameIndex index;
-  NameSlot *exact;
-  NameSlot *prefix;
-  int slots;
-};
-
-void free_index(void *p) {
-  if (p == nullptr) return;
-  ListIndex *li = static_cast<ListIndex *>(p);
-  std::free(li->exact);
-  std::free(li->prefix);
-  std::free(li);
-}
-
-}  // namespace
-
-struct ScanAccess {
-  static const NameIndex *index_of(const NameList *list) {
-    if (list == nullptr || list->index_ == nullptr) return nullptr;
-    return &static_cast<const ListIndex *>(list->index_)->index;
-  }
-};
-
-NameList::~NameList() {
-  for (int i = 0; i < count_; ++i) std::free(entries_[i]);
-  std::free(entries_);
-  free_index(index_);
-}
-
-NameList::NameList(NameList &&other) noexcept
-    : entries_(other.entries_), count_(other.count_), capacity_(other.capacity_),
-      index_(other.index_) {
-  other.entries_ = nullptr;
-  other.count_ = other.capacity_ = 0;
-  other.index_ = nullptr;
-}
-
-NameList &NameList::operator=(NameList &&other) noexcept {
-  if (this != &other) {
-    this->~NameList();
-    new (this) NameList(static_cast<NameList &&>(other));
-  }
-  return *this;
-}
-
-// Room in the index for one more entry: the tables stay at most a quarter
-// full, and are made anew, twice as large, when they would not.
-bool NameList::grow_index() {
-  ListIndex *li = static_cast<ListIndex *>(index_);
-  if (li != nullptr && (count_ + 1) * 4 <= li->slots) return true;
-  int slots = li == nullptr ? 16 : li->slots * 2;
-  ListIndex *fresh = static_cast<ListIndex *>(alloc_or_null(sizeof(ListIndex)));
-  if (fresh == nullptr) return false;
-  fresh->exact = static_cast<NameSlot *>(alloc_or_null(sizeof(NameSlot) * slots));
-  fresh->prefix = static_cast<NameSlot *>(alloc_or_null(sizeof(NameSlot) * slots));
-  if (fresh->exact == nullptr || fresh->prefix == nullptr) {
-    free_index(fresh);
-    return false;
-  }
-  fresh->slots = slots;
-  new (&fresh->index) NameIndex();
-  fresh->index.reset(fresh->exact, fresh->prefix, slots);
-  for (int i = 0; i < count_; ++i) fresh->index.add(entries_[i]);
-  free_index(index_);
-  index_ = fresh;
-  return true;
-}
-
-bool NameList::add(std::string_view entry) {
-  if (count_ == capacity_) {
-    int grown = capacity_ == 0 ? 16 : capacity_ * 2;
-    void *moved = realloc_or_null(entries_, sizeof(char *) * static_cast<size_t>(grown));
-    if (moved == nullptr) return false;
-    entries_ = static_cast<char **>(moved);
-    capacity_ = grown;
-  }
-  if (!grow_index()) return false;
-  char *copy = static_cast<char *>(alloc_or_null(entry.size() + 1));
-  if (copy == nullptr) return false;
-  std::memcpy(copy, entry.data(), entry.size());
-  copy[entry.size()] = '\0';
-  entries_[count_++] = copy;
-  static_cast<ListIndex *>(index_)->index.add(copy);
-  return true;
-}
-
-bool NameList::add_list(std::string_view text) {
-  for (;;) {
-    size_t comma = text.find(',');
-    if (!add(text.substr(0, comma))) return false;
-    if (comma == std::string_view::npos) return true;
-    text.remove_prefix(comma + 1);
-  }
-}
-
-bool NameList::wants(const char *name) const {
-  const NameIndex *index = ScanAccess::index_of(this);
-  return index == nullptr || index->wants(name) != 0;
-}
-
 // ---- Records ------------------------------------------------------------
 
 RecordSink::~RecordSink() { std::free(buf_); }
@@ -167,7 +63,7 @@ void RecordSink::name(const char *p, int n) {
 }
 
 void RecordSink::put(const char *p, size_t n) {
-  if (failed() || n == 0) return;  // an empty capture has no buffer yet
+  if (failed() || n == 0 || fn_ == nullptr) return;  // an empty capture has no buffer yet
   if (cap_ - len_ < n) {
     size_t grown = cap_ == 0 ? 4096 : cap_;
     while (grown - len_ < n) grown *= 2;
@@ -183,53 +79,63 @@ void RecordSink::put(const char *p, size_t n) {
   len_ += n;
 }
 
-// The line of the byte at off: the '\n' bytes before it are counted from
-// where the last answer was.
-long RecordSink::line_of(size_t off) {
-  if (off > size_) off = size_;
-  const char *t = text_;
-  while (line_at_ < off) {
-    const void *nl = std::memchr(t + line_at_, '\n', off - line_at_);
-    if (nl == nullptr) {
-      line_at_ = off;
-      break;
-    }
-    line_at_ = static_cast<size_t>(static_cast<const char *>(nl) - t) + 1;
-    ++line_;
+namespace {
+
+// Names of the text's bytes, as handed over.
+bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
+                         LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out) {
+  out->clear();
+  if (!out->reserve(count)) return false;
+  for (size_t i = from; i < from + count; ++i) {
+    const RawName &r = raw[i];
+    out->push({std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind,
+               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off)});
   }
-  while (line_at_ > off) {
-    if (t[--line_at_] == '\n') --line_;
-  }
-  return line_;
+  return true;
 }
 
-// Carriage returns dropped before the byte at off, added back.
-size_t RecordSink::source_offset(size_t off) const {
-  size_t lo = 0, hi = crs_.n;  // the entries with cooked <= off are [0, lo)
-  while (lo < hi) {
-    size_t mid = (lo + hi) / 2;
-    if (crs_.cooked[mid] <= off)
-      lo = mid + 1;
-    else
-      hi = mid;
+}  // namespace
+
+// The names of the definition that opens at start: those of a typedef
+// (also where a struct is written from the typedef before it) are read from
+// the text; any other has the name the scan gave it.
+bool RecordSink::find_names(const RecordStart &start) {
+  raw_.clear();
+  if (size_ - start.begin >= 8 && std::memcmp(text_ + start.begin, "typedef", 7) == 0) {
+    bool body = false;
+    if (!typedef_names(text_, start.begin + 7, size_, leads_, &raw_, &body)) return false;
+    if (start.kind == DefKind::kTypedef) return true;
   }
-  return off + (lo == 0 ? 0 : crs_.removed[lo - 1]);
+  if (start.name_len == 0) return true;
+  const size_t off = static_cast<size_t>(start.name - text_);
+  for (const RawName &r : raw_)
+    if (r.off == off) return true;
+  return raw_.push({off, start.name_len, start.kind});
 }
 
 void RecordSink::end(size_t src_end) {
   if (!open_ || failed()) return;
   open_ = false;
+  ++delivered_;
+  if (fn_ == nullptr) return;
   Definition def;
   def.kind = start_.kind;
   def.kind_bit = start_.bit;
   def.name = std::string_view(start_.name != nullptr ? start_.name : "",
                               static_cast<size_t>(start_.name_len));
-  def.first_line = line_of(start_.begin);
-  def.last_line = src_end > start_.begin ? line_of(src_end - 1) : def.first_line;
-  def.begin = source_offset(start_.begin);
-  def.end = src_end > start_.begin ? source_offset(src_end - 1) + 1 : def.begin;
+  def.first_line = lines_.line_of(start_.begin);
+  def.last_line = src_end > start_.begin ? lines_.line_of(src_end - 1) : def.first_line;
+  def.begin = crs_.source(start_.begin);
+  def.end = src_end > start_.begin ? crs_.source(src_end - 1) + 1 : def.begin;
   def.text = std::string_view(buf_ != nullptr ? buf_ : "", len_);
-  ++delivered_;
+  if (!find_names(start_) ||
+      !to_definition_names(raw_, 0, raw_.size(), text_, &lines_, crs_, &names_)) {
+    fail(ScanStatus::kNoMemory);
+    return;
+  }
+  def.names = names_.begin();
+  def.name_count = names_.size();
+  def.index = delivered_ - 1;
   if (!fn_(def, context_)) fail(ScanStatus::kStopped);
 }
 
@@ -302,6 +208,85 @@ bool is_utf8_text(const unsigned char *s, size_t n) {
   return true;
 }
 
+// The complete mode: the text's definitions, in the order of their begin
+// (an outer one first), those of the kinds and names asked for, each with
+// the record that holds it.
+void hand_over_complete(const char *text, size_t size, const CrMap &crs,
+                        const unsigned char *leads, const ScanOptions &options, DefinitionFn fn,
+                        void *context, ScanResult *result) {
+  SeamVec<RawRecord> recs;
+  SeamVec<RawName> raw;
+  SeamVec<uint32_t> order;
+  SeamVec<uint32_t> holders;  // indexes handed over of the records that hold the next
+  SeamVec<size_t> holder_ends;
+  SeamVec<DefinitionName> names;
+  if (!complete_scan(text, size, leads, &recs, &raw) || !order.reserve(recs.size())) {
+    result->status = ScanStatus::kNoMemory;
+    return;
+  }
+  for (uint32_t i = 0; i < recs.size(); ++i) order.push(i);
+  std::sort(order.begin(), order.end(), [&recs](uint32_t a, uint32_t b) {
+    const RawRecord &x = recs[a], &y = recs[b];
+    return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
+  });
+  const NameIndex *wanted = ScanAccess::index_of(options.names);
+  const int kinds = options.kinds == 0 ? DEF_SINGLE | DEF_CONT : options.kinds;
+  LineCursor lines(text, size, crs);
+  long handed = 0;
+  for (uint32_t k : order) {
+    const RawRecord &r = recs[k];
+    if (!(r.bit & kinds)) continue;
+    if (wanted != nullptr && wanted->entries() > 0) {
+      bool any = false;
+      for (size_t i = r.names_from; i < r.names_from + r.name_count && !any; ++i)
+        any = wanted->wants(text + raw[i].off) != 0;
+      if (!any) continue;
+    }
+    while (!holder_ends.empty() && holder_ends.back() < r.end) {
+      holder_ends.pop();
+      holders.pop();
+    }
+    const long parent = holders.empty() ? -1 : static_cast<long>(holders.back());
+    if (!holders.push(static_cast<uint32_t>(handed)) || !holder_ends.push(r.end)) {
+      result->status = ScanStatus::kNoMemory;
+      return;
+    }
+    ++handed;
+    result->definitions = handed;
+    if (fn == nullptr) continue;
+    Definition def;
+    def.kind = r.kind;
+    def.kind_bit = r.bit;
+    if (r.kind == DefKind::kTypedef) {  // the name before its ';'
+      size_t q = r.semi == SIZE_MAX ? r.begin : r.semi;
+      while (q > r.begin && is_blank(text[q - 1])) --q;
+      size_t e = q;
+      while (q > r.begin && is_ident(text[q - 1])) --q;
+      def.name = std::string_view(text + q, e - q);
+    } else {
+      for (size_t i = r.names_from; i < r.names_from + r.name_count; ++i)
+        if (raw[i].kind == r.kind) def.name = std::string_view(text + raw[i].off, raw[i].len);
+    }
+    def.first_line = lines.line_of(r.begin);
+    def.last_line = r.end > r.begin ? lines.line_of(r.end - 1) : def.first_line;
+    def.begin = crs.source(r.begin);
+    def.end = r.end > r.begin ? crs.source(r.end - 1) + 1 : def.begin;
+    def.text = std::string_view(text + r.begin, r.end - r.begin);
+    if (!to_definition_names(raw, r.names_from, r.name_count, text, &lines, crs, &names)) {
+      result->status = ScanStatus::kNoMemory;
+      return;
+    }
+    def.names = names.begin();
+    def.name_count = names.size();
+    def.index = handed - 1;
+    def.parent = parent;
+    if (!fn(def, context)) {
+      result->status = ScanStatus::kStopped;
+      return;
+    }
+  }
+}
+
 // Scans buf (size bytes, kSlack more allocated), which it reads as text in
 // place.
 ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, DefinitionFn fn,
@@ -319,14 +304,18 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
               ? Encoding::kUtf8
               : Encoding::kShiftJis;
   result.encoding = enc;
-  const NameIndex *names = ScanAccess::index_of(options.names);
-  ScanSetup setup = {options.kinds, names, enc == Encoding::kShiftJis ? byte_class : kNoLeads,
-                     "", false};
   CrMap crs;
   crs.cooked = cooked.cooked;
   crs.removed = cooked.removed;
   crs.n = cooked.n;
-  RecordSink sink(buf, cooked.size, crs, fn, context);
+  const unsigned char *leads = enc == Encoding::kShiftJis ? byte_class : kNoLeads;
+  if (options.complete) {
+    hand_over_complete(buf, cooked.size, crs, leads, options, fn, context, &result);
+    return result;
+  }
+  const NameIndex *names = ScanAccess::index_of(options.names);
+  ScanSetup setup = {options.kinds, names, leads, "", false};
+  RecordSink sink(buf, cooked.size, crs, leads, fn, context);
   scan_records(buf, static_cast<int>(cooked.size), setup, &sink);
   result.status = sink.status();
   result.definitions = sink.delivered();
@@ -353,15 +342,18 @@ ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &op
   return result;
 }
 
-ScanResult scan_definitions_file(const char *path, const ScanOptions &options, DefinitionFn fn,
-                                 void *context) {
+ScanResult scan_definitions_fd(int fd, const ScanOptions &options, DefinitionFn fn,
+                               void *context) {
   ScanResult result;
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    result.status = ScanStatus::kCannotRead;
+    result.error_number = errno;
+    return result;
+  }
+  if (S_ISDIR(st.st_mode)) {
     result.status = ScanStatus::kCannotOpen;
-    result.error_number = fd < 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : errno;
-    if (fd >= 0) ::close(fd);
+    result.error_number = EISDIR;
     return result;
   }
   // A regular file is read in one go; anything else as far as it goes.
@@ -391,9 +383,22 @@ ScanResult scan_definitions_file(const char *path, const ScanOptions &options, D
     }
     if (size == cap) cap *= 2;
   }
-  ::close(fd);
   if (result.status == ScanStatus::kOk) result = scan_buffer(buf, size, options, fn, context);
   std::free(buf);
+  return result;
+}
+
+ScanResult scan_definitions_file(const char *path, const ScanOptions &options, DefinitionFn fn,
+                                 void *context) {
+  ScanResult result;
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    result.status = ScanStatus::kCannotOpen;
+    result.error_number = errno;
+    return result;
+  }
+  result = scan_definitions_fd(fd, options, fn, context);
+  ::close(fd);
   return result;
 }
 

@@ -217,7 +217,7 @@ if(STEP STREQUAL "layout")
     WORKING_DIRECTORY "${WORK_DIR}"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0 OR err OR NOT out STREQUAL
-     "{\"file\":\"probe.h\",\"line\":2,\"end_line\":2,\"kind\":\"typedef\",\"name\":\"Probe\",\"text\":\"typedef long Probe;\\n\"}\n")
+     "{\"file\":\"probe.h\",\"line\":2,\"end_line\":2,\"kind\":\"typedef\",\"name\":\"Probe\",\"names\":[{\"name\":\"Probe\",\"kind\":\"typedef\",\"line\":2,\"column\":14}],\"begin\":16,\"end\":36,\"text\":\"typedef long Probe;\\n\"}\n")
     fail("installed kolvu-index --kinds=t --names=Probe: status ${rc}, out [${out}], err [${err}]")
   endif()
 

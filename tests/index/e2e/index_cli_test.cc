@@ -43,11 +43,20 @@ const char kAll[] =
     "union u { int b; };\n"
     "struct { int x; } anon;\n";
 
+// One record of one line whose only name stands after the first blank of
+// its text, at bytes [begin, end) of its file.
 std::string rec(const std::string &file, int line, const std::string &kind, const std::string &name,
-                const std::string &text_json) {
+                const std::string &text_json, size_t begin, size_t end) {
+  std::string names;
+  if (!name.empty()) {
+    size_t column = text_json.find(" " + name) + 2;
+    names = "{\"name\":\"" + name + "\",\"kind\":\"" + kind + "\",\"line\":" +
+            std::to_string(line) + ",\"column\":" + std::to_string(column) + "}";
+  }
   return "{\"file\":\"" + file + "\",\"line\":" + std::to_string(line) + ",\"end_line\":" +
          std::to_string(line) + ",\"kind\":\"" + kind + "\",\"name\":\"" + name +
-         "\",\"text\":\"" + text_json + "\"}\n";
+         "\",\"names\":[" + names + "],\"begin\":" + std::to_string(begin) +
+         ",\"end\":" + std::to_string(end) + ",\"text\":\"" + text_json + "\"}\n";
 }
 
 TEST(IndexCli, HelpAndVersion) {
@@ -73,15 +82,15 @@ TEST(IndexCli, UsageErrorsGiveOneLineAPointerToHelpAndStatus2) {
 }
 
 TEST(IndexCli, JsonOfEveryKindAndTheKindsOption) {
-  std::string all = rec("a.h", 1, "define", "A", "#define A 1\\n") +
-                    rec("a.h", 2, "typedef", "T", "typedef int T;\\n") +
-                    rec("a.h", 3, "struct", "s", "struct s { int a; };\\n") +
-                    rec("a.h", 4, "union", "u", "union u { int b; };\\n") +
-                    rec("a.h", 5, "struct", "", "struct { int x; } anon;\\n");
+  std::string all = rec("a.h", 1, "define", "A", "#define A 1\\n", 0, 12) +
+                    rec("a.h", 2, "typedef", "T", "typedef int T;\\n", 12, 27) +
+                    rec("a.h", 3, "struct", "s", "struct s { int a; };\\n", 27, 48) +
+                    rec("a.h", 4, "union", "u", "union u { int b; };\\n", 48, 68) +
+                    rec("a.h", 5, "struct", "", "struct { int x; } anon;\\n", 68, 92);
   expect_index({{"a.h", kAll}}, {"a.h"}, {all, "", 0});
   expect_index({{"a.h", kAll}}, {"--kinds=tu", "a.h"},
-               {rec("a.h", 2, "typedef", "T", "typedef int T;\\n") +
-                    rec("a.h", 4, "union", "u", "union u { int b; };\\n"),
+               {rec("a.h", 2, "typedef", "T", "typedef int T;\\n", 12, 27) +
+                    rec("a.h", 4, "union", "u", "union u { int b; };\\n", 48, 68),
                 "", 0});
 }
 
@@ -89,14 +98,14 @@ TEST(IndexCli, NamesFromTheCommandLineAndFromAFile) {
   Tree tree = {{"a.h", "#define AB 1\n#define AC 2\n#define B 3\n#define C 4\n"},
                {"names.txt", "C\r\nA*\n"}};
   expect_index(tree, {"--names=A*", "--names", "B", "a.h"},
-               {rec("a.h", 1, "define", "AB", "#define AB 1\\n") +
-                    rec("a.h", 2, "define", "AC", "#define AC 2\\n") +
-                    rec("a.h", 3, "define", "B", "#define B 3\\n"),
+               {rec("a.h", 1, "define", "AB", "#define AB 1\\n", 0, 13) +
+                    rec("a.h", 2, "define", "AC", "#define AC 2\\n", 13, 26) +
+                    rec("a.h", 3, "define", "B", "#define B 3\\n", 26, 38),
                 "", 0});
   expect_index(tree, {"--names-from=names.txt", "a.h"},
-               {rec("a.h", 1, "define", "AB", "#define AB 1\\n") +
-                    rec("a.h", 2, "define", "AC", "#define AC 2\\n") +
-                    rec("a.h", 4, "define", "C", "#define C 4\\n"),
+               {rec("a.h", 1, "define", "AB", "#define AB 1\\n", 0, 13) +
+                    rec("a.h", 2, "define", "AC", "#define AC 2\\n", 13, 26) +
+                    rec("a.h", 4, "define", "C", "#define C 4\\n", 38, 50),
                 "", 0});
 }
 
@@ -106,10 +115,11 @@ TEST(IndexCli, NamesFromTheCommandLineAndFromAFile) {
 TEST(IndexCli, TheEncodingOptionOverridesTheGuess) {
   Tree tree = {{"u.h", "#define U \"表\"\n"}, {"s.h", sjis("#define S \"表\"\n")}};
   expect_index(tree, {"--encoding=sjis", "u.h"},
-               {rec("u.h", 1, "define", "U", "#define U \\\"陦ｨ\\\"\\n"), "", 0});
+               {rec("u.h", 1, "define", "U", "#define U \\\"陦ｨ\\\"\\n", 0, 16), "", 0});
   expect_index(tree, {"--encoding=utf-8", "s.h"},
                {"{\"file\":\"s.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"S\","
-                "\"text\":\"#define S \\\"\xEF\xBF\xBD\\\\\\\"\\n\",\"lossy\":true}\n",
+                "\"names\":[{\"name\":\"S\",\"kind\":\"define\",\"line\":1,\"column\":9}],"
+                "\"begin\":0,\"end\":15,\"text\":\"#define S \\\"\xEF\xBF\xBD\\\\\\\"\\n\",\"lossy\":true}\n",
                 "", 0});
 }
 
@@ -117,19 +127,19 @@ TEST(IndexCli, DirectoriesWalkedInOrderWithTheChosenEndings) {
   Tree tree = {{"src/b.c", "#define B 1\n"}, {"src/a/x.inc", "#define X 1\n"},
                {"src/a.hpp", "#define A 1\n"}, {"src/empty/", ""}, {"src/z.txt", "#define Z 1\n"}};
   expect_index(tree, {"src/"},
-               {rec("src/a.hpp", 1, "define", "A", "#define A 1\\n") +
-                    rec("src/b.c", 1, "define", "B", "#define B 1\\n"),
+               {rec("src/a.hpp", 1, "define", "A", "#define A 1\\n", 0, 12) +
+                    rec("src/b.c", 1, "define", "B", "#define B 1\\n", 0, 12),
                 "", 0});
   expect_index(tree, {"--ext=inc,.txt", "src"},
-               {rec("src/a/x.inc", 1, "define", "X", "#define X 1\\n") +
-                    rec("src/z.txt", 1, "define", "Z", "#define Z 1\\n"),
+               {rec("src/a/x.inc", 1, "define", "X", "#define X 1\\n", 0, 12) +
+                    rec("src/z.txt", 1, "define", "Z", "#define Z 1\\n", 0, 12),
                 "", 0});
   expect_index(tree, {"src/empty"}, {"", "", 0});
 }
 
 TEST(IndexCli, BadPathsAreReportedAndTheRestIsDone) {
   expect_index({{"a.h", "#define A 1\n"}, {"b.h", "#define B 1\n"}}, {"a.h", "missing", "b.h/c", "b.h"},
-               {rec("a.h", 1, "define", "A", "#define A 1\\n") + rec("b.h", 1, "define", "B", "#define B 1\\n"),
+               {rec("a.h", 1, "define", "A", "#define A 1\\n", 0, 12) + rec("b.h", 1, "define", "B", "#define B 1\\n", 0, 12),
                 "kolvu-index: missing: No such file or directory\n"
                 "kolvu-index: b.h/c: Not a directory\n",
                 1});
@@ -141,7 +151,7 @@ TEST(IndexCli, ALoopThroughASymbolicLinkIsNotFollowed) {
   link_in(dir, "..", "src/sub/up");
   link_in(dir, "../..", "src/sub/top.h");  // a link to a directory with a source ending
   Outcome r = index_run(dir, {"src"});
-  EXPECT_EQ(r.out, rec("src/sub/a.h", 1, "define", "A", "#define A 1\\n"));
+  EXPECT_EQ(r.out, rec("src/sub/a.h", 1, "define", "A", "#define A 1\\n", 0, 12));
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.status, 0);
 }
@@ -223,11 +233,12 @@ TEST(IndexCli, JsonReadBackByPython) {
   EXPECT_EQ(py.err, "");
   EXPECT_EQ(py.status, 0);
   EXPECT_EQ(py.out,
-            "src/bad.h 1-1 define B lossy\n#define B \xEF\xBF\xBD\x01あ\n"
-            "src/sjis.h 2-2 define MSG\n#define MSG \"ソフト\\\\\"\n"
-            "src/sjis.h 3-5 typedef Len\ntypedef struct {\n  int n; /* 長さ */\n} Len;\n"
-            "src/utf8.h 1-1 define U\n#define U \"表\"\t/* tab */\n"
-            "euc/e.h 1-1 define E\n#define E \"あ\"\n");
+            "src/bad.h 1-1 define B lossy [B:define@1:9]\n#define B \xEF\xBF\xBD\x01あ\n"
+            "src/sjis.h 2-2 define MSG [MSG:define@2:9]\n#define MSG \"ソフト\\\\\"\n"
+            "src/sjis.h 3-5 typedef Len [Len:typedef@5:3]\n"
+            "typedef struct {\n  int n; /* 長さ */\n} Len;\n"
+            "src/utf8.h 1-1 define U [U:define@1:9]\n#define U \"表\"\t/* tab */\n"
+            "euc/e.h 1-1 define E [E:define@1:9]\n#define E \"あ\"\n");
 }
 
 // Vim jumps to tags: the file is searched by halves, so its order matters.
@@ -241,12 +252,16 @@ TEST(IndexCli, VimJumpsToTags) {
     tree.push_back({"src/m" + std::to_string(f) + ".h", text});
   }
   tree.push_back({"src/jp/x.h", sjis("/* 表示 */\n#define 表 1\ntypedef struct {\n  int 値;\n} Jp_t;\nunion U { int a; };\n")});
+  tree.push_back({"src/rec.h", "typedef struct _REC {\n  int a;\n#define REC_MAX 9\n} REC,\n  *LPREC;\n"
+                               "typedef int (*CMPFUNC)(const void *, const void *);\n"});
   write_tree(dir, tree);
   Outcome idx = run_program_shell(KOLVU_INDEX_BINARY, dir.path(), "--format=tags src >tags");
   ASSERT_EQ(idx.status, 0) << idx.err;
   for (const auto &want : std::vector<std::pair<std::string, std::string>>{
            {"N0", "src/m0.h:1"}, {"N599", "src/m19.h:30"}, {"N345", "src/m5.h:18"},
-           {"Jp_t", "src/jp/x.h:3"}, {"U", "src/jp/x.h:6"}}) {
+           {"Jp_t", "src/jp/x.h:5"}, {"U", "src/jp/x.h:6"}, {"_REC", "src/rec.h:1"},
+           {"REC_MAX", "src/rec.h:3"}, {"REC", "src/rec.h:4"}, {"LPREC", "src/rec.h:5"},
+           {"CMPFUNC", "src/rec.h:6"}}) {
     std::string cmd =
         "-es -u NONE -i NONE -N -c 'tag " + want.first +
         "' -c 'call writefile([expand(\"%\") . \":\" . line(\".\")], \"where\")' -c 'qa!' </dev/null";

@@ -4,15 +4,17 @@
   read_jsonl.py FILE
 
 Each line must be one JSON object of valid UTF-8 with the keys file, line,
-end_line, kind, name and text in this order, and lossy (true) last when it
-is there. Prints for each record "FILE LINE-END_LINE KIND NAME[ lossy]",
+end_line, kind, name, names, begin, end, parent (only for a nested record)
+and text in this order, and lossy (true) last when it is there. Prints for
+each record "FILE LINE-END_LINE KIND NAME[ lossy] [NAME:KIND@LINE:COLUMN ...]",
 a newline and the decoded text, in UTF-8; exits 1 with a message at the
 first line that breaks a rule.
 """
 import json
 import sys
 
-KEYS = ['file', 'line', 'end_line', 'kind', 'name', 'text']
+HEAD = ['file', 'line', 'end_line', 'kind', 'name', 'names', 'begin', 'end']
+KINDS = ('define', 'typedef', 'struct', 'union')
 
 
 def main():
@@ -23,14 +25,25 @@ def main():
     for n, raw in enumerate(data.split(b'\n')[:-1], 1):
         obj = json.loads(raw.decode('utf-8', errors='strict'))
         keys = list(obj)
-        if keys != KEYS and keys != KEYS + ['lossy']:
+        rest = keys[len(HEAD):]
+        if rest[:1] == ['parent']:
+            rest = rest[1:]
+        if keys[:len(HEAD)] != HEAD or rest not in (['text'], ['text', 'lossy']):
             sys.exit('line %d: keys %r' % (n, keys))
+        if not 0 <= obj['begin'] <= obj['end']:
+            sys.exit('line %d: begin %r end %r' % (n, obj['begin'], obj['end']))
+        for name in obj['names']:
+            if list(name) != ['name', 'kind', 'line', 'column'] or name['kind'] not in KINDS:
+                sys.exit('line %d: name %r' % (n, name))
         if 'lossy' in obj and obj['lossy'] is not True:
             sys.exit('line %d: lossy is %r' % (n, obj['lossy']))
-        if obj['kind'] not in ('define', 'typedef', 'struct', 'union'):
+        if obj['kind'] not in KINDS:
             sys.exit('line %d: kind %r' % (n, obj['kind']))
-        head = '%s %d-%d %s %s%s\n' % (obj['file'], obj['line'], obj['end_line'], obj['kind'],
-                                       obj['name'], ' lossy' if 'lossy' in obj else '')
+        names = ' '.join('%s:%s@%d:%d' % (x['name'], x['kind'], x['line'], x['column'])
+                         for x in obj['names'])
+        head = '%s %d-%d %s %s%s [%s]\n' % (obj['file'], obj['line'], obj['end_line'],
+                                            obj['kind'], obj['name'],
+                                            ' lossy' if 'lossy' in obj else '', names)
         out.write(head.encode('utf-8') + obj['text'].encode('utf-8'))
 
 

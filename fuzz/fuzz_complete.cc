@@ -1,0 +1,61 @@
+// Fuzz target: the scanner library's complete mode. The first byte picks
+// the encoding and the kinds; the rest is the source. Every record must be
+// its own bytes of the source (carriage returns dropped, nothing from a
+// Ctrl-Z on), in the order of its begin, inside the record said to hold it,
+// and every name must stand in the source where its offset, line and column
+// say, inside its record.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_common.h"
+#include "kolvu/scan.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) { return 0; }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  if (size == 0) return 0;
+  using namespace kolvu;
+  ScanOptions opt;
+  opt.complete = true;
+  opt.encoding = data[0] & 1 ? Encoding::kShiftJis : Encoding::kUtf8;
+  opt.kinds = (data[0] >> 1) & 0x3f;
+  const std::string src(reinterpret_cast<const char *>(data + 1), size - 1);
+  size_t stop = src.find('\x1a');
+  if (stop == std::string::npos) stop = src.size();
+  std::vector<size_t> line_starts = {0};
+  for (size_t k = 0; k < stop; ++k)
+    if (src[k] == '\n') line_starts.push_back(k + 1);
+  std::vector<std::pair<size_t, size_t>> spans;
+  size_t last_begin = 0;
+  ScanResult r = scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) {
+    FUZZ_CHECK(d.begin <= d.end && d.end <= stop, "span [%zu, %zu) of %zu", d.begin, d.end, stop);
+    std::string bytes;
+    for (size_t i = d.begin; i < d.end; ++i)
+      if (src[i] != '\r') bytes += src[i];
+    FUZZ_CHECK(bytes == d.text, "record %ld is not its source bytes", d.index);
+    FUZZ_CHECK(d.begin >= last_begin, "record %ld begins before the one before it", d.index);
+    last_begin = d.begin;
+    if (d.parent >= 0) {
+      FUZZ_CHECK(d.parent < d.index && spans[d.parent].first <= d.begin &&
+                     spans[d.parent].second >= d.end,
+                 "record %ld is not inside record %ld", d.index, d.parent);
+    }
+    spans.push_back({d.begin, d.end});
+    for (size_t i = 0; i < d.name_count; ++i) {
+      const DefinitionName &n = d.names[i];
+      FUZZ_CHECK(n.offset >= d.begin && n.offset + n.name.size() <= d.end &&
+                     src.compare(n.offset, n.name.size(), n.name) == 0,
+                 "name %zu of record %ld is not where its offset says", i, d.index);
+      size_t line = std::upper_bound(line_starts.begin(), line_starts.end(), n.offset) -
+                    line_starts.begin();
+      FUZZ_CHECK(n.line == static_cast<long>(line) &&
+                     n.column == static_cast<long>(n.offset - line_starts[line - 1]) + 1,
+                 "name %zu of record %ld: line %ld column %ld", i, d.index, n.line, n.column);
+    }
+  });
+  FUZZ_CHECK(r.status == ScanStatus::kOk, "status %s", scan_status_text(r.status));
+  return 0;
+}

@@ -1,0 +1,45 @@
+// The names a typedef introduces, read from its source text: the tag of a
+// struct or union it defines with a body, and the name each of its
+// declarators declares (REC and LPREC in `typedef struct _REC {...} REC,
+// *LPREC;`, CMPFUNC in `typedef int (*CMPFUNC)(const void *, const void *);`,
+// arr_t in `typedef char arr_t[10];`, T in `typedef int T
+// __attribute__((aligned(8)));`, PFN in `typedef BOOL (WINAPI *PFN)(void);`).
+// Comments, literals, preprocessor lines and double-byte characters between
+// the tokens are stepped over.
+#ifndef KOLVU_SCANNER_DECLARATORS_H_
+#define KOLVU_SCANNER_DECLARATORS_H_
+
+#include <cstddef>
+
+#include "kolvu/scan.h"
+#include "scanner/seam_vec.h"
+
+namespace kolvu {
+
+/// A name found in a text: its offset and length there, and its kind.
+struct RawName {
+  size_t off;
+  int len;
+  DefKind kind;
+};
+
+/// Appends to out the names of the typedef whose text follows its keyword
+/// at t[from], up to its first ';' outside braces and parentheses or to
+/// limit. leads: the lead-byte classes of the encoding (bit kLead), or a
+/// table of zeros. *has_body is set when it defines a struct or union with
+/// a body. False when memory runs out.
+bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char *leads,
+                   SeamVec<RawName> *out, bool *has_body);
+
+/// True for the n bytes at p when they are a word whose parenthesized group
+/// says something about a declaration and names nothing (__attribute__,
+/// __declspec, alignas ...).
+bool is_attribute_word(const char *p, size_t n);
+
+/// Just past the identifier (letters, digits, '_') that starts at t[i], at
+/// most limit.
+size_t ident_end(const char *t, size_t i, size_t limit);
+
+}  // namespace kolvu
+
+#endif  // KOLVU_SCANNER_DECLARATORS_H_

@@ -1,0 +1,45 @@
+#include "scanner/text_position.h"
+
+#include <cstring>
+
+namespace kolvu {
+
+// Carriage returns dropped before the byte at off, added back.
+size_t CrMap::source(size_t off) const {
+  size_t lo = 0, hi = n;  // the entries with cooked <= off are [0, lo)
+  while (lo < hi) {
+    size_t mid = (lo + hi) / 2;
+    if (cooked[mid] <= off)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return off + (lo == 0 ? 0 : removed[lo - 1]);
+}
+
+// The '\n' bytes before off are counted from where the last answer was.
+long LineCursor::line_of(size_t off) {
+  if (off > size_) off = size_;
+  const char *t = text_;
+  while (at_ < off) {
+    const void *nl = std::memchr(t + at_, '\n', off - at_);
+    if (nl == nullptr) {
+      at_ = off;
+      break;
+    }
+    at_ = static_cast<size_t>(static_cast<const char *>(nl) - t) + 1;
+    ++line_;
+  }
+  while (at_ > off) {
+    if (t[--at_] == '\n') --line_;
+  }
+  return line_;
+}
+
+long LineCursor::column_of(size_t off) const {
+  size_t start = off;
+  while (start > 0 && text_[start - 1] != '\n') --start;
+  return static_cast<long>(crs_.source(off) - crs_.source(start)) + 1;
+}
+
+}  // namespace kolvu
