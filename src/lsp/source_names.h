@@ -1,8 +1,8 @@
 // The names a source defines, each with where it stands: the one place the
-// server meets the scanner library. For every definition of the scan, every
-// name it introduces (a macro, a typedef's name, a struct or union tag, the
-// #defines inside a body) with its line, byte column and offset, and the
-// definition's extent in the source.
+// server meets the scanner library, whose complete mode hands over every
+// definition, nested ones too. For each, every name it introduces (a macro,
+// each declarator of a typedef, a struct or union tag) with its line, byte
+// column and offset, and the extent of the definition that introduces it.
 #ifndef KOLVU_LSP_SOURCE_NAMES_H_
 #define KOLVU_LSP_SOURCE_NAMES_H_
 

@@ -61,11 +61,38 @@ TEST(SourceNames, EveryNameWithItsPlace) {
       {"union", "union u {\n long l;\n};\n", {{"u", K::kUnion, 1, 7}}},
       {"typedef of a struct named elsewhere", "typedef struct old T2;\n", {{"T2", K::kTypedef, 1, 20}}},
       {"carriage returns counted", "\r\n#define R 1\r\n", {{"R", K::kMacro, 2, 9}}},
+      {"every declarator of a typedef",
+       "typedef struct _REC {\n  int a;\n} REC, *LPREC;\n",
+       {{"_REC", K::kStruct, 1, 16}, {"REC", K::kTypedef, 3, 3}, {"LPREC", K::kTypedef, 3, 9}}},
+      {"function pointer typedef", "typedef int (*CMPFUNC)(const void *, const void *);\n",
+       {{"CMPFUNC", K::kTypedef, 1, 15}}},
+      {"array typedef", "typedef char NAME_T[32];\n", {{"NAME_T", K::kTypedef, 1, 14}}},
+      {"struct inside a struct",
+       "struct outer {\n  struct inner { int x; } i;\n  union { int a; } u;\n};\n",
+       {{"outer", K::kStruct, 1, 8}, {"inner", K::kStruct, 2, 10}}},
       // A trail byte 'T' (0x83 0x54, "テ") before the real name.
       {"trail byte no name", "typedef int /* \x83T */ T;\n", {{"T", K::kTypedef, 1, 22}}},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(names_of(c.src), c.want) << c.name;
+  }
+}
+
+TEST(SourceNames, ANestedDefinitionHasItsOwnExtent) {
+  const std::string src = "typedef struct tag {\n  int a;\n#define IN 1\n} T;\n#define AFTER 2\n";
+  SourceScan scan = scan_source_names(src.data(), src.size(), kAll, Encoding::kShiftJis);
+  ASSERT_EQ(scan.names.size(), 4u);
+  // (name, its definition's text)
+  const std::pair<const char *, const char *> want[] = {
+      {"tag", "typedef struct tag {\n  int a;\n#define IN 1\n} T;\n"},
+      {"IN", "#define IN 1\n"},
+      {"T", "typedef struct tag {\n  int a;\n#define IN 1\n} T;\n"},
+      {"AFTER", "#define AFTER 2\n"},
+  };
+  for (size_t i = 0; i < 4; ++i) {
+    const SourceName &n = scan.names[i];
+    EXPECT_EQ(n.name, want[i].first);
+    EXPECT_EQ(src.substr(n.begin, n.end - n.begin), want[i].second) << n.name;
   }
 }
 
