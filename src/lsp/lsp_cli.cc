@@ -1,5 +1,6 @@
 #include "lsp/lsp_cli.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -73,6 +74,9 @@ int lsp_main(int argc, char **argv, int in_fd, int out_fd, int err_fd) {
     std::string text = cl.help ? kHelp : "kolvu-lsp " KOLVU_VERSION "\n";
     return write_all(out_fd, text) ? kLspOk : kLspNoShutdown;
   }
+  // An editor that goes away closes the pipe: a write then fails and is
+  // reported, instead of a signal ending the server mid-message.
+  ::signal(SIGPIPE, SIG_IGN);
   return serve(cl.settings, KOLVU_VERSION, in_fd, out_fd, err_fd) == 0 ? kLspOk : kLspNoShutdown;
 }
 
