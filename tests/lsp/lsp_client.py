@@ -145,25 +145,15 @@ class Client:
         try:
             status = self.proc.wait(timeout=timeout)
             self.stderr_thread.join(timeout)
+            for f in (self.proc.stdin, self.proc.stderr):
+                try:
+                    f.close()
+                except (BrokenPipeError, OSError):
+                    pass
             return status
         except subprocess.TimeoutExpired:
             self.proc.kill()
             raise ProtocolFailure("the server did not end within %s s" % timeout)
-
-    def drain(self):
-        """Every message left, after the server's output has ended."""
-        out = []
-        while True:
-            try:
-                m = self.messages.get(timeout=10)
-            except queue.Empty:
-                break
-            if m is None:
-                break
-            out.append(m)
-        if self.stdout_fault:
-            raise ProtocolFailure(self.stdout_fault)
-        return self.pending + out
 
     def rss_kib(self):
         with open("/proc/%d/status" % self.proc.pid) as f:

@@ -242,7 +242,8 @@ class Queries(Tree):
         ]
         for rel, line, name, want in cases:
             with self.subTest(name=name, file=rel):
-                data = open(os.path.join(self.root, rel.encode()), "rb").read()
+                with open(os.path.join(self.root, rel.encode()), "rb") as f:
+                    data = f.read()
                 col = column_of(data, line, name, "utf-16")
                 for method in ["textDocument/definition", "textDocument/declaration"]:
                     locs = s.definition(rel, line, col + 1, method)
