@@ -203,6 +203,25 @@ class Lifecycle(Tree):
         c.close_input()
         self.assertEqual(c.wait_exit(), 1)
 
+    def test_requests_answered_while_indexing(self):
+        many = os.path.join(self.root, b"many")
+        os.makedirs(many)
+        for i in range(3000):
+            with open(os.path.join(many, b"f%04d.h" % i), "wb") as f:
+                f.write(b"#define MANY_%04d %d\n" % (i, i))
+        c = Client(BINARY, ["-j1"])
+        c.result("initialize", {"processId": None, "rootUri": file_uri(self.root), "capabilities": {}})
+        c.notify("initialized", {})
+        r = c.result("workspace/symbol", {"query": "MANY_"})
+        self.assertLess(len(r), 3000)  # what is indexed so far
+        self.assertEqual([m for m in c.pending if m.get("method") == "window/logMessage"
+                          and "definitions indexed" in m["params"]["message"]], [])
+        c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                   and "definitions indexed" in m["params"]["message"])
+        self.assertEqual(len(c.result("workspace/symbol", {"query": "MANY_"})), 1000)
+        c.close_input()
+        c.wait_exit()
+
     def test_no_progress_without_the_capability(self):
         s = Session(self.root, progress=False, watch=False)
         self.assertEqual(s.client.notifications("$/progress"), [])
