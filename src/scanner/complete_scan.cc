@@ -4,6 +4,7 @@
 // stack of the conditional groups around it.
 #include "scanner/complete_scan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -48,92 +49,34 @@ bool word_at(const char *p, size_t n, const char *w) {
   return std::strlen(w) == n && std::memcmp(p, w, n) == 0;
 }
 
-class Walk {
- public:
-  Walk(const char *t, size_t n, const unsigned char *leads, SeamVec<RawRecord> *records,
-       SeamVec<RawName> *names)
-      : t_(t),
-        n_(n),
-        leads_(leads),
-        stops_(leads[0x81] & kLead ? kDoubleByteStops.v : kSingleByteStops.v),
-        records_(records),
-        names_(names) {}
+// Bytes the walk does not start a step within, short of the text's end
+// when more is to come: room for the looks of one or two bytes ahead.
+const size_t kMargin = 64;
 
-  bool run();
+}  // namespace
 
- private:
-  struct Open {
-    DefKind kind;
-    size_t begin;
-    int depth;     // the brace depth it began at
-    bool body;     // a '{' at that depth has been met
-    bool su_head;  // a typedef whose struct or union keyword has been met
-    uint64_t seq;
-    size_t tag_off;
-    int tag_len;
-  };
-  struct Cond {
-    int brace, paren;          // at the #if
-    size_t snap_a, snap_b;     // the open definitions at the #if, in pool_
-    size_t snap_c, snap_d;     // and where the counted branch ended
-    int counted_brace, counted_paren;
-    bool if0;                  // the current branch is an #if 0 one
-    bool counted;              // the current branch is the one whose braces count
-    bool counted_done;         // the counted branch is over
-    uint64_t outer_floor;
-  };
+CompleteScanner::CompleteScanner(const unsigned char *leads, SeamVec<RawRecord> *records,
+                                 SeamVec<RawName> *names)
+    : leads_(leads),
+      stops_(leads[0x81] & kLead ? kDoubleByteStops.v : kSingleByteStops.v),
+      records_(records),
+      names_(names) {}
 
-  bool lead_pair(size_t i) const {
-    return (leads_[static_cast<unsigned char>(t_[i])] & kLead) && i + 1 < n_ && t_[i + 1] != '\n';
-  }
-  bool lead_at(size_t i) const { return leads_[static_cast<unsigned char>(t_[i])] & kLead; }
-  size_t line_end(size_t i) const {
-    const void *nl = std::memchr(t_ + i, '\n', n_ - i);
-    return nl == nullptr ? n_ : static_cast<size_t>(static_cast<const char *>(nl) - t_);
-  }
-  size_t comment_end(size_t i) const {  // i at the '/' of "/*"
-    const void *e = i + 2 <= n_ ? memmem(t_ + i + 2, n_ - i - 2, "*/", 2) : nullptr;
-    return e == nullptr ? n_ : static_cast<size_t>(static_cast<const char *>(e) - t_) + 2;
-  }
-  bool digit_separator(size_t i) const;
-  size_t literal_end(size_t i) const;
-  size_t directive_end(size_t i, bool *spliced) const;
-  size_t gap(size_t i) const;
-  size_t group_end(size_t i, char open, char close) const;
-  bool body_follows(size_t i, size_t *tag_off, int *tag_len) const;
-  size_t trailing(size_t i) const;
+size_t CompleteScanner::line_end(size_t i) const {
+  const void *nl = std::memchr(t_ + i, '\n', n_ - i);
+  return nl == nullptr ? starved() : static_cast<size_t>(static_cast<const char *>(nl) - t_);
+}
 
-  size_t directive(size_t h);
-  size_t word(size_t i);
-  void punct(size_t i);
-  void open(DefKind kind, size_t begin, size_t tag_off, int tag_len);
-  void close(size_t end, size_t semi);
-  void cond_push(bool if0);
-  void cond_else();
-  void cond_end();
-  bool if0_expression(size_t i) const;
-
-  const char *t_;
-  size_t n_;
-  const unsigned char *leads_;
-  const unsigned char *stops_;
-  SeamVec<RawRecord> *records_;
-  SeamVec<RawName> *names_;
-  bool ok_ = true;
-  int brace_ = 0;
-  int paren_ = 0;
-  int no_code_ = 0;      // #if 0 groups the current place is in
-  uint64_t seq_ = 0;     // definitions opened so far
-  uint64_t floor_ = 0;   // those opened before it and closed here are not handed over
-  SeamVec<Open> open_;
-  SeamVec<Open> pool_;   // copies of open_ kept by the conditional groups
-  SeamVec<Cond> conds_;
-};
-
+// i at the '/' of "/*"
+size_t CompleteScanner::comment_end(size_t i) const {
+  const void *e = i + 2 <= n_ ? memmem(t_ + i + 2, n_ - i - 2, "*/", 2) : nullptr;
+  return e == nullptr ? starved() : static_cast<size_t>(static_cast<const char *>(e) - t_) + 2;
+}
 // A quote after a run of letters, digits, '_' and '.' that begins with a
 // digit, with a letter or digit after it: 1'000, 0x1'FF.
-bool Walk::digit_separator(size_t i) const {
-  if (i + 1 >= n_ || !is_ident(t_[i + 1]) || t_[i + 1] == '_') return false;
+bool CompleteScanner::digit_separator(size_t i) const {
+  if (i + 1 >= n_) return starved() != n_;  // false
+  if (!is_ident(t_[i + 1]) || t_[i + 1] == '_') return false;
   size_t k = i;
   while (k > 0 && (is_ident(t_[k - 1]) || t_[k - 1] == '.')) --k;
   return k < i && is_digit(t_[k]);
@@ -141,15 +84,15 @@ bool Walk::digit_separator(size_t i) const {
 
 // Just past the literal that opens at i: after its closing quote, or at the
 // '\n' of the line it ends with (a backslash before a '\n' joins the lines).
-size_t Walk::literal_end(size_t i) const {
+size_t CompleteScanner::literal_end(size_t i) const {
   const char q = t_[i];
   size_t j = i + 1;
   for (;;) {
     while (!(stops_[static_cast<unsigned char>(t_[j])] & kStopLit)) ++j;
-    if (j >= n_) return n_;
+    if (j >= n_) return starved();
     char c = t_[j];
     if (c == '\\') {
-      if (j + 1 >= n_) return n_;
+      if (j + 2 >= n_) return starved();
       j += lead_pair(j + 1) ? 3 : 2;  // the escaped byte may begin a character
     } else if (c == q) {
       return j + 1;
@@ -166,12 +109,12 @@ size_t Walk::literal_end(size_t i) const {
 // Just past the directive whose text goes on at i: after the '\n' that ends
 // its last line. A comment that spans lines, or a backslash before a '\n',
 // carries it on.
-size_t Walk::directive_end(size_t i, bool *spliced) const {
+size_t CompleteScanner::directive_end(size_t i, bool *spliced) const {
   size_t pair_end = SIZE_MAX;  // just past the last double-byte character
   size_t j = i;
   for (;;) {
     while (!(stops_[static_cast<unsigned char>(t_[j])] & kStopDir)) ++j;
-    if (j >= n_) return n_;
+    if (j >= n_) return starved();
     char c = t_[j];
     if (c == '\n') {
       if (j > i && t_[j - 1] == '\\' && pair_end != j) {
@@ -201,11 +144,14 @@ size_t Walk::directive_end(size_t i, bool *spliced) const {
 }
 
 // From i, past blanks, line ends, comments and preprocessor lines.
-size_t Walk::gap(size_t i) const {
+size_t CompleteScanner::gap(size_t i) const {
   bool line_start = false;  // only blanks since the start of a line
   for (;;) {
     while (i < n_ && is_cspace(t_[i]) && t_[i] != '\n') ++i;
-    if (i >= n_) return n_;
+    if (i + 1 >= n_) {  // the look needs the byte after too
+      starved();
+      if (i >= n_) return n_;
+    }
     if (t_[i] == '\n') {
       ++i;
       line_start = true;
@@ -224,7 +170,7 @@ size_t Walk::gap(size_t i) const {
 
 // Just past the group that opens at i, or SIZE_MAX when a ';', '{' or '}'
 // (or the end) comes before it closes.
-size_t Walk::group_end(size_t i, char open, char close) const {
+size_t CompleteScanner::group_end(size_t i, char open, char close) const {
   int depth = 0;
   while (i < n_) {
     i = gap(i);
@@ -239,13 +185,14 @@ size_t Walk::group_end(size_t i, char open, char close) const {
     if (c == open) ++depth;
     if (c == close && --depth == 0) return i;
   }
+  starved();
   return SIZE_MAX;
 }
 
 // Whether the struct or union keyword that ends at i begins a definition:
 // past the tag, a group that belongs to it, attributes, and a base clause,
 // a '{' comes next.
-bool Walk::body_follows(size_t i, size_t *tag_off, int *tag_len) const {
+bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) const {
   *tag_len = 0;
   bool first = true;
   for (int words = 0; words < 16; ++words) {
@@ -254,6 +201,7 @@ bool Walk::body_follows(size_t i, size_t *tag_off, int *tag_len) const {
     char c = t_[i];
     if (is_ident(c) && !is_digit(c)) {
       size_t e = ident_end(t_, i, n_);
+      if (e >= n_) return starved() != n_;  // the word may go on
       size_t k = gap(e);
       char next = k < n_ ? t_[k] : '\0';
       bool attribute = is_attribute_word(t_ + i, e - i);
@@ -297,11 +245,14 @@ bool Walk::body_follows(size_t i, size_t *tag_off, int *tag_len) const {
 
 // Where a definition whose last byte is before i ends: after the rest of
 // its line when only blanks and comments stand there, else at i.
-size_t Walk::trailing(size_t i) const {
+size_t CompleteScanner::trailing(size_t i) const {
   size_t j = i;
   for (;;) {
     while (j < n_ && is_blank(t_[j])) ++j;
-    if (j >= n_) return n_;
+    if (j + 1 >= n_) {
+      starved();
+      if (j >= n_) return n_;
+    }
     if (t_[j] == '\n') return j + 1;
     if (t_[j] == '/' && t_[j + 1] == '/') {
       size_t e = line_end(j);
@@ -317,19 +268,19 @@ size_t Walk::trailing(size_t i) const {
   }
 }
 
-bool Walk::if0_expression(size_t i) const {
-  while (i < n_ && is_blank(t_[i])) ++i;
+bool CompleteScanner::if0_expression(size_t i) const {
+  while (i < n_ && is_blank(t_[i])) ++i;  // within the directive, whole by now
   if (i >= n_ || t_[i] != '0') return false;
   ++i;
   return i >= n_ || !(is_ident(t_[i]) || t_[i] == '.' || t_[i] == '\'');
 }
 
-void Walk::open(DefKind kind, size_t begin, size_t tag_off, int tag_len) {
+void CompleteScanner::open(DefKind kind, size_t begin, size_t tag_off, int tag_len) {
   ok_ = ok_ && open_.push({kind, begin, brace_, false, false, seq_++, tag_off, tag_len});
 }
 
 // The innermost open definition ends at end; semi is its ';' or SIZE_MAX.
-void Walk::close(size_t end, size_t semi) {
+void CompleteScanner::close(size_t end, size_t semi) {
   Open o = open_.back();
   open_.pop();
   if (o.seq < floor_ || !ok_) return;  // opened outside the branch that closes it
@@ -346,7 +297,7 @@ void Walk::close(size_t end, size_t semi) {
   ok_ = ok_ && records_->push(r);
 }
 
-void Walk::cond_push(bool if0) {
+void CompleteScanner::cond_push(bool if0) {
   Cond c{};
   c.brace = brace_;
   c.paren = paren_;
@@ -360,7 +311,7 @@ void Walk::cond_push(bool if0) {
   ok_ = ok_ && conds_.push(c);
 }
 
-void Walk::cond_else() {
+void CompleteScanner::cond_else() {
   if (conds_.empty()) return;
   Cond &c = conds_.back();
   if (c.if0) {
@@ -386,7 +337,7 @@ void Walk::cond_else() {
   }
 }
 
-void Walk::cond_end() {
+void CompleteScanner::cond_end() {
   if (conds_.empty()) return;
   Cond c = conds_.back();
   conds_.pop();
@@ -401,12 +352,13 @@ void Walk::cond_end() {
 }
 
 // The directive whose '#' is at h; returns where the code goes on.
-size_t Walk::directive(size_t h) {
+size_t CompleteScanner::directive(size_t h) {
   size_t w = h + 1;
   while (w < n_ && is_cspace(t_[w]) && t_[w] != '\n') ++w;
   size_t we = ident_end(t_, w, n_);
   bool spliced = false;
   size_t end = directive_end(we, &spliced);
+  if (hungry_) return h;
   const char *p = t_ + w;
   size_t len = we - w;
   if (word_at(p, len, "define")) {
@@ -437,9 +389,10 @@ size_t Walk::directive(size_t h) {
 
 // A word that starts with 't', 's' or 'u' at i (or such a byte inside one);
 // returns the place after it.
-size_t Walk::word(size_t i) {
+size_t CompleteScanner::word(size_t i) {
   if (i > 0 && is_ident(t_[i - 1])) return ident_end(t_, i, n_);  // inside a longer word
   size_t e = ident_end(t_, i, n_);
+  if (e >= n_ && starved() == n_ && hungry_) return i;
   if (no_code_ > 0) return e;
   const char *p = t_ + i;
   size_t len = e - i;
@@ -459,12 +412,13 @@ size_t Walk::word(size_t i) {
   }
   size_t tag_off = 0;
   int tag_len = 0;
-  if (body_follows(e, &tag_off, &tag_len))
-    open(su ? DefKind::kStruct : DefKind::kUnion, i, tag_off, tag_len);
+  const bool body = body_follows(e, &tag_off, &tag_len);
+  if (hungry_) return i;
+  if (body) open(su ? DefKind::kStruct : DefKind::kUnion, i, tag_off, tag_len);
   return e;
 }
 
-void Walk::punct(size_t i) {
+void CompleteScanner::punct(size_t i) {
   switch (t_[i]) {
     case '(':
       ++paren_;
@@ -482,20 +436,30 @@ void Walk::punct(size_t i) {
       --brace_;
       while (!open_.empty() && brace_ < open_.back().depth) close(i, SIZE_MAX);
       break;
-    case ';':
+    case ';': {
       paren_ = 0;
+      if (open_.empty() || open_.back().depth != brace_) break;
+      const size_t end = trailing(i + 1);
+      if (hungry_) break;
       while (!open_.empty() && open_.back().depth == brace_ &&
              (open_.back().kind == DefKind::kTypedef || open_.back().body))
-        close(trailing(i + 1), i);
+        close(end, i);
       break;
+    }
   }
 }
 
-bool Walk::run() {
-  size_t i = 0;
+bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
+  t_ = text;
+  n_ = size;
+  at_end_ = at_end;
+  hungry_ = false;
+  size_t i = at_;
   while (ok_) {
     while (!(stops_[static_cast<unsigned char>(t_[i])] & kStopCode)) ++i;
     if (i >= n_) break;
+    if (!at_end_ && i + kMargin > n_) break;  // the rest waits for more text
+    const size_t step = i;
     const char c = t_[i];
     switch (c) {
       case '\0':
@@ -535,17 +499,50 @@ bool Walk::run() {
         }
         break;
     }
+    if (hungry_) {  // the step is taken again with more text
+      i = step;
+      break;
+    }
   }
-  while (ok_ && !open_.empty()) close(n_, SIZE_MAX);
+  at_ = i < n_ ? i : n_;
+  if (at_end_)
+    while (ok_ && !open_.empty()) close(n_, SIZE_MAX);
   return ok_;
 }
 
-}  // namespace
+size_t CompleteScanner::open_from() const {
+  size_t from = SIZE_MAX;
+  for (size_t k = 0; k < open_.size(); ++k) from = std::min(from, open_[k].begin);
+  for (size_t k = 0; k < pool_.size(); ++k) from = std::min(from, pool_[k].begin);
+  return from;
+}
+
+size_t CompleteScanner::keep() const {
+  size_t from = std::min(at_, open_from());
+  while (from > 0 && t_[from - 1] != '\n') --from;
+  return from;
+}
+
+void CompleteScanner::shift(size_t by) {
+  at_ -= by;
+  for (SeamVec<Open> *v : {&open_, &pool_})
+    for (size_t k = 0; k < v->size(); ++k) {
+      (*v)[k].begin -= by;
+      if ((*v)[k].tag_len > 0) (*v)[k].tag_off -= by;
+    }
+  for (size_t k = 0; k < records_->size(); ++k) {
+    RawRecord &r = (*records_)[k];
+    r.begin -= by;
+    r.end -= by;
+    if (r.semi != SIZE_MAX) r.semi -= by;
+  }
+  for (size_t k = 0; k < names_->size(); ++k) (*names_)[k].off -= by;
+}
 
 bool complete_scan(const char *text, size_t size, const unsigned char *leads,
                    SeamVec<RawRecord> *records, SeamVec<RawName> *names) {
-  Walk walk(text, size, leads, records, names);
-  return walk.run();
+  CompleteScanner scanner(leads, records, names);
+  return scanner.scan(text, size, true);
 }
 
 }  // namespace kolvu

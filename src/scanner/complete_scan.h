@@ -33,6 +33,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kolvu/bytes.h"
+
 #include "kolvu/scan.h"
 #include "scanner/declarators.h"
 #include "scanner/seam_vec.h"
@@ -50,10 +52,107 @@ struct RawRecord {
   uint32_t name_count;
 };
 
-/// Scans text[0, size). leads: the lead-byte classes of the encoding (bit
-/// kLead), or zeros. The text must be followed by a readable zero byte.
-/// Records come in the order their ends were met; false when memory ran
-/// out.
+/// The walk, which may be given its text a piece at a time: each call of
+/// scan() goes on where the last one stopped, over a text that still holds
+/// every byte from keep() on (the earlier ones may have been dropped with
+/// shift()). It stops where a construct runs past the text given, unless
+/// that text is the end. Records and names are appended to the arrays given,
+/// with offsets in the text of the latest call.
+class CompleteScanner {
+ public:
+  /// leads: the lead-byte classes of the encoding (bit kLead), or zeros.
+  CompleteScanner(const unsigned char *leads, SeamVec<RawRecord> *records,
+                  SeamVec<RawName> *names);
+
+  /// Scans text[0, size), which must be followed by a readable zero byte;
+  /// at_end: nothing follows it. False when memory ran out.
+  bool scan(const char *text, size_t size, bool at_end);
+
+  /// The first byte later calls need: the start of the line at hand, or of
+  /// the line of an open definition's first byte.
+  size_t keep() const;
+  /// The first byte of the earliest definition still open; SIZE_MAX when
+  /// none is. A record found so far that begins before it is complete, and
+  /// so is everything it holds.
+  size_t open_from() const;
+  /// The text's first by bytes are gone: every offset kept moves down.
+  void shift(size_t by);
+
+ private:
+  struct Open {
+    DefKind kind;
+    size_t begin;
+    int depth;     // the brace depth it began at
+    bool body;     // a '{' at that depth has been met
+    bool su_head;  // a typedef whose struct or union keyword has been met
+    uint64_t seq;
+    size_t tag_off;
+    int tag_len;
+  };
+  struct Cond {
+    int brace, paren;          // at the #if
+    size_t snap_a, snap_b;     // the open definitions at the #if, in pool_
+    size_t snap_c, snap_d;     // and where the counted branch ended
+    int counted_brace, counted_paren;
+    bool if0;                  // the current branch is an #if 0 one
+    bool counted;              // the current branch is the one whose braces count
+    bool counted_done;         // the counted branch is over
+    uint64_t outer_floor;
+  };
+
+  bool lead_pair(size_t i) const {
+    return (leads_[static_cast<unsigned char>(t_[i])] & kLead) && i + 1 < n_ && t_[i + 1] != '\n';
+  }
+  bool lead_at(size_t i) const { return leads_[static_cast<unsigned char>(t_[i])] & kLead; }
+  // The end of the text given, met by a look that wanted more: unless the
+  // text ends there, the step must wait for more of it.
+  size_t starved() const {
+    if (!at_end_) hungry_ = true;
+    return n_;
+  }
+  size_t line_end(size_t i) const;
+  size_t comment_end(size_t i) const;
+  bool digit_separator(size_t i) const;
+  size_t literal_end(size_t i) const;
+  size_t directive_end(size_t i, bool *spliced) const;
+  size_t gap(size_t i) const;
+  size_t group_end(size_t i, char open, char close) const;
+  bool body_follows(size_t i, size_t *tag_off, int *tag_len) const;
+  size_t trailing(size_t i) const;
+  bool if0_expression(size_t i) const;
+
+  size_t directive(size_t h);
+  size_t word(size_t i);
+  void punct(size_t i);
+  void open(DefKind kind, size_t begin, size_t tag_off, int tag_len);
+  void close(size_t end, size_t semi);
+  void cond_push(bool if0);
+  void cond_else();
+  void cond_end();
+
+  const char *t_ = nullptr;
+  size_t n_ = 0;
+  bool at_end_ = false;
+  mutable bool hungry_ = false;
+  size_t at_ = 0;         // where the next call goes on
+  const unsigned char *leads_;
+  const unsigned char *stops_;
+  SeamVec<RawRecord> *records_;
+  SeamVec<RawName> *names_;
+  bool ok_ = true;
+  int brace_ = 0;
+  int paren_ = 0;
+  int no_code_ = 0;      // #if 0 groups the current place is in
+  uint64_t seq_ = 0;     // definitions opened so far
+  uint64_t floor_ = 0;   // those opened before it and closed here are not handed over
+  SeamVec<Open> open_;
+  SeamVec<Open> pool_;   // copies of open_ kept by the conditional groups
+  SeamVec<Cond> conds_;
+};
+
+/// Scans the whole text[0, size), which must be followed by a readable zero
+/// byte. Records come in the order their ends were met; false when memory
+/// ran out.
 bool complete_scan(const char *text, size_t size, const unsigned char *leads,
                    SeamVec<RawRecord> *records, SeamVec<RawName> *names);
 

@@ -14,7 +14,7 @@
 
 #include "kolvu/bytes.h"
 #include "scanner/name_index.h"
-#include "scanner/complete_scan.h"
+#include "scanner/complete_stream.h"
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
@@ -79,22 +79,6 @@ void RecordSink::put(const char *p, size_t n) {
   len_ += n;
 }
 
-namespace {
-
-// Names of the text's bytes, as handed over.
-bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
-                         LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out) {
-  out->clear();
-  if (!out->reserve(count)) return false;
-  for (size_t i = from; i < from + count; ++i) {
-    const RawName &r = raw[i];
-    out->push({std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind,
-               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off)});
-  }
-  return true;
-}
-
-}  // namespace
 
 // The names of the definition that opens at start: those of a typedef
 // (also where a struct is written from the typedef before it) are read from
@@ -208,85 +192,6 @@ bool is_utf8_text(const unsigned char *s, size_t n) {
   return true;
 }
 
-// The complete mode: the text's definitions, in the order of their begin
-// (an outer one first), those of the kinds and names asked for, each with
-// the record that holds it.
-void hand_over_complete(const char *text, size_t size, const CrMap &crs,
-                        const unsigned char *leads, const ScanOptions &options, DefinitionFn fn,
-                        void *context, ScanResult *result) {
-  SeamVec<RawRecord> recs;
-  SeamVec<RawName> raw;
-  SeamVec<uint32_t> order;
-  SeamVec<uint32_t> holders;  // indexes handed over of the records that hold the next
-  SeamVec<size_t> holder_ends;
-  SeamVec<DefinitionName> names;
-  if (!complete_scan(text, size, leads, &recs, &raw) || !order.reserve(recs.size())) {
-    result->status = ScanStatus::kNoMemory;
-    return;
-  }
-  for (uint32_t i = 0; i < recs.size(); ++i) order.push(i);
-  std::sort(order.begin(), order.end(), [&recs](uint32_t a, uint32_t b) {
-    const RawRecord &x = recs[a], &y = recs[b];
-    return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
-  });
-  const NameIndex *wanted = ScanAccess::index_of(options.names);
-  const int kinds = options.kinds == 0 ? DEF_SINGLE | DEF_CONT : options.kinds;
-  LineCursor lines(text, size, crs);
-  long handed = 0;
-  for (uint32_t k : order) {
-    const RawRecord &r = recs[k];
-    if (!(r.bit & kinds)) continue;
-    if (wanted != nullptr && wanted->entries() > 0) {
-      bool any = false;
-      for (size_t i = r.names_from; i < r.names_from + r.name_count && !any; ++i)
-        any = wanted->wants(text + raw[i].off) != 0;
-      if (!any) continue;
-    }
-    while (!holder_ends.empty() && holder_ends.back() < r.end) {
-      holder_ends.pop();
-      holders.pop();
-    }
-    const long parent = holders.empty() ? -1 : static_cast<long>(holders.back());
-    if (!holders.push(static_cast<uint32_t>(handed)) || !holder_ends.push(r.end)) {
-      result->status = ScanStatus::kNoMemory;
-      return;
-    }
-    ++handed;
-    result->definitions = handed;
-    if (fn == nullptr) continue;
-    Definition def;
-    def.kind = r.kind;
-    def.kind_bit = r.bit;
-    if (r.kind == DefKind::kTypedef) {  // the name before its ';'
-      size_t q = r.semi == SIZE_MAX ? r.begin : r.semi;
-      while (q > r.begin && is_blank(text[q - 1])) --q;
-      size_t e = q;
-      while (q > r.begin && is_ident(text[q - 1])) --q;
-      def.name = std::string_view(text + q, e - q);
-    } else {
-      for (size_t i = r.names_from; i < r.names_from + r.name_count; ++i)
-        if (raw[i].kind == r.kind) def.name = std::string_view(text + raw[i].off, raw[i].len);
-    }
-    def.first_line = lines.line_of(r.begin);
-    def.last_line = r.end > r.begin ? lines.line_of(r.end - 1) : def.first_line;
-    def.begin = crs.source(r.begin);
-    def.end = r.end > r.begin ? crs.source(r.end - 1) + 1 : def.begin;
-    def.text = std::string_view(text + r.begin, r.end - r.begin);
-    if (!to_definition_names(raw, r.names_from, r.name_count, text, &lines, crs, &names)) {
-      result->status = ScanStatus::kNoMemory;
-      return;
-    }
-    def.names = names.begin();
-    def.name_count = names.size();
-    def.index = handed - 1;
-    def.parent = parent;
-    if (!fn(def, context)) {
-      result->status = ScanStatus::kStopped;
-      return;
-    }
-  }
-}
-
 // Scans buf (size bytes, kSlack more allocated), which it reads as text in
 // place.
 ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, DefinitionFn fn,
@@ -309,10 +214,6 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   crs.removed = cooked.removed;
   crs.n = cooked.n;
   const unsigned char *leads = enc == Encoding::kShiftJis ? byte_class : kNoLeads;
-  if (options.complete) {
-    hand_over_complete(buf, cooked.size, crs, leads, options, fn, context, &result);
-    return result;
-  }
   const NameIndex *names = ScanAccess::index_of(options.names);
   ScanSetup setup = {options.kinds, names, leads, "", false};
   RecordSink sink(buf, cooked.size, crs, leads, fn, context);
@@ -322,10 +223,102 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   return result;
 }
 
+const size_t kPiece = 1 << 20;  // bytes read or fed at a time in the complete mode
+
+// The complete mode over a source in memory, fed to the scan a piece at a
+// time so that no copy of it is made whole.
+ScanResult scan_complete(const char *data, size_t size, const ScanOptions &options,
+                         DefinitionFn fn, void *context) {
+  Encoding enc = options.encoding;
+  if (enc == Encoding::kAuto) {
+    Utf8Guess guess;
+    guess.feed(data, size);
+    enc = guess.encoding();
+  }
+  CompleteStream stream(enc, options, fn, context);
+  bool more = true;
+  for (size_t at = 0; more && at < size; at += kPiece)
+    more = stream.feed(data + at, std::min(kPiece, size - at));
+  if (more || stream.ended()) stream.finish();
+  return stream.result();
+}
+
+// The bytes of fd read into buf until it holds want bytes or the source
+// ends; the count, or -1 with errno set.
+ssize_t read_up_to(int fd, char *buf, size_t want) {
+  size_t got = 0;
+  while (got < want) {
+    ssize_t n = ::read(fd, buf + got, want - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+// The complete mode over fd, read a piece at a time. kAuto looks at the
+// whole of a regular file first; of a pipe, at its first piece.
+ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &options,
+                            DefinitionFn fn, void *context) {
+  ScanResult result;
+  char *piece = static_cast<char *>(alloc_or_null(kPiece));
+  if (piece == nullptr) {
+    result.status = ScanStatus::kNoMemory;
+    return result;
+  }
+  Encoding enc = options.encoding;
+  ssize_t first = -1;  // a piece read ahead for the guess
+  if (enc == Encoding::kAuto) {
+    Utf8Guess guess;
+    if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0) {
+      ssize_t n;
+      while ((n = read_up_to(fd, piece, kPiece)) > 0) guess.feed(piece, static_cast<size_t>(n));
+      if (n < 0 || ::lseek(fd, 0, SEEK_SET) != 0) first = -2;
+    } else {
+      first = read_up_to(fd, piece, kPiece);
+      if (first >= 0) guess.feed(piece, static_cast<size_t>(first));
+      else first = -2;
+    }
+    enc = guess.encoding();
+  }
+  if (first == -2) {
+    result.status = ScanStatus::kCannotRead;
+    result.error_number = errno;
+    std::free(piece);
+    return result;
+  }
+  CompleteStream stream(enc, options, fn, context);
+  bool more = true;
+  size_t total = 0;
+  for (;;) {
+    ssize_t n = first >= 0 ? first : read_up_to(fd, piece, kPiece);
+    first = -1;
+    if (n < 0) {
+      result.status = ScanStatus::kCannotRead;
+      result.error_number = errno;
+      break;
+    }
+    if (n == 0) break;
+    total += static_cast<size_t>(n);
+    if (total > kMaxSource) {
+      result.status = ScanStatus::kTooLarge;
+      break;
+    }
+    more = stream.feed(piece, static_cast<size_t>(n));
+    if (!more) break;
+  }
+  std::free(piece);
+  if (result.status != ScanStatus::kOk) return result;
+  if (more || stream.ended()) stream.finish();
+  return stream.result();
+}
+
 }  // namespace
 
 ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options,
                             DefinitionFn fn, void *context) {
+  if (options.complete) return scan_complete(data, size, options, fn, context);
   ScanResult result;
   if (size > kMaxSource) {
     result.status = ScanStatus::kTooLarge;
@@ -356,6 +349,7 @@ ScanResult scan_definitions_fd(int fd, const ScanOptions &options, DefinitionFn 
     result.error_number = EISDIR;
     return result;
   }
+  if (options.complete) return scan_complete_fd(fd, st, options, fn, context);
   // A regular file is read in one go; anything else as far as it goes.
   size_t cap = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 65536;
   size_t size = 0;

@@ -14,7 +14,7 @@ size_t CrMap::source(size_t off) const {
     else
       hi = mid;
   }
-  return off + (lo == 0 ? 0 : removed[lo - 1]);
+  return base + off + (lo == 0 ? 0 : removed[lo - 1]);
 }
 
 // The '\n' bytes before off are counted from where the last answer was.
@@ -40,6 +40,18 @@ long LineCursor::column_of(size_t off) const {
   size_t start = off;
   while (start > 0 && text_[start - 1] != '\n') --start;
   return static_cast<long>(crs_.source(off) - crs_.source(start)) + 1;
+}
+
+bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
+                         LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out) {
+  out->clear();
+  if (!out->reserve(count)) return false;
+  for (size_t i = from; i < from + count; ++i) {
+    const RawName &r = raw[i];
+    out->push({std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind,
+               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off)});
+  }
+  return true;
 }
 
 }  // namespace kolvu

@@ -6,14 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kolvu/scan.h"
+#include "scanner/declarators.h"
+#include "scanner/seam_vec.h"
+
 namespace kolvu {
 
 /// Offsets in the text as read back to offsets in the source: at cooked[i]
-/// the text had lost removed[i] bytes so far.
+/// the text had lost removed[i] bytes so far; its first byte is at base in
+/// the source.
 struct CrMap {
   const uint32_t *cooked = nullptr;
   const uint32_t *removed = nullptr;
   size_t n = 0;
+  size_t base = 0;
 
   /// The source offset of the text's byte at off.
   size_t source(size_t off) const;
@@ -23,8 +29,9 @@ struct CrMap {
 /// order: each answer walks from the one before.
 class LineCursor {
  public:
-  LineCursor(const char *text, size_t size, const CrMap &crs)
-      : text_(text), size_(size), crs_(crs) {}
+  /// first_line: the line of text's first byte.
+  LineCursor(const char *text, size_t size, const CrMap &crs, long first_line = 1)
+      : text_(text), size_(size), crs_(crs), line_(first_line) {}
 
   /// The line (from 1) of the byte at off.
   long line_of(size_t off);
@@ -39,6 +46,11 @@ class LineCursor {
   size_t at_ = 0;  // the line of offset at_ is line_
   long line_ = 1;
 };
+
+/// Sets out to the names raw[from, from + count) of text, with their lines,
+/// columns and source offsets. False when memory runs out.
+bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
+                         LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out);
 
 }  // namespace kolvu
 

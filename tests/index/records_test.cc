@@ -50,13 +50,18 @@ TEST(JsonString, EveryEscapeAtEveryPlaceOfALongText) {
 
 TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
   std::string out;
-  append_json_record({"\"a.h\"", 3, 4, DefKind::kTypedef, "T", "typedef\n int T;\n", false}, &out);
-  append_json_record({"\"a.h\"", 9, 9, DefKind::kUnion, "", "x", true}, &out);
+  const JsonName names[] = {{"_T", DefKind::kStruct, 3, 16}, {"T", DefKind::kTypedef, 4, 6}};
+  append_json_record({"\"a.h\"", 3, 4, DefKind::kTypedef, "T", names, 2, 10, 40, -1,
+                      "typedef\n int T;\n", false},
+                     &out);
+  append_json_record({"\"a.h\"", 9, 9, DefKind::kUnion, "", nullptr, 0, 50, 51, 0, "x", true}, &out);
   EXPECT_EQ(out,
             "{\"file\":\"a.h\",\"line\":3,\"end_line\":4,\"kind\":\"typedef\",\"name\":\"T\","
-            "\"text\":\"typedef\\n int T;\\n\"}\n"
+            "\"names\":[{\"name\":\"_T\",\"kind\":\"struct\",\"line\":3,\"column\":16},"
+            "{\"name\":\"T\",\"kind\":\"typedef\",\"line\":4,\"column\":6}],"
+            "\"begin\":10,\"end\":40,\"text\":\"typedef\\n int T;\\n\"}\n"
             "{\"file\":\"a.h\",\"line\":9,\"end_line\":9,\"kind\":\"union\",\"name\":\"\","
-            "\"text\":\"x\",\"lossy\":true}\n");
+            "\"names\":[],\"begin\":50,\"end\":51,\"parent\":0,\"text\":\"x\",\"lossy\":true}\n");
 }
 
 TEST(Tags, SortedByNameInByteOrderKeepingTheWalkOrderOfEqualNames) {

@@ -99,9 +99,9 @@ TEST(Runner, JsonRecordsFollowTheWalkOrder) {
   Indexed r = run(d, walk_of(&w), IndexFormat::kJson, 2);
   EXPECT_TRUE(r.outcome.all_read);
   EXPECT_EQ(r.out,
-            "{\"file\":\"t/a/z.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"Z\",\"text\":\"#define Z 1\\n\"}\n"
-            "{\"file\":\"t/a.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"A\",\"text\":\"#define A 1\\n\"}\n"
-            "{\"file\":\"t/b.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"B\",\"text\":\"#define B 1\\n\"}\n");
+            "{\"file\":\"t/a/z.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"Z\",\"names\":[{\"name\":\"Z\",\"kind\":\"define\",\"line\":1,\"column\":9}],\"begin\":0,\"end\":12,\"text\":\"#define Z 1\\n\"}\n"
+            "{\"file\":\"t/a.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"A\",\"names\":[{\"name\":\"A\",\"kind\":\"define\",\"line\":1,\"column\":9}],\"begin\":0,\"end\":12,\"text\":\"#define A 1\\n\"}\n"
+            "{\"file\":\"t/b.h\",\"line\":1,\"end_line\":1,\"kind\":\"define\",\"name\":\"B\",\"names\":[{\"name\":\"B\",\"kind\":\"define\",\"line\":1,\"column\":9}],\"begin\":0,\"end\":12,\"text\":\"#define B 1\\n\"}\n");
 }
 
 TEST(Runner, AFileThatVanishesAfterItsDirectoryWasListedIsReported) {

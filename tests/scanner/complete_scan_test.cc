@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "kolvu/scan.h"
+#include "scanner/complete_stream.h"
 #include "support/test_util.h"
 
 namespace kolvu {
@@ -232,6 +234,57 @@ TEST(CompleteScan, RecordsAreTheirSourceBytesForRandomInput) {
     }
     expect_sound(src, "iteration " + std::to_string(iter));
     if (HasFailure()) return;
+  }
+}
+
+// A record as a line of text, all of it.
+std::string describe(const Definition &d) {
+  std::string s = std::string(kind_name(d.kind)) + " bit" + std::to_string(d.kind_bit) + " #" +
+                  std::to_string(d.index) + " ^" + std::to_string(d.parent) + " L" +
+                  std::to_string(d.first_line) + "-" + std::to_string(d.last_line) + " [" +
+                  std::to_string(d.begin) + "," + std::to_string(d.end) + ") " +
+                  std::string(d.name) + " |" + std::string(d.text) + "|";
+  for (size_t i = 0; i < d.name_count; ++i)
+    s += " " + std::string(d.names[i].name) + "@" + std::to_string(d.names[i].line) + ":" +
+         std::to_string(d.names[i].column) + "/" + std::to_string(d.names[i].offset);
+  return s + "\n";
+}
+
+// Fed in pieces of random sizes into a buffer that starts small, so that
+// the scan waits for text, drops what it no longer needs and grows: the
+// records are those of the source scanned whole.
+TEST(CompleteScan, PiecesGiveWhatTheWholeGives) {
+  const char *const pieces[] = {
+      "#define X \\\n 1\n", "#if A\n", "#else\n", "#endif\n", "#if 0\n", "typedef ",
+      "struct ", "union ", "s", "{", "}", ";", "(", ")", "/* c\n */", "// c\n", "\"s\"",
+      "'c'", "1'0", "x", "T", "\x95\x5C", "\n", "\r\n", "  ", "int a;", "} T, *P;",
+      // constructs longer than the scan's look ahead: a directive, a comment, a literal
+      "#define LONG \\\n      (a + b + c + d + e + f + g + h + i + j + k + l + m + n) \\\n 2\n",
+      "/* a comment that runs on and on, far past what one piece of the source holds */",
+      "\"a literal that runs on and on, far past what one piece of the source holds\""};
+  std::mt19937 rng(4242);
+  for (int iter = 0; iter < 1500; ++iter) {
+    std::string src;
+    int n = static_cast<int>(rng() % 200);
+    for (int i = 0; i < n; ++i) src += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+    if (iter % 50 == 0) src += std::string(5000, 'x') + ";\n";  // a line longer than the room
+    ScanOptions opt;
+    opt.kinds = kAll;
+    opt.complete = true;
+    opt.encoding = Encoding::kShiftJis;
+    std::string whole, fed;
+    scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) { whole += describe(d); });
+    std::function<void(const Definition &)> add = [&](const Definition &d) { fed += describe(d); };
+    CompleteStream fed_stream(Encoding::kShiftJis, opt,
+                              &scan_detail::call<std::function<void(const Definition &)>>, &add, 64);
+    for (size_t at = 0; at < src.size();) {
+      size_t k = std::min<size_t>(src.size() - at, 1 + rng() % 40);
+      ASSERT_TRUE(fed_stream.feed(src.data() + at, k));
+      at += k;
+    }
+    fed_stream.finish();
+    EXPECT_EQ(fed_stream.result().status, ScanStatus::kOk);
+    ASSERT_EQ(fed, whole) << "iteration " << iter;
   }
 }
 

@@ -1,0 +1,238 @@
+#include "scanner/complete_stream.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "kolvu/bytes.h"
+#include "scanner/name_index.h"
+#include "scanner/scan_access.h"
+#include "scanner/scanner.h"
+#include "scanner/utf8_check.h"
+#include "util/alloc_seam.h"
+
+namespace kolvu {
+namespace {
+
+const size_t kSlack = 128;        // zeros after the text, for the scanner's looks
+const size_t kMaxHeld = 0x7fffffff - 4096;  // offsets in the text fit 31 bits
+
+// The bytes a UTF-8 character that begins with c takes; 0 when none does.
+size_t utf8_length_of(unsigned char c) {
+  return c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+}
+
+}  // namespace
+
+void Utf8Guess::feed(const char *p, size_t n) {
+  if (stopped_ || !valid_) return;
+  const void *z = std::memchr(p, 0x1A, n);
+  if (z != nullptr) {
+    n = static_cast<size_t>(static_cast<const char *>(z) - p);
+    stopped_ = true;
+  }
+  const unsigned char *s = reinterpret_cast<const unsigned char *>(p);
+  size_t i = 0;
+  if (carried_ > 0) {  // a character cut by the end of the last piece
+    size_t want = utf8_length_of(carry_[0]);
+    while (carried_ < want && i < n) carry_[carried_++] = s[i++];
+    if (carried_ < want) return;
+    if (utf8_char_length(carry_, carried_) != carried_) valid_ = false;
+    carried_ = 0;
+  }
+  while (valid_ && i < n) {
+    i += ascii_prefix(s + i, n - i);
+    if (i == n) break;
+    high_ = true;
+    size_t len = utf8_char_length(s + i, n - i);
+    if (len == 0) {
+      size_t want = utf8_length_of(s[i]);
+      if (want == 0 || n - i >= want) {
+        valid_ = false;
+        break;
+      }
+      carried_ = n - i;  // completed by the next piece
+      std::memcpy(carry_, s + i, carried_);
+      break;
+    }
+    i += len;
+  }
+}
+
+Encoding Utf8Guess::encoding() const {
+  return valid_ && high_ && carried_ == 0 ? Encoding::kUtf8 : Encoding::kShiftJis;
+}
+
+CompleteStream::CompleteStream(Encoding encoding, const ScanOptions &options, DefinitionFn fn,
+                               void *context, size_t first_room)
+    : leads_(encoding == Encoding::kShiftJis ? byte_class : kNoLeads),
+      first_room_(first_room),
+      options_(options),
+      fn_(fn),
+      context_(context),
+      scanner_(leads_, &recs_, &raw_) {
+  result_.encoding = encoding;
+}
+
+CompleteStream::~CompleteStream() { std::free(buf_); }
+
+bool CompleteStream::fail(ScanStatus status) {
+  if (result_.status == ScanStatus::kOk) result_.status = status;
+  return false;
+}
+
+// Room for n more bytes (and the zeros after them): the bytes no longer
+// needed are dropped first, and the buffer grows only when the text held
+// needs it.
+bool CompleteStream::room_for(size_t n) {
+  if (cap_ - len_ >= n + kSlack) return true;
+  size_t keep = scanner_.keep();
+  for (size_t k = 0; k < recs_.size(); ++k) keep = std::min(keep, recs_[k].begin);
+  while (keep > 0 && buf_[keep - 1] != '\n') --keep;
+  if (keep > 0) {
+    for (const char *p = buf_; (p = static_cast<const char *>(std::memchr(p, '\n', buf_ + keep - p)));
+         ++p)
+      ++line_base_;
+    // Carriage-return runs before keep move into the source base.
+    size_t k = 0;
+    while (k < cr_at_.size() && cr_at_[k] <= keep) ++k;
+    size_t gone = k == 0 ? 0 : cr_removed_[k - 1];
+    for (size_t j = k; j < cr_at_.size(); ++j) {
+      cr_at_[j - k] = static_cast<uint32_t>(cr_at_[j] - keep);
+      cr_removed_[j - k] = static_cast<uint32_t>(cr_removed_[j] - gone);
+    }
+    cr_at_.resize_down(cr_at_.size() - k);
+    cr_removed_.resize_down(cr_removed_.size() - k);
+    removed_ -= gone;
+    src_base_ += keep + gone;
+    std::memmove(buf_, buf_ + keep, len_ - keep);
+    len_ -= keep;
+    scanner_.shift(keep);
+    if (cap_ - len_ >= n + kSlack) return true;
+  }
+  size_t grown = cap_ == 0 ? first_room_ : cap_ * 2;
+  while (grown - len_ < n + kSlack) grown *= 2;
+  if (len_ + n > kMaxHeld) return fail(ScanStatus::kTooLarge);
+  void *moved = realloc_or_null(buf_, grown);
+  if (moved == nullptr) return fail(ScanStatus::kNoMemory);
+  buf_ = static_cast<char *>(moved);
+  cap_ = grown;
+  return true;
+}
+
+bool CompleteStream::feed(const char *raw, size_t n) {
+  if (result_.status != ScanStatus::kOk || ctrl_z_) return false;
+  const void *z = std::memchr(raw, 0x1A, n);
+  if (z != nullptr) {
+    n = static_cast<size_t>(static_cast<const char *>(z) - raw);
+    ctrl_z_ = true;
+  }
+  if (!room_for(n)) return false;
+  // Read as text: carriage returns dropped, where they were noted.
+  size_t from = 0;
+  for (;;) {
+    const void *cr = std::memchr(raw + from, '\r', n - from);
+    size_t stop = cr == nullptr ? n : static_cast<size_t>(static_cast<const char *>(cr) - raw);
+    std::memcpy(buf_ + len_, raw + from, stop - from);
+    len_ += stop - from;
+    if (cr == nullptr) break;
+    from = stop;
+    while (from < n && raw[from] == '\r') ++from;
+    removed_ += from - stop;
+    if (!cr_at_.push(static_cast<uint32_t>(len_)) ||
+        !cr_removed_.push(static_cast<uint32_t>(removed_)))
+      return fail(ScanStatus::kNoMemory);
+  }
+  std::memset(buf_ + len_, 0, kSlack);
+  if (!run(false)) return false;
+  return !ctrl_z_;
+}
+
+void CompleteStream::finish() {
+  if (result_.status != ScanStatus::kOk) return;
+  if (buf_ == nullptr && !room_for(0)) return;
+  std::memset(buf_ + len_, 0, kSlack);
+  run(true);
+}
+
+bool CompleteStream::run(bool at_end) {
+  if (!scanner_.scan(buf_, len_, at_end)) return fail(ScanStatus::kNoMemory);
+  return hand_over(at_end ? SIZE_MAX : scanner_.open_from());
+}
+
+// The records that begin before below, in the order of their begin (an
+// outer one first), those of the kinds and names asked for, each with the
+// record that holds it.
+bool CompleteStream::hand_over(size_t below) {
+  order_.clear();
+  for (uint32_t i = 0; i < recs_.size(); ++i)
+    if (recs_[i].begin < below && !order_.push(i)) return fail(ScanStatus::kNoMemory);
+  if (order_.empty()) return true;
+  std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    const RawRecord &x = recs_[a], &y = recs_[b];
+    return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
+  });
+  CrMap crs;
+  crs.cooked = cr_at_.begin();
+  crs.removed = cr_removed_.begin();
+  crs.n = cr_at_.size();
+  crs.base = src_base_;
+  LineCursor lines(buf_, len_, crs, line_base_);
+  const NameIndex *wanted = ScanAccess::index_of(options_.names);
+  const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;
+  const char *t = buf_;
+  bool go_on = true;
+  for (size_t o = 0; o < order_.size() && go_on; ++o) {
+    const RawRecord &r = recs_[order_[o]];
+    if (!(r.bit & kinds)) continue;
+    if (wanted != nullptr && wanted->entries() > 0) {
+      bool any = false;
+      for (size_t i = r.names_from; i < r.names_from + r.name_count && !any; ++i)
+        any = wanted->wants(t + raw_[i].off) != 0;
+      if (!any) continue;
+    }
+    const size_t end = crs.source(r.end > r.begin ? r.end - 1 : r.begin) + (r.end > r.begin);
+    while (!holder_ends_.empty() && holder_ends_.back() < end) {
+      holder_ends_.pop();
+      holders_.pop();
+    }
+    const long parent = holders_.empty() ? -1 : holders_.back();
+    const long index = result_.definitions++;
+    if (!holders_.push(index) || !holder_ends_.push(end)) return fail(ScanStatus::kNoMemory);
+    if (fn_ == nullptr) continue;
+    Definition def;
+    def.kind = r.kind;
+    def.kind_bit = r.bit;
+    if (r.kind == DefKind::kTypedef) {  // the name before its ';', as the tool names it
+      size_t q = r.semi == SIZE_MAX ? r.begin : r.semi;
+      while (q > r.begin && is_blank(t[q - 1])) --q;
+      size_t e = q;
+      while (q > r.begin && is_ident(t[q - 1])) --q;
+      def.name = std::string_view(t + q, e - q);
+    } else {
+      for (size_t i = r.names_from; i < r.names_from + r.name_count; ++i)
+        if (raw_[i].kind == r.kind) def.name = std::string_view(t + raw_[i].off, raw_[i].len);
+    }
+    def.first_line = lines.line_of(r.begin);
+    def.last_line = r.end > r.begin ? lines.line_of(r.end - 1) : def.first_line;
+    def.begin = crs.source(r.begin);
+    def.end = end > def.begin ? end : def.begin;
+    def.text = std::string_view(t + r.begin, r.end - r.begin);
+    if (!to_definition_names(raw_, r.names_from, r.name_count, t, &lines, crs, &names_))
+      return fail(ScanStatus::kNoMemory);
+    def.names = names_.begin();
+    def.name_count = names_.size();
+    def.index = index;
+    def.parent = parent;
+    go_on = fn_(def, context_);
+  }
+  // The records handed over leave; so do their names once none is left.
+  size_t kept = 0;
+  for (size_t i = 0; i < recs_.size(); ++i)
+    if (recs_[i].begin >= below) recs_[kept++] = recs_[i];
+  recs_.resize_down(kept);
+  if (kept == 0) raw_.clear();
+  return go_on || fail(ScanStatus::kStopped);
+}
+
+}  // namespace kolvu

@@ -1,0 +1,91 @@
+// The complete mode over a source fed a piece at a time: the bytes are read
+// as text (carriage returns dropped, nothing after a Ctrl-Z), scanned as far
+// as they go, and each record is handed over as soon as nothing later can
+// come before it or hold it. Only the text from the earliest definition
+// still open (or the line at hand) on is held, so memory follows the
+// largest definition, not the size of the source.
+#ifndef KOLVU_SCANNER_COMPLETE_STREAM_H_
+#define KOLVU_SCANNER_COMPLETE_STREAM_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "kolvu/scan.h"
+#include "scanner/complete_scan.h"
+#include "scanner/seam_vec.h"
+#include "scanner/text_position.h"
+
+namespace kolvu {
+
+/// Whether bytes fed a piece at a time are valid UTF-8 holding a byte of
+/// 0x80 or above: kAuto's test, up to the first Ctrl-Z.
+class Utf8Guess {
+ public:
+  void feed(const char *p, size_t n);
+  /// The encoding kAuto takes for what was fed.
+  Encoding encoding() const;
+
+ private:
+  unsigned char carry_[4];
+  size_t carried_ = 0;
+  bool valid_ = true;
+  bool high_ = false;
+  bool stopped_ = false;  // a Ctrl-Z was fed
+};
+
+class CompleteStream {
+ public:
+  /// encoding: kShiftJis, kUtf8 or kEucJp. first_room: the bytes of text
+  /// held before the buffer first has to grow.
+  CompleteStream(Encoding encoding, const ScanOptions &options, DefinitionFn fn, void *context,
+                 size_t first_room = 1 << 20);
+  ~CompleteStream();
+  CompleteStream(const CompleteStream &) = delete;
+  CompleteStream &operator=(const CompleteStream &) = delete;
+
+  /// Appends n bytes of the source. False when the scan has ended: a
+  /// failure or a stop (see result()), or a Ctrl-Z (ended()).
+  bool feed(const char *raw, size_t n);
+  /// The source ends here: the rest is scanned and handed over.
+  void finish();
+
+  bool ended() const { return ctrl_z_; }
+  const ScanResult &result() const { return result_; }
+
+ private:
+  bool room_for(size_t n);
+  bool run(bool at_end);
+  bool hand_over(size_t below);
+  bool fail(ScanStatus status);
+
+  const unsigned char *leads_;
+  size_t first_room_;
+  ScanOptions options_;
+  DefinitionFn fn_;
+  void *context_;
+  ScanResult result_;
+
+  char *buf_ = nullptr;  // the text held, then zeros
+  size_t cap_ = 0;
+  size_t len_ = 0;
+  size_t src_base_ = 0;  // the source offset of buf_[0]
+  bool ctrl_z_ = false;
+  SeamVec<uint32_t> cr_at_;       // where in buf_ carriage returns were dropped
+  SeamVec<uint32_t> cr_removed_;  // and how many up to there, since buf_[0]
+  size_t removed_ = 0;            // carriage returns dropped since buf_[0]
+
+  SeamVec<RawRecord> recs_;
+  SeamVec<RawName> raw_;
+  CompleteScanner scanner_;
+  SeamVec<uint32_t> order_;
+  SeamVec<size_t> holder_ends_;  // source ends of the records handed over that may hold more
+  SeamVec<long> holders_;
+  SeamVec<DefinitionName> names_;
+  long line_base_ = 1;  // the line of buf_[0]
+  size_t line_at_ = 0;  // a cursor: the line of buf_[line_at_] is line_
+  long line_ = 1;
+};
+
+}  // namespace kolvu
+
+#endif  // KOLVU_SCANNER_COMPLETE_STREAM_H_
