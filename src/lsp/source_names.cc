@@ -20,12 +20,26 @@ NameKind kind_of(DefKind kind, std::string_view src, const DefinitionName &n) {
   return NameKind::kMacro;
 }
 
+bool wanted(NameKind kind, int kinds) {
+  switch (kind) {
+    case NameKind::kMacro:
+    case NameKind::kFunctionMacro: return (kinds & (DEF_SINGLE | DEF_CONT)) != 0 || kinds == 0;
+    case NameKind::kTypedef: return (kinds & (TD_SIMPLE | TD_BLOCK)) != 0;
+    case NameKind::kStruct: return (kinds & SU_STRUCT) != 0;
+    case NameKind::kUnion: return (kinds & SU_UNION) != 0;
+  }
+  return false;
+}
+
 }  // namespace
 
 SourceScan scan_source_names(const char *data, size_t size, int kinds, Encoding encoding) {
   SourceScan scan;
   ScanOptions options;
-  options.kinds = kinds;
+  // The tag of `typedef struct TAG {...} T;` comes with the typedef's
+  // record: typedefs of a body are scanned whenever tags are wanted, and
+  // each name is kept by its own kind.
+  options.kinds = kinds & (SU_STRUCT | SU_UNION) ? kinds | TD_BLOCK : kinds;
   options.encoding = encoding;
   options.complete = true;  // nested definitions too, each with its own extent
   std::string_view src(data, size);
@@ -35,6 +49,7 @@ SourceScan scan_source_names(const char *data, size_t size, int kinds, Encoding 
       SourceName s;
       s.name.assign(n.name);
       s.kind = kind_of(n.kind, src, n);
+      if (!wanted(s.kind, kinds)) continue;
       s.line = n.line;
       s.column = n.column;
       s.offset = n.offset;

@@ -157,6 +157,40 @@ class Lifecycle(Tree):
                 c.close_input()
                 c.wait_exit()
 
+    def test_initialization_options(self):
+        # (options, command line, names expected, names not expected)
+        cases = [
+            ({"kinds": "d"}, [], ["MAX_LEN", "SQUARE"], ["Point", "value"]),
+            ({"kinds": "su"}, [], ["point_tag", "value"], ["MAX_LEN", "Point"]),
+            ({"extensions": ["c"]}, [], ["LOCAL_MAX"], ["SQUARE"]),
+            ({"extensions": "h,c"}, [], ["LOCAL_MAX", "SQUARE"], []),
+            ({"exclude": "src"}, [], ["SQUARE"], ["LOCAL_MAX", "value"]),
+            ({"exclude": ["inc/*", "*.c"]}, [], ["value"], ["SQUARE", "LOCAL_MAX"]),
+            ({}, ["--kinds=t", "--exclude=build"], ["Point", "ULONG"], ["MAX_LEN", "EXCLUDED_NAME"]),
+            ({"kinds": "d"}, ["--kinds=t"], ["MAX_LEN"], ["Point"]),  # the client's word last
+            ({"workers": 1, "encoding": "sjis"}, [], ["SQUARE"], []),
+        ]
+        for options, args, present, absent in cases:
+            with self.subTest(options=options, args=args):
+                s = Session(self.root, options=options, args=args)
+                names = {x["name"] for x in s.symbols("")}
+                for n in present:
+                    self.assertIn(n, names)
+                for n in absent:
+                    self.assertNotIn(n, names)
+                s.close()
+        for bad in [{"kinds": "q"}, {"workers": 0}, {"encoding": "latin1"}, {"extensions": [""]},
+                    {"kinds": 3}, "not an object"]:
+            with self.subTest(bad=bad):
+                c = Client(BINARY)
+                r = c.request("initialize", {"processId": None, "rootUri": None, "capabilities": {},
+                                             "initializationOptions": bad})
+                self.assertEqual(r["error"]["code"], -32602)
+                # Still not initialized: a good initialize is taken.
+                c.result("initialize", {"processId": None, "rootUri": None, "capabilities": {}})
+                c.close_input()
+                c.wait_exit()
+
     def test_command_line(self):
         import subprocess
         cases = [(["--version"], 0, "kolvu-lsp "), (["--help"], 0, "Usage: kolvu-lsp"),
@@ -175,7 +209,11 @@ class Lifecycle(Tree):
         c = s.client
         create = c.wait_for(lambda m: m.get("method") == "window/workDoneProgress/create")
         token = create["params"]["token"]
-        kinds = [m["params"]["value"]["kind"] for m in c.notifications("$/progress")
+        # The begin may follow the end of indexing, when the answer to the
+        # creation comes late: wait for the end.
+        end = c.wait_for(lambda m: m.get("method") == "$/progress"
+                         and m["params"]["value"]["kind"] == "end")
+        kinds = [m["params"]["value"]["kind"] for m in c.notifications("$/progress") + [end]
                  if m["params"]["token"] == token]
         self.assertEqual(kinds[0], "begin")
         self.assertEqual(kinds[-1], "end")
