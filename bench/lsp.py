@@ -49,6 +49,13 @@ def workspace(out):
     return ws, corpus
 
 
+def cpu_seconds(pid):
+    """User and system time of a running process, from /proc."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def pct(values, p):
     values = sorted(values)
     return values[min(len(values) - 1, int(len(values) * p / 100))]
@@ -76,12 +83,16 @@ def main():
 
     # kolvu-index over the same folder.
     runs = []
+    cpu = []
     names = []
     for i in range(3):
         t0 = time.perf_counter()
+        r0 = os.times()
         p = subprocess.run([index, "-j2", "--format=json", ws], stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL)
+        r1 = os.times()
         runs.append(time.perf_counter() - t0)
+        cpu.append(r1.children_user + r1.children_system - r0.children_user - r0.children_system)
         if i == 0:
             import json
             for line in p.stdout.split(b"\n"):
@@ -90,16 +101,19 @@ def main():
                     if n:
                         names.append(n)
     index_s = statistics.median(runs)
+    index_cpu = statistics.median(cpu)
 
     # The server: initialize, then indexing to the end of its progress.
     c = Client(lsp, ["-j2"])
     c.result("initialize", {"processId": os.getpid(), "rootUri": file_uri(ws.encode()),
                             "capabilities": {"window": {"workDoneProgress": True}}})
     t0 = time.perf_counter()
+    c0 = cpu_seconds(c.proc.pid)
     c.notify("initialized", {})
     end = c.wait_for(lambda m: m.get("method") == "$/progress"
                      and m["params"]["value"].get("kind") == "end", timeout=600)
     lsp_s = time.perf_counter() - t0
+    lsp_cpu = cpu_seconds(c.proc.pid) - c0
     c.pending.clear()
 
     # Requests for random names, from an open document that lists them.
@@ -156,9 +170,11 @@ def main():
     print("corpus: %d headers, %d bytes, %d definitions from kolvu-index, in %s"
           % (len(corpus), size, len(names), ws))
     print("machine: %d cores" % os.cpu_count())
-    print("kolvu-index -j2 --format=json: %.3f s (median of 3)" % index_s)
-    print("kolvu-lsp -j2 initialized to end of indexing: %.3f s (%.2f times kolvu-index); %s"
-          % (lsp_s, lsp_s / index_s, end["params"]["value"].get("message", "")))
+    print("load average at the end: %.2f" % os.getloadavg()[0])
+    print("kolvu-index -j2 --format=json: %.3f s, CPU %.2f s (medians of 3)" % (index_s, index_cpu))
+    print("kolvu-lsp -j2 initialized to end of indexing: %.3f s (%.2f times kolvu-index), CPU %.2f s"
+          " (%.2f times); %s" % (lsp_s, lsp_s / index_s, lsp_cpu, lsp_cpu / index_cpu,
+                                 end["params"]["value"].get("message", "")))
     print("peak RSS of the server: %d KiB (%.1f MiB)" % (hwm, hwm / 1024))
     print("definition, 10,000 requests (%d found): p50 %.3f ms, p99 %.3f ms"
           % (found, pct(defs, 50), pct(defs, 99)))
