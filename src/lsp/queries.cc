@@ -106,8 +106,13 @@ json position_at(QueryContext &ctx, const Text &t, size_t offset) {
   return position(line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe));
 }
 
-// The range of a hit's name.
-json name_range(QueryContext &ctx, Texts &texts, const NameHit &h) {
+// Where a hit's name stands: its line and its first and last-but-one
+// columns, in the editor's units.
+struct NameSpan {
+  long line, start, end;
+};
+
+NameSpan name_span(QueryContext &ctx, Texts &texts, const NameHit &h) {
   long line = static_cast<long>(h.at.line) - 1;
   long character = static_cast<long>(h.at.column) - 1;
   if (!h.at.ascii_prefix) {
@@ -119,7 +124,13 @@ json name_range(QueryContext &ctx, Texts &texts, const NameHit &h) {
     }
   }
   long len = static_cast<long>(h.name.size());  // names are ASCII: one unit a byte
-  return {{"start", position(line, character)}, {"end", position(line, character + len)}};
+  return {line, character, character + len};
+}
+
+// The range of a hit's name.
+json name_range(QueryContext &ctx, Texts &texts, const NameHit &h) {
+  NameSpan n = name_span(ctx, texts, h);
+  return {{"start", position(n.line, n.start)}, {"end", position(n.line, n.end)}};
 }
 
 json location(QueryContext &ctx, Texts &texts, const NameHit &h) {
@@ -211,15 +222,34 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
   return {{"contents", {{"kind", "markdown"}, {"value", md}}}, {"range", range}};
 }
 
-json workspace_symbols(QueryContext &ctx, const std::string &query) {
+std::string workspace_symbols(QueryContext &ctx, const std::string &query) {
+  // Up to a thousand symbols: written straight as text, which costs a
+  // fraction of building the same JSON as objects first.
   Texts texts(ctx);
-  json out = json::array();
+  struct FileJson {
+    std::string uri;        // quoted
+    std::string container;  // quoted
+  };
+  std::map<std::string, FileJson> files;  // each file's strings, made once
+  std::string out = "[";
   for (const NameHit &h : ctx.index->search(query, kSymbolLimit)) {
-    out.push_back({{"name", h.name},
-                   {"kind", symbol_kind(h.at.kind)},
-                   {"location", location(ctx, texts, h)},
-                   {"containerName", relative_path(ctx.roots, h.path)}});
+    auto f = files.find(h.path);
+    if (f == files.end()) {
+      FileJson j{json(path_to_uri(h.path)).dump(),
+                 json(relative_path(ctx.roots, h.path)).dump(-1, ' ', false, json::error_handler_t::replace)};
+      f = files.emplace(h.path, std::move(j)).first;
+    }
+    NameSpan n = name_span(ctx, texts, h);
+    const std::string line = std::to_string(n.line);
+    if (out.size() > 1) out += ',';
+    // Names are letters, digits and '_': nothing in them needs escaping.
+    out += "{\"name\":\"" + h.name + "\",\"kind\":" + std::to_string(symbol_kind(h.at.kind)) +
+           ",\"location\":{\"uri\":" + f->second.uri + ",\"range\":{\"start\":{\"line\":" + line +
+           ",\"character\":" + std::to_string(n.start) + "},\"end\":{\"line\":" + line +
+           ",\"character\":" + std::to_string(n.end) + "}}},\"containerName\":" +
+           f->second.container + "}";
   }
+  out += "]";
   return out;
 }
 

@@ -51,8 +51,8 @@ nlohmann::json find_definitions(QueryContext &ctx, const std::string &path, long
 /// has no definition.
 nlohmann::json hover(QueryContext &ctx, const std::string &path, long line, long character);
 
-/// SymbolInformation[] of the names matching query.
-nlohmann::json workspace_symbols(QueryContext &ctx, const std::string &query);
+/// SymbolInformation[] of the names matching query, as JSON text.
+std::string workspace_symbols(QueryContext &ctx, const std::string &query);
 
 /// DocumentSymbol[] of the file path, in source order.
 nlohmann::json document_symbols(QueryContext &ctx, const std::string &path);

@@ -213,7 +213,7 @@ class Server {
 
   // Dispatch.
   void handle(Incoming &in);
-  json handle_request(const std::string &method, const json &params);
+  json handle_request(const std::string &method, const json &params, std::string *raw);
   void handle_notification(const std::string &method, const json &params);
 
   // Lifecycle.
@@ -330,8 +330,13 @@ void Server::handle(Incoming &in) {
     return;
   }
   try {
-    json result = handle_request(method, params);
-    if (result.is_discarded()) {
+    std::string raw;  // a result already written as JSON text
+    json result = handle_request(method, params, &raw);
+    if (!raw.empty()) {
+      writer_.write("{\"jsonrpc\":\"2.0\",\"id\":" +
+                    id.dump(-1, ' ', false, json::error_handler_t::replace) +
+                    ",\"result\":" + raw + "}");
+    } else if (result.is_discarded()) {
       reply_error(id, kMethodNotFound, "unknown method " + method);
     } else {
       reply(id, std::move(result));
@@ -345,7 +350,7 @@ void Server::handle(Incoming &in) {
   }
 }
 
-json Server::handle_request(const std::string &method, const json &params) {
+json Server::handle_request(const std::string &method, const json &params, std::string *raw) {
   if (method == "initialize") {
     if (initialized_) throw BadParams{"initialize was already received"};
     return initialize(params);
@@ -376,7 +381,8 @@ json Server::handle_request(const std::string &method, const json &params) {
       throw BadParams{"query is missing"};
     scan_dirty();
     QueryContext ctx = context();
-    return workspace_symbols(ctx, params["query"].get<std::string>());
+    *raw = workspace_symbols(ctx, params["query"].get<std::string>());
+    return nullptr;
   }
   return json(json::value_t::discarded);
 }
