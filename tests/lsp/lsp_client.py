@@ -36,11 +36,15 @@ class Client:
         while True:
             header = b""
             while not header.endswith(b"\r\n\r\n"):
-                c = out.read(1)
-                if not c:
+                line = out.readline()
+                if not line:
                     self.messages.put(None)
                     return
-                header += c
+                if not line.endswith(b"\r\n"):
+                    self.stdout_fault = "a header line without CR LF: %r" % line
+                    self.messages.put(None)
+                    return
+                header += line
             length = None
             for line in header[:-4].split(b"\r\n"):
                 name, _, value = line.partition(b":")
