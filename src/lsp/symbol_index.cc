@@ -200,7 +200,10 @@ std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) c
 
 void SymbolIndex::refresh_flat() const {
   if (flat_generation_ == generation_) return;
+  size_t bytes = 0;
+  for (const auto &entry : names_) bytes += entry.first.size() + 1;
   flat_lower_.clear();
+  flat_lower_.reserve(bytes);  // exactly: doubling would leave up to half unused
   flat_nodes_.clear();
   flat_masks_.clear();
   flat_nodes_.reserve(names_.size());
