@@ -12,6 +12,8 @@ and both programs run with two workers over it. Prints:
   - peak RSS of the server with the whole corpus indexed (VmHWM);
   - p50/p99 of 10,000 definition and 10,000 hover requests for random
     indexed names, and of workspace/symbol for 1,000 random prefixes;
+  - the server's CPU time per request (wall-time percentiles include the
+    client's own work and, on a busy machine, waits for a processor);
   - the time from the didChange of a 1 MB open document to its new
     definition being served (20 changes).
 """
@@ -124,6 +126,7 @@ def main():
                                                        "text": "\n".join(sample) + "\n"}})
     defs, hovers = [], []
     found = 0
+    cpu0 = cpu_seconds(c.proc.pid)
     for i in range(len(sample)):
         pos = {"textDocument": {"uri": doc}, "position": {"line": i, "character": 0}}
         dt, r = timed(c, "textDocument/definition", pos)
@@ -131,12 +134,15 @@ def main():
         found += bool(r)
         dt, _ = timed(c, "textDocument/hover", pos)
         hovers.append(dt)
+    cpu_requests = (cpu_seconds(c.proc.pid) - cpu0) * 1000 / (2 * len(sample))
     syms = []
+    cpu0 = cpu_seconds(c.proc.pid)
     for _ in range(1000):
         n = rng.choice(names)
         dt, _ = timed(c, "workspace/symbol", {"query": n[:rng.randint(1, min(4, len(n)))]})
         syms.append(dt)
 
+    cpu_symbols = (cpu_seconds(c.proc.pid) - cpu0) * 1000 / 1000
     # A 1 MB open document: from its change to its new definition served.
     big_uri = file_uri(os.path.join(out, "bench-big.h").encode())
     text = b""
@@ -180,6 +186,8 @@ def main():
           % (found, pct(defs, 50), pct(defs, 99)))
     print("hover, 10,000 requests: p50 %.3f ms, p99 %.3f ms" % (pct(hovers, 50), pct(hovers, 99)))
     print("workspace/symbol, 1,000 prefixes: p50 %.3f ms, p99 %.3f ms" % (pct(syms, 50), pct(syms, 99)))
+    print("server CPU per request: definition and hover %.3f ms, workspace/symbol %.3f ms"
+          % (cpu_requests, cpu_symbols))
     print("didChange of a 1 MB document to its new definition served: median %.2f ms, max %.2f ms"
           % (statistics.median(changes), max(changes)))
 
