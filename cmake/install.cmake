@@ -28,10 +28,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu.1
 install(TARGETS kolvu-index RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-index.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-# kolvu-lsp, the language server, and its manual page.
-install(TARGETS kolvu-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-lsp.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# kolvu-lsp, the language server, and its manual page, when it is built.
+if(TARGET kolvu-lsp)
+  install(TARGETS kolvu-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-lsp.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # The libraries and their public headers.
 install(TARGETS kolvu_util kolvu_scan EXPORT kolvu_utilTargets
