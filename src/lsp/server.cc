@@ -4,8 +4,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,6 +14,7 @@
 #include "common/walk.h"
 #include "lsp/documents.h"
 #include "lsp/framing.h"
+#include "lsp/incoming.h"
 #include "lsp/indexer.h"
 #include "lsp/queries.h"
 #include "lsp/symbol_index.h"
@@ -59,126 +58,6 @@ struct IndexProgress {
 struct BadParams {
   std::string message;
 };
-
-// One message as the reader thread hands it over.
-struct Incoming {
-  enum Type { kMessage, kBad, kEnd } type = kMessage;
-  json msg;
-  std::string error;
-  json bad_id;  // the id of a message that did not parse, where one was found
-  bool cancelled = false;
-};
-
-// The id of a body that does not parse as JSON, when "id" stands in it with
-// a number or a plain string after it.
-json salvage_id(const std::string &body) {
-  size_t at = body.find("\"id\"");
-  if (at == std::string::npos) return nullptr;
-  size_t i = at + 4;
-  while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
-  if (i >= body.size() || body[i] != ':') return nullptr;
-  ++i;
-  while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\r' || body[i] == '\n')) ++i;
-  if (i < body.size() && body[i] == '"') {
-    size_t close = body.find('"', i + 1);
-    if (close == std::string::npos) return nullptr;
-    std::string s = body.substr(i + 1, close - i - 1);
-    if (s.find('\\') != std::string::npos) return nullptr;
-    return s;
-  }
-  size_t start = i;
-  if (i < body.size() && body[i] == '-') ++i;
-  while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i;
-  if (i == start || i - start > 15) return nullptr;
-  return std::stoll(body.substr(start, i - start));
-}
-
-bool is_id(const json &id) { return id.is_number_integer() || id.is_string(); }
-
-class Queue {
- public:
-  void push(Incoming in) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    items_.push_back(std::move(in));
-    cv_.notify_one();
-  }
-
-  // Marks the queued request with this id; false when none waits.
-  bool cancel(const json &id) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Incoming &in : items_) {
-      if (in.type == Incoming::kMessage && in.msg.is_object() && in.msg.contains("method") &&
-          in.msg.contains("id") && in.msg["id"] == id) {
-        in.cancelled = true;
-        return true;
-      }
-    }
-    return false;
-  }
-
-  // The next message; false when none came within wait_ms (-1: wait on).
-  bool pop(Incoming *out, int wait_ms) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (wait_ms < 0) {
-      cv_.wait(lock, [this] { return !items_.empty(); });
-    } else if (!cv_.wait_for(lock, std::chrono::milliseconds(wait_ms),
-                             [this] { return !items_.empty(); })) {
-      return false;
-    }
-    *out = std::move(items_.front());
-    items_.pop_front();
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<Incoming> items_;
-};
-
-// What the reader thread shares with the server; kept alive by both, so
-// the thread may still be blocked in a read when the server returns.
-struct ReaderState {
-  ReaderState(int fd) : reader(fd, kMaxMessageBody) {}
-  MessageReader reader;
-  Queue queue;
-};
-
-void read_messages(std::shared_ptr<ReaderState> state) {
-  for (;;) {
-    std::string body;
-    Incoming in;
-    MessageReader::Result r = state->reader.next(&body);
-    if (r == MessageReader::Result::kEnd) {
-      in.type = Incoming::kEnd;
-      state->queue.push(std::move(in));
-      return;
-    }
-    if (r == MessageReader::Result::kBad) {
-      in.type = Incoming::kBad;
-      in.error = body;
-      in.bad_id = nullptr;
-      state->queue.push(std::move(in));
-      continue;
-    }
-    try {
-      in.msg = json::parse(body);
-    } catch (const json::exception &e) {
-      in.type = Incoming::kBad;
-      in.error = std::string("message is not JSON: ") + e.what();
-      in.bad_id = salvage_id(body);
-      state->queue.push(std::move(in));
-      continue;
-    }
-    if (in.msg.is_object() && in.msg.value("method", json()) == "$/cancelRequest" &&
-        !in.msg.contains("id")) {
-      const json &params = in.msg.value("params", json::object());
-      if (params.is_object() && params.contains("id")) state->queue.cancel(params["id"]);
-      continue;
-    }
-    state->queue.push(std::move(in));
-  }
-}
 
 class Server {
  public:
@@ -672,7 +551,7 @@ void Server::watched_files(const json &params) {
 
 int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
           int err_fd) {
-  auto state = std::make_shared<ReaderState>(in_fd);
+  auto state = std::make_shared<ReaderState>(in_fd, kMaxMessageBody);
   std::thread reader(read_messages, state);
   reader.detach();
   Server server(settings, version, out_fd, err_fd);
