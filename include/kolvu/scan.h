@@ -173,7 +173,7 @@ enum class ScanStatus {
   kCannotOpen,  // the file does not exist, cannot be opened, or is a directory
   kCannotRead,  // a read failed
   kNoMemory,
-  kTooLarge,    // 2 GiB or more
+  kTooLarge,    // 2 GiB or more; in the complete mode, a definition of 2 GiB or more
   kStopped,     // the callback asked to stop
 };
 
@@ -209,6 +209,8 @@ template <typename F>
 ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options, F &&f);
 template <typename F>
 ScanResult scan_definitions_file(const char *path, const ScanOptions &options, F &&f);
+template <typename F>
+ScanResult scan_definitions_fd(int fd, const ScanOptions &options, F &&f);
 
 /// A short English text for a status ("cannot open", "out of memory" ...).
 const char *scan_status_text(ScanStatus status);
@@ -240,6 +242,13 @@ ScanResult scan_definitions_file(const char *path, const ScanOptions &options, F
   using Fn = std::remove_reference_t<F>;
   return scan_definitions_file(path, options, &scan_detail::call<Fn>,
                                const_cast<void *>(static_cast<const void *>(&f)));
+}
+
+template <typename F>
+ScanResult scan_definitions_fd(int fd, const ScanOptions &options, F &&f) {
+  using Fn = std::remove_reference_t<F>;
+  return scan_definitions_fd(fd, options, &scan_detail::call<Fn>,
+                             const_cast<void *>(static_cast<const void *>(&f)));
 }
 
 }  // namespace kolvu

@@ -176,7 +176,7 @@ size_t CompleteScanner::group_end(size_t i, char open, char close) const {
     i = gap(i);
     if (i >= n_) break;
     char c = t_[i];
-    if (c == ';' || c == '{' || c == '}') break;
+    if (c == ';' || c == '{' || c == '}') return SIZE_MAX;
     if (c == '"' || (c == '\'' && !digit_separator(i))) {
       i = literal_end(i);
       continue;
@@ -287,7 +287,8 @@ void CompleteScanner::close(size_t end, size_t semi) {
   RawRecord r{o.kind, 0, o.begin, end, semi, names_->size(), 0};
   if (o.kind == DefKind::kTypedef) {
     bool body = false;
-    ok_ = typedef_names(t_, o.begin + 7, semi != SIZE_MAX ? semi + 1 : end, leads_, names_, &body);
+    ok_ = typedef_names(t_, o.begin + 7, semi != SIZE_MAX ? semi + 1 : end, leads_, names_, &body,
+                        &tokens_);
     r.bit = body ? TD_BLOCK : TD_SIMPLE;
   } else {
     r.bit = o.kind == DefKind::kStruct ? SU_STRUCT : SU_UNION;
@@ -297,13 +298,17 @@ void CompleteScanner::close(size_t end, size_t semi) {
   ok_ = ok_ && records_->push(r);
 }
 
+void CompleteScanner::save_open(size_t *from, size_t *to) {
+  *from = pool_.size();
+  ok_ = ok_ && pool_.append(open_);
+  *to = pool_.size();
+}
+
 void CompleteScanner::cond_push(bool if0) {
   Cond c{};
   c.brace = brace_;
   c.paren = paren_;
-  c.snap_a = pool_.size();
-  ok_ = ok_ && pool_.append(open_);
-  c.snap_b = pool_.size();
+  save_open(&c.snap_a, &c.snap_b);
   c.if0 = if0;
   c.counted = !if0;
   c.outer_floor = floor_;
@@ -321,9 +326,7 @@ void CompleteScanner::cond_else() {
   if (c.counted) {  // the counted branch ends here: keep where it left things
     c.counted_brace = brace_;
     c.counted_paren = paren_;
-    c.snap_c = pool_.size();
-    ok_ = ok_ && pool_.append(open_);
-    c.snap_d = pool_.size();
+    save_open(&c.snap_c, &c.snap_d);
     c.counted = false;
     c.counted_done = true;
   }

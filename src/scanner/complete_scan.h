@@ -126,6 +126,8 @@ class CompleteScanner {
   void punct(size_t i);
   void open(DefKind kind, size_t begin, size_t tag_off, int tag_len);
   void close(size_t end, size_t semi);
+  // Copies open_ to the end of pool_, at [*from, *to) there.
+  void save_open(size_t *from, size_t *to);
   void cond_push(bool if0);
   void cond_else();
   void cond_end();
@@ -148,6 +150,7 @@ class CompleteScanner {
   SeamVec<Open> open_;
   SeamVec<Open> pool_;   // copies of open_ kept by the conditional groups
   SeamVec<Cond> conds_;
+  TypedefScratch tokens_;
 };
 
 /// Scans the whole text[0, size), which must be followed by a readable zero

@@ -12,11 +12,7 @@
 namespace kolvu {
 namespace {
 
-struct Tok {
-  char c;  // 'i' an identifier, '{' a whole body, 'L' a literal, else the byte
-  size_t off;
-  size_t len;
-};
+using Tok = TypedefToken;
 
 bool word_is(const char *t, const Tok &k, const char *w) {
   size_t n = std::strlen(w);
@@ -237,15 +233,12 @@ bool is_attribute_word(const char *p, size_t n) {
   return false;
 }
 
-size_t ident_end(const char *t, size_t i, size_t limit) {
-  while (i < limit && is_ident(t[i])) ++i;
-  return i;
-}
 
 bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char *leads,
-                   SeamVec<RawName> *out, bool *has_body) {
+                   SeamVec<RawName> *out, bool *has_body, TypedefScratch *scratch) {
   *has_body = false;
-  SeamVec<Tok> toks;
+  SeamVec<Tok> &toks = *scratch;
+  toks.clear();
   if (!Lexer(t, limit, leads).run(from, &toks)) return false;
   const size_t n = toks.size();
   Reader r(t, toks);

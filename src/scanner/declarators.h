@@ -11,6 +11,7 @@
 
 #include <cstddef>
 
+#include "kolvu/bytes.h"
 #include "kolvu/scan.h"
 #include "scanner/seam_vec.h"
 
@@ -28,8 +29,16 @@ struct RawName {
 /// limit. leads: the lead-byte classes of the encoding (bit kLead), or a
 /// table of zeros. *has_body is set when it defines a struct or union with
 /// a body. False when memory runs out.
+/// A token of a typedef's text, kept between calls in a TypedefScratch.
+struct TypedefToken {
+  char c;  // 'i' an identifier, 'N' a number, '{' a whole body, 'L' a literal, else the byte
+  size_t off;
+  size_t len;
+};
+using TypedefScratch = SeamVec<TypedefToken>;
+
 bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char *leads,
-                   SeamVec<RawName> *out, bool *has_body);
+                   SeamVec<RawName> *out, bool *has_body, TypedefScratch *scratch);
 
 /// True for the n bytes at p when they are a word whose parenthesized group
 /// says something about a declaration and names nothing (__attribute__,
@@ -38,7 +47,10 @@ bool is_attribute_word(const char *p, size_t n);
 
 /// Just past the identifier (letters, digits, '_') that starts at t[i], at
 /// most limit.
-size_t ident_end(const char *t, size_t i, size_t limit);
+inline size_t ident_end(const char *t, size_t i, size_t limit) {
+  while (i < limit && (byte_class[static_cast<unsigned char>(t[i])] & kIdent)) ++i;
+  return i;
+}
 
 }  // namespace kolvu
 

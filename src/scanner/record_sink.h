@@ -77,6 +77,7 @@ class RecordSink {
   LineCursor lines_;
   SeamVec<RawName> raw_;          // the open record's names, in the text
   SeamVec<DefinitionName> names_;  // and as handed over
+  TypedefScratch tokens_;
 };
 
 }  // namespace kolvu

@@ -39,7 +39,7 @@ const char *scan_status_text(ScanStatus status) {
     case ScanStatus::kCannotOpen: return "cannot open";
     case ScanStatus::kCannotRead: return "cannot read";
     case ScanStatus::kNoMemory: return "out of memory";
-    case ScanStatus::kTooLarge: return "too large";
+    case ScanStatus::kTooLarge: return "too large (2 GiB or more)";
     case ScanStatus::kStopped: return "stopped";
   }
   return "?";
@@ -87,7 +87,7 @@ bool RecordSink::find_names(const RecordStart &start) {
   raw_.clear();
   if (size_ - start.begin >= 8 && std::memcmp(text_ + start.begin, "typedef", 7) == 0) {
     bool body = false;
-    if (!typedef_names(text_, start.begin + 7, size_, leads_, &raw_, &body)) return false;
+    if (!typedef_names(text_, start.begin + 7, size_, leads_, &raw_, &body, &tokens_)) return false;
     if (start.kind == DefKind::kTypedef) return true;
   }
   if (start.name_len == 0) return true;
@@ -226,7 +226,7 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
 const size_t kPiece = 1 << 20;  // bytes read or fed at a time in the complete mode
 
 // The complete mode over a source in memory, fed to the scan a piece at a
-// time so that no copy of it is made whole.
+// time so that no copy of it is made whole; of any size.
 ScanResult scan_complete(const char *data, size_t size, const ScanOptions &options,
                          DefinitionFn fn, void *context) {
   Encoding enc = options.encoding;
@@ -271,14 +271,20 @@ ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &op
   ssize_t first = -1;  // a piece read ahead for the guess
   if (enc == Encoding::kAuto) {
     Utf8Guess guess;
-    if (S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == 0) {
-      ssize_t n;
-      while ((n = read_up_to(fd, piece, kPiece)) > 0) guess.feed(piece, static_cast<size_t>(n));
-      if (n < 0 || ::lseek(fd, 0, SEEK_SET) != 0) first = -2;
-    } else {
-      first = read_up_to(fd, piece, kPiece);
-      if (first >= 0) guess.feed(piece, static_cast<size_t>(first));
-      else first = -2;
+    first = read_up_to(fd, piece, kPiece);
+    if (first >= 0) guess.feed(piece, static_cast<size_t>(first));
+    if (first == static_cast<ssize_t>(kPiece) && S_ISREG(st.st_mode) &&
+        ::lseek(fd, 0, SEEK_CUR) == first) {
+      // More than a piece of a regular file: read through for the guess,
+      // then from the start again.
+      char *rest = static_cast<char *>(alloc_or_null(kPiece));
+      ssize_t n = rest == nullptr ? -1 : 0;
+      while (rest != nullptr && (n = read_up_to(fd, rest, kPiece)) > 0)
+        guess.feed(rest, static_cast<size_t>(n));
+      std::free(rest);
+      first = n < 0 || ::lseek(fd, static_cast<off_t>(kPiece), SEEK_SET) < 0 ? -2 : first;
+    } else if (first < 0) {
+      first = -2;
     }
     enc = guess.encoding();
   }
@@ -288,9 +294,9 @@ ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &op
     std::free(piece);
     return result;
   }
+  // No size limit: what is held is the text of the definitions still open.
   CompleteStream stream(enc, options, fn, context);
   bool more = true;
-  size_t total = 0;
   for (;;) {
     ssize_t n = first >= 0 ? first : read_up_to(fd, piece, kPiece);
     first = -1;
@@ -300,11 +306,6 @@ ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &op
       break;
     }
     if (n == 0) break;
-    total += static_cast<size_t>(n);
-    if (total > kMaxSource) {
-      result.status = ScanStatus::kTooLarge;
-      break;
-    }
     more = stream.feed(piece, static_cast<size_t>(n));
     if (!more) break;
   }

@@ -28,18 +28,22 @@ long LineCursor::line_of(size_t off) {
       break;
     }
     at_ = static_cast<size_t>(static_cast<const char *>(nl) - t) + 1;
+    line_start_ = at_;
     ++line_;
   }
-  while (at_ > off) {
-    if (t[--at_] == '\n') --line_;
+  if (at_ > off) {
+    while (at_ > off) {
+      if (t[--at_] == '\n') --line_;
+    }
+    line_start_ = at_;
+    while (line_start_ > 0 && t[line_start_ - 1] != '\n') --line_start_;
   }
   return line_;
 }
 
-long LineCursor::column_of(size_t off) const {
-  size_t start = off;
-  while (start > 0 && text_[start - 1] != '\n') --start;
-  return static_cast<long>(crs_.source(off) - crs_.source(start)) + 1;
+long LineCursor::column_of(size_t off) {
+  line_of(off);
+  return static_cast<long>(crs_.source(off) - crs_.source(line_start_)) + 1;
 }
 
 bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,

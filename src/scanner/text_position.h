@@ -37,7 +37,7 @@ class LineCursor {
   long line_of(size_t off);
   /// The byte column (from 1) in its source line of the byte at off,
   /// carriage returns counted.
-  long column_of(size_t off) const;
+  long column_of(size_t off);
 
  private:
   const char *text_;
@@ -45,6 +45,7 @@ class LineCursor {
   CrMap crs_;
   size_t at_ = 0;  // the line of offset at_ is line_
   long line_ = 1;
+  size_t line_start_ = 0;  // where that line starts
 };
 
 /// Sets out to the names raw[from, from + count) of text, with their lines,

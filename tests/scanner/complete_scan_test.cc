@@ -1,14 +1,16 @@
 // The scanner library's complete mode: every definition with every name it
 // introduces, nested ones with the record that holds them, and each text
 // the very bytes of its source; names compared whole.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kolvu/scan.h"
@@ -288,26 +290,85 @@ TEST(CompleteScan, PiecesGiveWhatTheWholeGives) {
   }
 }
 
-void headers_below(const std::string &dir, std::vector<std::string> *out) {
-  DIR *d = opendir(dir.c_str());
-  if (d == nullptr) return;
-  while (dirent *e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    std::string path = dir + "/" + name;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode))
-      headers_below(path, out);
-    else if (S_ISREG(st.st_mode) && name.size() > 2 && name.compare(name.size() - 2, 2, ".h") == 0)
-      out->push_back(path);
+// Records are handed over as the source goes by, not held to its end: of a
+// long source fed in pieces, all but those of its last piece have come
+// before the end is said, whatever shapes it holds.
+TEST(CompleteScan, RecordsComeAsTheSourceGoesBy) {
+  const struct {
+    const char *shape;
+    int records;  // of each copy
+  } shapes[] = {
+      {"struct s {\n  int a;\n};\n", 1},
+      // A brace inside a template's arguments ends the look at the tag.
+      {"template <class A>\n  struct is_alloc<A,\n    void_t<decltype(f(size_t{}))>>\n  : t { };\n"
+       "struct after { int b; };\n",
+       1},
+      {"static struct node *\nfind(int k)\n{\n  return 0;\n}\n", 0},
+      {"#if 0\nit's (\n#endif\n#define M(x) \\\n  (x)\n", 1},
+      {"typedef struct _R {\n  int a;\n#define IN 1\n} R, *PR;\n", 2},
+      {"int v = f(1'000); /* (\n */\n", 0},
+  };
+  for (const auto &sh : shapes) {
+    const char *shape = sh.shape;
+    std::string src;
+    for (int i = 0; i < 300; ++i) src += shape;
+    ScanOptions opt;
+    opt.kinds = kAll;
+    opt.complete = true;
+    long handed = 0;
+    std::function<void(const Definition &)> count = [&](const Definition &) { ++handed; };
+    CompleteStream stream(Encoding::kShiftJis, opt,
+                          &scan_detail::call<std::function<void(const Definition &)>>, &count, 256);
+    for (size_t at = 0; at < src.size(); at += 100)
+      ASSERT_TRUE(stream.feed(src.data() + at, std::min<size_t>(100, src.size() - at)));
+    const long before_end = handed;
+    stream.finish();
+    // All but those of the last piece and of the look ahead (64 bytes).
+    const long tail = sh.records * static_cast<long>(2 + 164 / std::strlen(shape));
+    EXPECT_GE(before_end, handed - tail) << shape;
+    EXPECT_EQ(handed, 300 * sh.records) << shape;
   }
-  closedir(d);
+}
+
+// kAuto over a source read from a descriptor: a regular file is judged
+// whole, though its first megabyte is plain ASCII; a pipe by its first
+// megabyte.
+TEST(CompleteScan, TheGuessOfAFileReadInPieces) {
+  std::string src;
+  while (src.size() < (3u << 19)) src += "#define ASCII_ONLY 1\n";
+  src += "#define U \"\xE8\xA1\xA8\"\n";  // UTF-8, after a megabyte and a half
+  kolvu_test::TempDir dir;
+  std::string path = dir.write("late.h", src);
+  ScanOptions opt;
+  opt.complete = true;
+  long n = 0;
+  ScanResult r = scan_definitions_file(path.c_str(), opt, [&](const Definition &) { ++n; });
+  EXPECT_EQ(r.status, ScanStatus::kOk);
+  EXPECT_EQ(r.encoding, Encoding::kUtf8);
+  EXPECT_EQ(n, std::count(src.begin(), src.end(), '\n'));
+
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < src.size();) {
+      ssize_t k = ::write(fds[1], src.data() + at, src.size() - at);
+      if (k <= 0) break;
+      at += static_cast<size_t>(k);
+    }
+    ::close(fds[1]);
+  });
+  long m = 0;
+  r = scan_definitions_fd(fds[0], opt, [&](const Definition &) { ++m; });
+  writer.join();
+  ::close(fds[0]);
+  EXPECT_EQ(r.status, ScanStatus::kOk);
+  EXPECT_EQ(r.encoding, Encoding::kShiftJis);
+  EXPECT_EQ(m, n);
 }
 
 TEST(CompleteScan, RecordsAreTheirSourceBytesInEveryHeader) {
   std::vector<std::string> paths;
-  headers_below("/usr/include", &paths);
+  kolvu_test::headers_below("/usr/include", &paths);
   ASSERT_GT(paths.size(), 100u) << "too few headers to check";
   for (const std::string &p : paths) {
     std::string src = kolvu_test::read_file(p);

@@ -294,27 +294,6 @@ TEST(ScanLibrary, FailuresAreReturned) {
   EXPECT_EQ(r.definitions, 1);
 }
 
-// Every header below dir (not following links) whose lines all fit the
-// tool's line read, as paths.
-void headers_below(const std::string &dir, std::vector<std::string> *out) {
-  DIR *d = opendir(dir.c_str());
-  if (d == nullptr) return;
-  std::vector<std::string> names;
-  while (dirent *e = readdir(d)) names.push_back(e->d_name);
-  closedir(d);
-  for (const std::string &name : names) {
-    if (name == "." || name == "..") continue;
-    std::string path = dir + "/" + name;
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
-      headers_below(path, out);
-    } else if (S_ISREG(st.st_mode) && name.size() > 2 && name.substr(name.size() - 2) == ".h") {
-      out->push_back(path);
-    }
-  }
-}
-
 bool lines_fit(const std::string &bytes) {
   size_t line = 0;
   for (char c : bytes) {
@@ -340,7 +319,7 @@ void expect_invariant(const std::string &path, const std::string &bytes, int mas
 
 TEST(ScanLibrary, RecordsAreWhatTheToolWritesForEveryHeader) {
   std::vector<std::string> paths;
-  headers_below("/usr/include", &paths);
+  kolvu_test::headers_below("/usr/include", &paths);
   ASSERT_GT(paths.size(), 100u) << "too few headers to compare";
   const char *kList = "size_t,pthread_*,FILE,__*,_*,*_t,S*";
   int compared = 0;

@@ -1,6 +1,8 @@
 #include "support/test_util.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +68,25 @@ std::string bytes(std::initializer_list<int> values) {
   std::string s;
   for (int v : values) s.push_back(static_cast<char>(v));
   return s;
+}
+
+void headers_below(const std::string &dir, std::vector<std::string> *out) {
+  DIR *d = opendir(dir.c_str());
+  if (d == nullptr) return;
+  std::vector<std::string> names;
+  while (dirent *e = readdir(d)) names.push_back(e->d_name);
+  closedir(d);
+  for (const std::string &name : names) {
+    if (name == "." || name == "..") continue;
+    std::string path = dir + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      headers_below(path, out);
+    } else if (S_ISREG(st.st_mode) && name.size() > 2 && name.substr(name.size() - 2) == ".h") {
+      out->push_back(path);
+    }
+  }
 }
 
 }  // namespace kolvu_test

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kolvu_test {
 
@@ -25,6 +26,10 @@ class TempDir {
 };
 
 std::string read_file(const std::string &path);
+
+// Every regular file below dir whose name ends in ".h", links not
+// followed, in the order of the directories' listings.
+void headers_below(const std::string &dir, std::vector<std::string> *out);
 
 struct Outcome {
   std::string out;    // standard output (both streams when merged)
