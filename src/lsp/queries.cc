@@ -1,6 +1,7 @@
 #include "lsp/queries.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "lsp/indexer.h"
@@ -19,26 +20,36 @@ struct Text {
   std::string_view bytes;
   Encoding encoding = Encoding::kShiftJis;
   bool ok = false;
-  mutable std::vector<size_t> starts;  // of the lines, made when first needed
+  mutable std::vector<size_t> starts;  // of the lines, found as far as needed
+  mutable bool all_starts = false;
+
+  // Finds the starts of the lines up to line n (all of them for -1).
+  void find_starts(long n) const {
+    if (starts.empty()) starts.push_back(0);
+    while (!all_starts && (n < 0 || starts.size() <= static_cast<size_t>(n))) {
+      size_t from = starts.back();
+      const void *nl = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
+      if (nl == nullptr) {
+        all_starts = true;
+        break;
+      }
+      starts.push_back(static_cast<size_t>(static_cast<const char *>(nl) - bytes.data()) + 1);
+    }
+  }
 
   const std::vector<size_t> &line_starts() const {
-    if (starts.empty()) {
-      starts.push_back(0);
-      for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n') starts.push_back(i + 1);
-      }
-    }
+    find_starts(-1);
     return starts;
   }
 
   // Line number line (from 0), without its line end; *start is its offset.
   std::string_view line(long n, size_t *start) const {
-    const std::vector<size_t> &s = line_starts();
-    if (n < 0 || static_cast<size_t>(n) >= s.size()) {
+    if (n >= 0) find_starts(n);
+    if (n < 0 || static_cast<size_t>(n) >= starts.size()) {
       *start = bytes.size();
       return {};
     }
-    *start = s[static_cast<size_t>(n)];
+    *start = starts[static_cast<size_t>(n)];
     return line_of(bytes.substr(*start), 0);
   }
 };
