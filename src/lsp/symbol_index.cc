@@ -50,7 +50,7 @@ bool ascii_before(std::string_view src, size_t offset) {
 
 }  // namespace
 
-void SymbolIndex::drop_names(uint32_t id) {
+void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
   File &f = files_[id];
   for (Map::iterator it : f.names) {
     std::vector<IndexedName> &v = it->second;
@@ -58,11 +58,13 @@ void SymbolIndex::drop_names(uint32_t id) {
     v.erase(std::remove_if(v.begin(), v.end(), [id](const IndexedName &n) { return n.file == id; }),
             v.end());
     definitions_ -= before - v.size();
-    if (v.empty()) names_.erase(it);
+    if (v.empty() && !keep_empty) names_.erase(it);
   }
   ++generation_;
-  f.names.clear();
-  f.names.shrink_to_fit();
+  if (!keep_empty) {
+    f.names.clear();
+    f.names.shrink_to_fit();
+  }
 }
 
 void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
@@ -92,9 +94,13 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   } else {
     id = found->second;
     if (files_[id].open && !open) return;
-    drop_names(id);
+    // The names the file keeps keep their nodes: emptied now, filled again
+    // below, and only those still empty then are erased.
+    drop_names(id, true);
   }
   File &f = files_[id];
+  std::vector<Map::iterator> old_names;
+  old_names.swap(f.names);
   f.encoding = encoding;
   f.open = open;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -108,6 +114,9 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   std::sort(f.names.begin(), f.names.end(), by_node);
   f.names.erase(std::unique(f.names.begin(), f.names.end()), f.names.end());
   f.names.shrink_to_fit();
+  for (Map::iterator it : old_names) {
+    if (it->second.empty()) names_.erase(it);
+  }
   definitions_ += names.size();
   ++generation_;
 }

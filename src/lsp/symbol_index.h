@@ -76,7 +76,10 @@ class SymbolIndex {
     std::vector<Map::iterator> names;  // each once
   };
 
-  void drop_names(uint32_t id);  // with the lock held
+  // Takes the names of file id out, with the lock held; keep_empty leaves
+  // the nodes of names left without a definition, and the file's list of
+  // them, for the caller to fill again or erase.
+  void drop_names(uint32_t id, bool keep_empty = false);
   NameHit hit(const Map::value_type &entry, const IndexedName &at) const;
   // Makes the flat list below match the names again; with the lock held
   // shared and flat_mutex_ held.
