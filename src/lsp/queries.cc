@@ -218,9 +218,9 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
     if (shown > 0) md += "\n\n---\n\n";
     // The line where the definition begins, which is the name's own line
     // but for a typedef of a body.
-    const std::vector<size_t> &starts = t.line_starts();
-    long first = static_cast<long>(std::upper_bound(starts.begin(), starts.end(), h.at.begin) -
-                                   starts.begin());
+    long first = static_cast<long>(h.at.line) -
+                 static_cast<long>(std::count(t.bytes.begin() + h.at.begin,
+                                              t.bytes.begin() + h.at.offset, '\n'));
     md += "```c\n" + utf8 + "\n```\n\n`" + relative_path(ctx.roots, h.path) + "` line " +
           std::to_string(first);
     if (!clean) md += " (some bytes did not convert to UTF-8 and are shown as \xEF\xBF\xBD)";
