@@ -117,8 +117,8 @@ json position_at(QueryContext &ctx, const Text &t, size_t offset) {
   return position(line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe));
 }
 
-// Where a hit's name stands: its line and its first and last-but-one
-// columns, in the editor's units.
+// Where a hit's name stands: its line, the column of its first character
+// and the column just after it, in the editor's units.
 struct NameSpan {
   long line, start, end;
 };
