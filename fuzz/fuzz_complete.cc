@@ -3,15 +3,18 @@
 // its own bytes of the source (carriage returns dropped, nothing from a
 // Ctrl-Z on), in the order of its begin, inside the record said to hold it,
 // and every name must stand in the source where its offset, line and column
-// say, inside its record.
+// say, inside its record. Fed in pieces of a size the second byte picks,
+// into a buffer that starts small, the source gives the same records.
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "fuzz_common.h"
 #include "kolvu/scan.h"
+#include "scanner/complete_stream.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) { return 0; }
 
@@ -59,5 +62,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
   });
   FUZZ_CHECK(r.status == ScanStatus::kOk, "status %s", scan_status_text(r.status));
+
+  // The same in pieces: every field of every record alike.
+  auto describe = [](const Definition &d, std::string *out) {
+    char head[160];
+    std::snprintf(head, sizeof head, "%d %d %ld %ld %ld %ld %zu %zu|", static_cast<int>(d.kind),
+                  d.kind_bit, d.index, d.parent, d.first_line, d.last_line, d.begin, d.end);
+    *out += head;
+    out->append(d.name.data(), d.name.size()).append("|").append(d.text.data(), d.text.size());
+    for (size_t i = 0; i < d.name_count; ++i) {
+      std::snprintf(head, sizeof head, "|%ld:%ld:%zu:", d.names[i].line, d.names[i].column,
+                    d.names[i].offset);
+      out->append(head).append(d.names[i].name.data(), d.names[i].name.size());
+    }
+    *out += '\n';
+  };
+  std::string whole, fed;
+  scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) { describe(d, &whole); });
+  const size_t piece = src.empty() ? 1 : 1 + static_cast<unsigned char>(src[0]) % 64;
+  auto add = [&](const Definition &d) { describe(d, &fed); };
+  CompleteStream stream(r.encoding, opt, &scan_detail::call<decltype(add)>, &add, 32);
+  bool more = true;
+  for (size_t at = 0; more && at < src.size(); at += piece)
+    more = stream.feed(src.data() + at, std::min(piece, src.size() - at));
+  if (more || stream.ended()) stream.finish();
+  FUZZ_CHECK(stream.result().status == ScanStatus::kOk, "pieces: status %s",
+             scan_status_text(stream.result().status));
+  FUZZ_CHECK(fed == whole, "pieces of %zu bytes give other records", piece);
   return 0;
 }

@@ -93,9 +93,13 @@ bool CompleteStream::room_for(size_t n) {
     for (const char *p = buf_; (p = static_cast<const char *>(std::memchr(p, '\n', buf_ + keep - p)));
          ++p)
       ++line_base_;
-    // Carriage-return runs before keep move into the source base.
-    size_t k = 0;
-    while (k < cr_at_.size() && cr_at_[k] <= keep) ++k;
+    // Carriage-return runs before keep move into the source base. keep
+    // follows a '\n': its line starts just after that byte's place.
+    size_t k = 0, at_newline = 0;
+    while (k < cr_at_.size() && cr_at_[k] <= keep) {
+      if (cr_at_[k] <= keep - 1) at_newline = cr_removed_[k];
+      ++k;
+    }
     size_t gone = k == 0 ? 0 : cr_removed_[k - 1];
     for (size_t j = k; j < cr_at_.size(); ++j) {
       cr_at_[j - k] = static_cast<uint32_t>(cr_at_[j] - keep);
@@ -104,6 +108,7 @@ bool CompleteStream::room_for(size_t n) {
     cr_at_.resize_down(cr_at_.size() - k);
     cr_removed_.resize_down(cr_removed_.size() - k);
     removed_ -= gone;
+    src_line_ = src_base_ + keep + at_newline;
     src_base_ += keep + gone;
     std::memmove(buf_, buf_ + keep, len_ - keep);
     len_ -= keep;
@@ -177,6 +182,7 @@ bool CompleteStream::hand_over(size_t below) {
   crs.removed = cr_removed_.begin();
   crs.n = cr_at_.size();
   crs.base = src_base_;
+  crs.line_base = src_line_;
   LineCursor lines(buf_, len_, crs, line_base_);
   const NameIndex *wanted = ScanAccess::index_of(options_.names);
   const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;

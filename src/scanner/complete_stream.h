@@ -69,6 +69,7 @@ class CompleteStream {
   size_t cap_ = 0;
   size_t len_ = 0;
   size_t src_base_ = 0;  // the source offset of buf_[0]
+  size_t src_line_ = 0;  // and of the start of its line
   bool ctrl_z_ = false;
   SeamVec<uint32_t> cr_at_;       // where in buf_ carriage returns were dropped
   SeamVec<uint32_t> cr_removed_;  // and how many up to there, since buf_[0]

@@ -41,9 +41,12 @@ long LineCursor::line_of(size_t off) {
   return line_;
 }
 
+// The source line starts just after the '\n' before it: carriage returns
+// that begin it are bytes of it.
 long LineCursor::column_of(size_t off) {
   line_of(off);
-  return static_cast<long>(crs_.source(off) - crs_.source(line_start_)) + 1;
+  size_t start = line_start_ == 0 ? crs_.line_base : crs_.source(line_start_ - 1) + 1;
+  return static_cast<long>(crs_.source(off) - start) + 1;
 }
 
 bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,

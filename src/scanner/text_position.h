@@ -14,12 +14,14 @@ namespace kolvu {
 
 /// Offsets in the text as read back to offsets in the source: at cooked[i]
 /// the text had lost removed[i] bytes so far; its first byte is at base in
-/// the source.
+/// the source, and the line of that byte starts at line_base there (before
+/// base when carriage returns begin the line).
 struct CrMap {
   const uint32_t *cooked = nullptr;
   const uint32_t *removed = nullptr;
   size_t n = 0;
   size_t base = 0;
+  size_t line_base = 0;
 
   /// The source offset of the text's byte at off.
   size_t source(size_t off) const;
