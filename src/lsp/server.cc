@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -64,7 +65,10 @@ class Server {
   Server(const LspSettings &settings, const std::string &version, int out_fd, int err_fd)
       : settings_(settings), version_(version), writer_(out_fd), err_fd_(err_fd) {}
 
-  ~Server() { indexer_.reset(); }
+  ~Server() {
+    folder_indexers_.clear();
+    indexer_.reset();
+  }
 
   int run(std::shared_ptr<ReaderState> state);
 
@@ -107,6 +111,7 @@ class Server {
   void did_change(const json &params);
   void did_close(const json &params);
   void watched_files(const json &params);
+  void folders_changed(const json &params);
   void scan_document(const std::string &path);
   void scan_dirty();
   bool in_workspace(const std::string &path) const;
@@ -133,6 +138,7 @@ class Server {
   Documents docs_;
   Utf8Converter conv_;
   std::unique_ptr<Indexer> indexer_;  // last: stopped first
+  std::vector<std::unique_ptr<Indexer>> folder_indexers_;  // of folders added later
 };
 
 void Server::send(const json &msg) {
@@ -278,6 +284,7 @@ void Server::handle_notification(const std::string &method, const json &params) 
     else if (method == "textDocument/didChange") did_change(params);
     else if (method == "textDocument/didClose") did_close(params);
     else if (method == "workspace/didChangeWatchedFiles") watched_files(params);
+    else if (method == "workspace/didChangeWorkspaceFolders") folders_changed(params);
     // didSave: the open document already stands in for the file; anything
     // else is not ours to act on.
   } catch (const BadParams &e) {
@@ -370,7 +377,8 @@ json Server::initialize(const json &params) {
             {"declarationProvider", true},
             {"hoverProvider", true},
             {"documentSymbolProvider", true},
-            {"workspaceSymbolProvider", true}}},
+            {"workspaceSymbolProvider", true},
+            {"workspace", {{"workspaceFolders", {{"supported", true}, {"changeNotifications", true}}}}}}},
           {"serverInfo", {{"name", "kolvu-lsp"}, {"version", version_}}}};
 }
 
@@ -510,6 +518,38 @@ void Server::did_change(const json &params) {
   }
   doc->version = params.at("textDocument").value("version", doc->version);
   doc->dirty = true;
+}
+
+void Server::folders_changed(const json &params) {
+  const json &event = params.at("event");
+  std::vector<std::string> added;
+  auto folder_path = [this](const json &f) {
+    std::string path = path_of(f);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  for (const json &f : event.at("removed")) {
+    std::string path = folder_path(f);
+    roots_.erase(std::remove(roots_.begin(), roots_.end(), path), roots_.end());
+    index_.remove_below(path);
+  }
+  for (const json &f : event.at("added")) {
+    std::string path = folder_path(f);
+    if (std::find(roots_.begin(), roots_.end(), path) != roots_.end()) continue;
+    roots_.push_back(path);
+    added.push_back(path);
+  }
+  if (added.empty() || !indexer_) return;  // before initialized the first run takes them
+  auto indexer = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
+  indexer->start(added, [this](size_t done, size_t total) {
+    if (done == total) {
+      notify("window/logMessage",
+             {{"type", 3},
+              {"message", std::to_string(total) + " files of added folders indexed, " +
+                              std::to_string(index_.definition_count()) + " definitions in all"}});
+    }
+  });
+  folder_indexers_.push_back(std::move(indexer));
 }
 
 bool Server::in_workspace(const std::string &path) const {

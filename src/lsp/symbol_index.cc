@@ -131,6 +131,16 @@ void SymbolIndex::remove_file(const std::string &path, bool open) {
   f.open = false;
 }
 
+void SymbolIndex::remove_below(const std::string &dir) {
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  for (uint32_t id = 0; id < files_.size(); ++id) {
+    const std::string &p = files_[id].path;
+    if (!files_[id].open && p.size() > dir.size() + 1 && p.compare(0, dir.size(), dir) == 0 &&
+        p[dir.size()] == '/')
+      drop_names(id);
+  }
+}
+
 NameHit SymbolIndex::hit(const Map::value_type &entry, const IndexedName &at) const {
   const File &f = files_[at.file];
   return NameHit{entry.first, f.path, f.encoding, f.open, at};

@@ -53,6 +53,10 @@ class SymbolIndex {
   /// open, so that a scan of the file on disk counts again.
   void remove_file(const std::string &path, bool open);
 
+  /// Drops the names of every file below the folder dir that is not open
+  /// in the editor.
+  void remove_below(const std::string &dir);
+
   /// Every definition of name; those in first_path first, then by path,
   /// then in source order.
   std::vector<NameHit> lookup(std::string_view name, const std::string &first_path) const;

@@ -488,6 +488,40 @@ class Documents(Tree):
         s.close()
 
 
+class Folders(Tree):
+    def test_folders_added_and_removed(self):
+        c = Client(BINARY, ["-j2"])
+        inc = os.path.join(self.root, b"inc")
+        src = os.path.join(self.root, b"src")
+        r = c.result("initialize", {"processId": None, "capabilities": {},
+                                    "workspaceFolders": [{"uri": file_uri(inc), "name": "inc"}]})
+        self.assertTrue(r["capabilities"]["workspace"]["workspaceFolders"]["changeNotifications"])
+        c.notify("initialized", {})
+        c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                   and "definitions indexed" in m["params"]["message"])
+
+        def names():
+            return {x["name"] for x in c.result("workspace/symbol", {"query": ""})}
+        self.assertIn("SQUARE", names())
+        self.assertNotIn("LOCAL_MAX", names())
+        c.notify("workspace/didChangeWorkspaceFolders", {"event": {
+            "added": [{"uri": file_uri(src), "name": "src"}], "removed": []}})
+        c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                   and "added folders indexed" in m["params"]["message"])
+        self.assertTrue({"SQUARE", "LOCAL_MAX", "value"} <= names())
+        # Paths are now shown relative to the folder that holds them.
+        h = c.result("textDocument/hover", {"textDocument": {"uri": file_uri(os.path.join(src, b"main.c"))},
+                                            "position": {"line": 2, "character": 9}})
+        self.assertIn("`main.c` line 3", h["contents"]["value"])
+        c.notify("workspace/didChangeWorkspaceFolders", {"event": {
+            "added": [], "removed": [{"uri": file_uri(inc) + "/", "name": "inc"}]}})
+        got = names()
+        self.assertIn("LOCAL_MAX", got)
+        self.assertNotIn("SQUARE", got)
+        c.close_input()
+        c.wait_exit()
+
+
 class Addresses(Tree):
     def test_paths_that_need_escaping(self):
         s = Session(self.root)
