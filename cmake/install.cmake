@@ -5,6 +5,7 @@
 #   bin/kolvu
 #   share/man/man1/kolvu.1
 #   bin/kolvu-index, share/man/man1/kolvu-index.1
+#   bin/kolvu-lsp, share/man/man1/kolvu-lsp.1
 #   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a (static, the default)
 #   or <libdir>/libkolvu_util.so.*, libkolvu_scan.so.* (-DBUILD_SHARED_LIBS=ON)
 #   include/kolvu/*.h
@@ -28,6 +29,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu.1
 install(TARGETS kolvu-index RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-index.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# kolvu-lsp, the language server, and its manual page, when it is built.
+if(TARGET kolvu-lsp)
+  install(TARGETS kolvu-lsp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/kolvu-lsp.1
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # The libraries and their public headers.
 install(TARGETS kolvu_util kolvu_scan EXPORT kolvu_utilTargets
@@ -110,6 +117,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "A second program, kolvu-index, walks whole source trees on several"
   "threads and writes each definition as a JSON record with its file, lines,"
   "kind, name and text in UTF-8, or writes a sorted tags file for editors."
+  ""
+  "A third, kolvu-lsp, serves the same definitions to editors as a language"
+  "server over standard input and output: go to definition, hover with the"
+  "definition's text converted to UTF-8, workspace and document symbols,"
+  "for code bases in Shift_JIS, EUC-JP or UTF-8, with no build needed."
   ""
   "The package also carries two static libraries with their headers: the"
   "utility library libkolvu_util, and libkolvu_scan, the definition scanner"

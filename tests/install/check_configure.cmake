@@ -8,6 +8,8 @@
 #                         BUILD_TESTING is not kept, so a later configure
 #                         with GoogleTest installed turns the tests on
 #   -DBUILD_TESTING=ON    configuring fails with the same sentence
+#   without nlohmann-json configuring succeeds without kolvu-lsp, and says
+#                         so in one line
 cmake_minimum_required(VERSION 3.20)
 
 set(sentence
@@ -54,4 +56,26 @@ string(REGEX REPLACE "[ \n]+" " " joined "${asked_out}")
 string(FIND "${joined}" "${sentence}" at)
 if(at LESS 0)
   message(FATAL_ERROR "-DBUILD_TESTING=ON without GoogleTest failed without the sentence:\n${asked_out}")
+endif()
+
+# Without nlohmann-json the rest still configures, with one line naming the
+# package that brings kolvu-lsp in.
+set(json_sentence
+  "nlohmann-json not found: kolvu-lsp is left out (the Debian package nlohmann-json3-dev turns it on)")
+file(REMOVE_RECURSE "${WORK_DIR}/no-json")
+execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${WORK_DIR}/no-json"
+    -G "${GENERATOR}" "-DCMAKE_CXX_COMPILER=${CXX}"
+    -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=TRUE
+  RESULT_VARIABLE json_rc OUTPUT_VARIABLE json_out ERROR_VARIABLE json_err)
+if(NOT json_rc EQUAL 0)
+  message(FATAL_ERROR "configuring without nlohmann-json failed (${json_rc}):\n${json_out}${json_err}")
+endif()
+string(FIND "${json_out}${json_err}" "-- ${json_sentence}\n" at)
+if(at LESS 0)
+  message(FATAL_ERROR "configuring without nlohmann-json did not say, on one line:\n"
+    "${json_sentence}\nit printed:\n${json_out}${json_err}")
+endif()
+if(NOT IS_DIRECTORY "${WORK_DIR}/no-json/CMakeFiles/kolvu-index.dir"
+   OR IS_DIRECTORY "${WORK_DIR}/no-json/CMakeFiles/kolvu-lsp.dir")
+  message(FATAL_ERROR "configuring without nlohmann-json: kolvu-index left out or kolvu-lsp kept")
 endif()

@@ -189,6 +189,10 @@ if(STEP STREQUAL "layout")
       "${libdir}/pkgconfig/kolvu_util.pc")
     require_file("${path}")
   endforeach()
+  if(WITH_LSP)
+    require_file("${prefix}/${BINDIR}/kolvu-lsp")
+    require_file("${prefix}/${MANDIR}/man1/kolvu-lsp.1")
+  endif()
   # Every public header, and nothing from the sources' private ones.
   file(GLOB headers RELATIVE "${SOURCE_DIR}/include/kolvu"
        "${SOURCE_DIR}/include/kolvu/*.h")
@@ -232,6 +236,23 @@ if(STEP STREQUAL "layout")
   if(NOT rc EQUAL 0 OR err OR NOT out STREQUAL
      "{\"file\":\"probe.h\",\"line\":2,\"end_line\":2,\"kind\":\"typedef\",\"name\":\"Probe\",\"names\":[{\"name\":\"Probe\",\"kind\":\"typedef\",\"line\":2,\"column\":14}],\"begin\":16,\"end\":36,\"text\":\"typedef long Probe;\\n\"}\n")
     fail("installed kolvu-index --kinds=t --names=Probe: status ${rc}, out [${out}], err [${err}]")
+  endif()
+
+  if(WITH_LSP)
+    # And kolvu-lsp, when built: an initialize and an exit without shutdown
+    # end with 1.
+    set(init "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\",\"params\":{\"capabilities\":{}}}")
+    string(LENGTH "${init}" init_length)
+    set(bye "{\"jsonrpc\":\"2.0\",\"method\":\"exit\"}")
+    string(LENGTH "${bye}" bye_length)
+    file(WRITE "${WORK_DIR}/lsp-input"
+         "Content-Length: ${init_length}\r\n\r\n${init}Content-Length: ${bye_length}\r\n\r\n${bye}")
+    execute_process(COMMAND "${prefix}/${BINDIR}/kolvu-lsp"
+      INPUT_FILE "${WORK_DIR}/lsp-input"
+      RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 1 OR NOT out MATCHES "\"positionEncoding\":\"utf-16\"" OR err)
+      fail("installed kolvu-lsp: status ${rc}, out [${out}], err [${err}]")
+    endif()
   endif()
 
 elseif(STEP STREQUAL "cmake")

@@ -1,0 +1,190 @@
+#include "lsp/framing.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kolvu {
+
+namespace {
+
+// A header line longer than this is no header of ours.
+const size_t kMaxHeaderLine = 1024;
+const std::string_view kLengthField = "content-length:";
+
+bool ieq_prefix(std::string_view line, std::string_view lower_prefix) {
+  if (line.size() < lower_prefix.size()) return false;
+  for (size_t i = 0; i < lower_prefix.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(line[i]);
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+    if (c != static_cast<unsigned char>(lower_prefix[i])) return false;
+  }
+  return true;
+}
+
+// The decimal value after "Content-Length:", with blanks around it; false
+// when it is not one or is larger than limit.
+bool parse_length(std::string_view v, size_t limit, size_t *n, bool *too_large) {
+  size_t i = 0;
+  while (i < v.size() && (v[i] == ' ' || v[i] == '\t')) ++i;
+  size_t start = i;
+  size_t value = 0;
+  *too_large = false;
+  for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
+    if (value > (limit - (v[i] - '0')) / 10) *too_large = true;
+    if (!*too_large) value = value * 10 + static_cast<size_t>(v[i] - '0');
+  }
+  if (i == start) return false;
+  while (i < v.size() && (v[i] == ' ' || v[i] == '\t')) ++i;
+  if (i != v.size()) return false;
+  *n = value;
+  return !*too_large;
+}
+
+}  // namespace
+
+MessageReader::MessageReader(int fd, size_t max_body) : fd_(fd), max_body_(max_body) {}
+
+bool MessageReader::fill() {
+  if (eof_) return false;
+  if (at_ > 0 && at_ >= buf_.size() / 2) {
+    buf_.erase(0, at_);
+    at_ = 0;
+  }
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = ::read(fd_, chunk, sizeof chunk);
+    if (n > 0) {
+      buf_.append(chunk, static_cast<size_t>(n));
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    eof_ = true;
+    return false;
+  }
+}
+
+bool MessageReader::ready(int timeout_ms) {
+  if (at_ < buf_.size() || eof_) return true;
+  struct pollfd p = {fd_, POLLIN, 0};
+  return ::poll(&p, 1, timeout_ms) > 0;
+}
+
+bool MessageReader::resync() {
+  for (;;) {
+    for (size_t i = at_; i + kLengthField.size() <= buf_.size(); ++i) {
+      if (ieq_prefix(std::string_view(buf_.data() + i, buf_.size() - i), kLengthField)) {
+        at_ = i;
+        return true;
+      }
+    }
+    // Keep what may be the beginning of the field, cut by the read.
+    size_t keep = kLengthField.size() - 1;
+    if (buf_.size() - at_ > keep) at_ = buf_.size() - keep;
+    if (!fill()) return false;
+  }
+}
+
+MessageReader::Result MessageReader::next(std::string *body) {
+  if (resync_) {
+    resync_ = false;
+    if (!resync()) return Result::kEnd;
+  }
+  size_t length = 0;
+  bool have_length = false;
+  bool bad = false;
+  bool any_field = false;
+  std::string reason;
+  // The header block.
+  for (;;) {
+    size_t eol = buf_.find("\r\n", at_);
+    if (eol == std::string::npos) {
+      if (buf_.size() - at_ > kMaxHeaderLine) {
+        *body = "header line too long";
+        at_ += 1;  // a header may follow inside what was read
+        resync_ = true;
+        return Result::kBad;
+      }
+      if (!fill()) {
+        if (any_field ||
+            (at_ < buf_.size() && buf_.find_first_not_of("\r\n \t", at_) != std::string::npos)) {
+          at_ = buf_.size();
+          *body = "input ends inside a message header";
+          return Result::kBad;
+        }
+        return Result::kEnd;
+      }
+      continue;
+    }
+    if (eol - at_ > kMaxHeaderLine) {
+      *body = "header line too long";
+      at_ += 1;
+      resync_ = true;
+      return Result::kBad;
+    }
+    std::string_view line(buf_.data() + at_, eol - at_);
+    at_ = eol + 2;
+    if (line.empty()) {
+      if (!any_field) continue;  // blank lines before a header are passed over
+      if (!have_length) {
+        bad = true;
+        reason = "a header without Content-Length";
+      }
+      break;
+    }
+    any_field = true;
+    if (ieq_prefix(line, kLengthField)) {
+      bool too_large = false;
+      if (!parse_length(line.substr(kLengthField.size()), max_body_, &length, &too_large)) {
+        bad = true;
+        reason = too_large ? "Content-Length larger than " + std::to_string(max_body_) + " bytes"
+                           : "malformed Content-Length";
+      } else {
+        have_length = true;
+      }
+    } else if (line.find(':') == std::string_view::npos) {
+      bad = true;
+      reason = "malformed header line";
+    }
+    if (bad) break;
+  }
+  if (bad) {
+    *body = reason;
+    resync_ = true;
+    return Result::kBad;
+  }
+  while (buf_.size() - at_ < length) {
+    if (!fill()) {
+      at_ = buf_.size();
+      *body = "input ends inside a message body";
+      return Result::kBad;
+    }
+  }
+  body->assign(buf_, at_, length);
+  at_ += length;
+  return Result::kMessage;
+}
+
+bool MessageWriter::write(std::string_view body) {
+  std::string out = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+  out.append(body);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failed_) return false;
+  const char *p = out.data();
+  size_t left = out.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd_, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace kolvu

@@ -1,0 +1,83 @@
+#include "lsp/lsp_cli.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "lsp/options.h"
+#include "lsp/server.h"
+
+#ifndef KOLVU_VERSION
+#define KOLVU_VERSION "unknown"
+#endif
+
+namespace kolvu {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: kolvu-lsp [OPTION]...\n"
+    "Serve the #define, typedef, struct and union definitions of the C sources\n"
+    "of a workspace to an editor, as a language server over standard input and\n"
+    "output: go to definition, hover with the definition's text in UTF-8,\n"
+    "workspace and document symbols. Sources may be Shift_JIS (code page 932),\n"
+    "EUC-JP or UTF-8.\n"
+    "\n"
+    "  --kinds=LETTERS    kinds to index, any of d (define), t (typedef),\n"
+    "                     s (struct), u (union); default dtsu\n"
+    "  --encoding=ENC     auto (default: UTF-8 when a file is valid UTF-8\n"
+    "                     with a byte of 0x80 or above, else Shift_JIS),\n"
+    "                     sjis, utf-8 or euc-jp\n"
+    "  --ext=LIST         file name endings taken from directories, separated\n"
+    "                     by commas; default .c,.h,.cc,.cpp,.cxx,.hh,.hpp,.hxx\n"
+    "  --exclude=GLOB     leave out the paths that match GLOB (may be repeated)\n"
+    "  -j, --jobs=N       index with N workers (default: the processors)\n"
+    "      --stdio        accepted and ignored: standard input and output are\n"
+    "                     the only transport\n"
+    "  -h, --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "The client's initializationOptions may set kinds, encoding, extensions,\n"
+    "exclude and workers as well.\n"
+    "\n"
+    "Exit status: 0 on exit after shutdown, 1 on exit or the end of input\n"
+    "without shutdown, 2 on a usage error.\n";
+
+bool write_all(int fd, const std::string &s) {
+  size_t done = 0;
+  while (done < s.size()) {
+    ssize_t w = ::write(fd, s.data() + done, s.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    done += static_cast<size_t>(w);
+  }
+  return true;
+}
+
+int processors() {
+  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return n < 1 ? 1 : static_cast<int>(n);
+}
+
+}  // namespace
+
+int lsp_main(int argc, char **argv, int in_fd, int out_fd, int err_fd) {
+  LspCommandLine cl;
+  std::string error;
+  if (!parse_lsp_command_line(argc, argv, processors(), &cl, &error)) {
+    write_all(err_fd, "kolvu-lsp: " + error + "\nTry 'kolvu-lsp --help' for more information.\n");
+    return kLspUsage;
+  }
+  if (cl.help || cl.version) {
+    std::string text = cl.help ? kHelp : "kolvu-lsp " KOLVU_VERSION "\n";
+    return write_all(out_fd, text) ? kLspOk : kLspNoShutdown;
+  }
+  // An editor that goes away closes the pipe: a write then fails and is
+  // reported, instead of a signal ending the server mid-message.
+  ::signal(SIGPIPE, SIG_IGN);
+  return serve(cl.settings, KOLVU_VERSION, in_fd, out_fd, err_fd) == 0 ? kLspOk : kLspNoShutdown;
+}
+
+}  // namespace kolvu

@@ -1,0 +1,222 @@
+#include "lsp/options.h"
+
+#include <fnmatch.h>
+
+#include <cstring>
+
+#include "common/walk.h"
+
+namespace kolvu {
+
+namespace {
+
+const int kMaxWorkers = 256;
+
+enum class Opt { kKinds, kEncoding, kExt, kExclude, kJobs, kHelp, kVersion, kStdio };
+
+struct LongOpt {
+  const char *name;
+  Opt opt;
+  bool takes_value;
+};
+
+const LongOpt kLongOpts[] = {
+    {"kinds", Opt::kKinds, true},     {"encoding", Opt::kEncoding, true},
+    {"ext", Opt::kExt, true},         {"exclude", Opt::kExclude, true},
+    {"jobs", Opt::kJobs, true},       {"help", Opt::kHelp, false},
+    {"version", Opt::kVersion, false}, {"stdio", Opt::kStdio, false},
+};
+
+const LongOpt *find_long(const std::string &name, std::string *error) {
+  const LongOpt *found = nullptr;
+  int matches = 0;
+  for (const LongOpt &o : kLongOpts) {
+    if (name == o.name) return &o;
+    if (!name.empty() && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
+      found = &o;
+      ++matches;
+    }
+  }
+  if (matches == 1) return found;
+  *error = (matches == 0 ? "unknown option '--" : "ambiguous option '--") + name + "'";
+  return nullptr;
+}
+
+std::vector<std::string> split_commas(const std::string &v) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = v.find(',', start);
+    items.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return items;
+}
+
+bool apply(Opt opt, const std::string &value, LspCommandLine *o, std::string *error) {
+  switch (opt) {
+    case Opt::kKinds: return set_kinds(value, &o->settings, error);
+    case Opt::kEncoding: return set_encoding(value, &o->settings, error);
+    case Opt::kExt: return set_exts(split_commas(value), &o->settings, error);
+    case Opt::kExclude:
+      if (value.empty()) {
+        *error = "empty exclusion pattern";
+        return false;
+      }
+      o->settings.excludes.push_back(value);
+      return true;
+    case Opt::kJobs: {
+      if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
+        *error = "invalid number of jobs '" + value + "' (1 to 256)";
+        return false;
+      }
+      return set_workers(std::stol(value), &o->settings, error);
+    }
+    case Opt::kHelp: o->help = true; return true;
+    case Opt::kVersion: o->version = true; return true;
+    case Opt::kStdio: return true;  // the only transport there is
+  }
+  return false;
+}
+
+}  // namespace
+
+bool set_kinds(const std::string &v, LspSettings *s, std::string *error) {
+  int k = 0;
+  for (char c : v) {
+    switch (c) {
+      case 'd': k |= DEF_SINGLE | DEF_CONT; break;
+      case 't': k |= TD_SIMPLE | TD_BLOCK; break;
+      case 's': k |= SU_STRUCT; break;
+      case 'u': k |= SU_UNION; break;
+      default: k = -1; break;
+    }
+    if (k < 0) break;
+  }
+  if (k <= 0) {
+    *error = "invalid kinds '" + v + "' (any of d, t, s, u)";
+    return false;
+  }
+  s->kinds = k;
+  return true;
+}
+
+bool set_encoding(const std::string &value, LspSettings *s, std::string *error) {
+  if (value == "auto") s->encoding = Encoding::kAuto;
+  else if (value == "sjis") s->encoding = Encoding::kShiftJis;
+  else if (value == "utf-8") s->encoding = Encoding::kUtf8;
+  else if (value == "euc-jp") s->encoding = Encoding::kEucJp;
+  else {
+    *error = "invalid encoding '" + value + "' (auto, sjis, utf-8 or euc-jp)";
+    return false;
+  }
+  return true;
+}
+
+bool set_exts(const std::vector<std::string> &items, LspSettings *s, std::string *error) {
+  std::vector<std::string> list;
+  for (const std::string &item : items) {
+    if (item.empty() || item == "." || item.find('/') != std::string::npos) {
+      *error = "invalid file name ending '" + item + "'";
+      return false;
+    }
+    list.push_back(item[0] == '.' ? item : "." + item);
+  }
+  if (list.empty()) {
+    *error = "empty list of file name endings";
+    return false;
+  }
+  s->exts = list;
+  return true;
+}
+
+bool set_workers(long n, LspSettings *s, std::string *error) {
+  if (n < 1 || n > kMaxWorkers) {
+    *error = "invalid number of workers '" + std::to_string(n) + "' (1 to 256)";
+    return false;
+  }
+  s->workers = static_cast<int>(n);
+  return true;
+}
+
+bool is_excluded(const std::string &relative, const std::vector<std::string> &patterns) {
+  for (const std::string &p : patterns) {
+    if (p.find('/') != std::string::npos) {
+      for (size_t slash = relative.find('/'); ; slash = relative.find('/', slash + 1)) {
+        std::string part = relative.substr(0, slash);
+        if (fnmatch(p.c_str(), part.c_str(), FNM_PATHNAME) == 0) return true;
+        if (slash == std::string::npos) break;
+      }
+      continue;
+    }
+    size_t start = 0;
+    for (;;) {
+      size_t slash = relative.find('/', start);
+      std::string name = relative.substr(start, slash == std::string::npos ? slash : slash - start);
+      if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+      if (slash == std::string::npos) break;
+      start = slash + 1;
+    }
+  }
+  return false;
+}
+
+bool parse_lsp_command_line(int argc, char **argv, int processors, LspCommandLine *o,
+                            std::string *error) {
+  o->settings.exts = default_source_exts();
+  o->settings.workers = processors < 1 ? 1 : processors > kMaxWorkers ? kMaxWorkers : processors;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-' || arg == "--") {
+      *error = arg == "--" ? "no argument may follow '--'" : "unexpected argument '" + arg + "'";
+      return false;
+    }
+    Opt opt;
+    std::string value;
+    bool takes_value, has_value = false;
+    std::string shown;
+    if (arg[1] == '-') {
+      size_t eq = arg.find('=');
+      const LongOpt *lo = find_long(arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+      if (lo == nullptr) return false;
+      opt = lo->opt;
+      takes_value = lo->takes_value;
+      shown = std::string("--") + lo->name;
+      if (eq != std::string::npos) {
+        if (!takes_value) {
+          *error = "option '" + shown + "' takes no value";
+          return false;
+        }
+        value = arg.substr(eq + 1);
+        has_value = true;
+      }
+    } else if (arg[1] == 'j') {
+      opt = Opt::kJobs;
+      takes_value = true;
+      shown = "-j";
+      if (arg.size() > 2) {
+        value = arg.substr(2);
+        has_value = true;
+      }
+    } else if (arg == "-h") {
+      opt = Opt::kHelp;
+      takes_value = false;
+    } else {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    }
+    if (takes_value && !has_value) {
+      if (i + 1 == argc) {
+        *error = "option '" + shown + "' needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+    if (!apply(opt, value, o, error)) return false;
+    if (o->help || o->version) return true;
+  }
+  return true;
+}
+
+}  // namespace kolvu

@@ -1,0 +1,292 @@
+#include "lsp/queries.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "lsp/indexer.h"
+#include "lsp/uri.h"
+
+namespace kolvu {
+
+using nlohmann::json;
+
+namespace {
+
+// The bytes of a file as the server reads them back, with the encoding they
+// are in: the open document's text, or the file on disk.
+struct Text {
+  std::string owned;
+  std::string_view bytes;
+  Encoding encoding = Encoding::kShiftJis;
+  bool ok = false;
+  mutable std::vector<size_t> starts;  // of the lines, found as far as needed
+  mutable bool all_starts = false;
+
+  // Finds the starts of the lines up to line n (all of them for -1).
+  void find_starts(long n) const {
+    if (starts.empty()) starts.push_back(0);
+    while (!all_starts && (n < 0 || starts.size() <= static_cast<size_t>(n))) {
+      size_t from = starts.back();
+      const void *nl = std::memchr(bytes.data() + from, '\n', bytes.size() - from);
+      if (nl == nullptr) {
+        all_starts = true;
+        break;
+      }
+      starts.push_back(static_cast<size_t>(static_cast<const char *>(nl) - bytes.data()) + 1);
+    }
+  }
+
+  const std::vector<size_t> &line_starts() const {
+    find_starts(-1);
+    return starts;
+  }
+
+  // Line number line (from 0), without its line end; *start is its offset.
+  std::string_view line(long n, size_t *start) const {
+    if (n >= 0) find_starts(n);
+    if (n < 0 || static_cast<size_t>(n) >= starts.size()) {
+      *start = bytes.size();
+      return {};
+    }
+    *start = starts[static_cast<size_t>(n)];
+    return line_of(bytes.substr(*start), 0);
+  }
+};
+
+bool utf8_valid(std::string_view s) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(s.data());
+  size_t i = 0;
+  while (i < s.size()) {
+    i += ascii_prefix(p + i, s.size() - i);
+    if (i == s.size()) break;
+    size_t len = utf8_char_length(p + i, s.size() - i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+Encoding resolve(Encoding setting, std::string_view bytes) {
+  if (setting != Encoding::kAuto) return setting;
+  return utf8_valid(bytes) ? Encoding::kUtf8 : Encoding::kShiftJis;
+}
+
+// Texts read during one request, each once.
+class Texts {
+ public:
+  explicit Texts(QueryContext &ctx) : ctx_(ctx) {}
+
+  const Text &get(const std::string &path, bool open, Encoding indexed) {
+    auto it = cache_.find(path);
+    if (it != cache_.end()) return it->second;
+    Text &t = cache_[path];
+    const OpenDocument *doc = ctx_.docs->find(path);
+    if (doc != nullptr) {
+      t.bytes = doc->text;
+      t.encoding = Encoding::kUtf8;
+      t.ok = true;
+      return t;
+    }
+    std::string error;
+    if (!read_whole_file(path, &t.owned, &error)) {
+      if (ctx_.log) ctx_.log(path + ": " + error + " (dropped from the index)");
+      if (ctx_.forget && !open) ctx_.forget(path);
+      return t;
+    }
+    t.bytes = t.owned;
+    t.encoding = indexed == Encoding::kAuto ? resolve(ctx_.encoding, t.bytes) : indexed;
+    t.ok = true;
+    return t;
+  }
+
+ private:
+  QueryContext &ctx_;
+  std::map<std::string, Text> cache_;
+};
+
+json position(long line, long character) { return {{"line", line}, {"character", character}}; }
+
+// The editor's position of byte offset in text.
+json position_at(QueryContext &ctx, const Text &t, size_t offset) {
+  if (offset > t.bytes.size()) offset = t.bytes.size();
+  const std::vector<size_t> &starts = t.line_starts();
+  long line = static_cast<long>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
+  size_t line_start = 0;
+  std::string_view l = t.line(line, &line_start);
+  return position(line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe));
+}
+
+// Where a hit's name stands: its line, the column of its first character
+// and the column just after it, in the editor's units.
+struct NameSpan {
+  long line, start, end;
+};
+
+NameSpan name_span(QueryContext &ctx, Texts &texts, const NameHit &h) {
+  long line = static_cast<long>(h.at.line) - 1;
+  long character = static_cast<long>(h.at.column) - 1;
+  if (!h.at.ascii_prefix) {
+    const Text &t = texts.get(h.path, h.open, h.encoding);
+    if (t.ok) {
+      size_t start = 0;
+      std::string_view l = t.line(line, &start);
+      character = editor_column(ctx.conv, t.encoding, l, h.at.column - 1, ctx.pe);
+    }
+  }
+  long len = static_cast<long>(h.name.size());  // names are ASCII: one unit a byte
+  return {line, character, character + len};
+}
+
+// The range of a hit's name.
+json name_range(QueryContext &ctx, Texts &texts, const NameHit &h) {
+  NameSpan n = name_span(ctx, texts, h);
+  return {{"start", position(n.line, n.start)}, {"end", position(n.line, n.end)}};
+}
+
+json location(QueryContext &ctx, Texts &texts, const NameHit &h) {
+  return {{"uri", path_to_uri(h.path)}, {"range", name_range(ctx, texts, h)}};
+}
+
+// The identifier under the cursor, with its range; empty when none.
+std::string identifier(QueryContext &ctx, Texts &texts, const std::string &path, long line,
+                       long character, json *range) {
+  const Text &t = texts.get(path, ctx.docs->find(path) != nullptr, Encoding::kAuto);
+  if (!t.ok) return {};
+  size_t start_of_line = 0;
+  std::string_view l = t.line(line, &start_of_line);
+  size_t at = byte_column(ctx.conv, t.encoding, l, character, ctx.pe);
+  std::string_view id = identifier_at(t.encoding, l, at);
+  if (id.empty()) return {};
+  size_t start = static_cast<size_t>(id.data() - l.data());
+  long c0 = editor_column(ctx.conv, t.encoding, l, start, ctx.pe);
+  *range = {{"start", position(line, c0)},
+            {"end", position(line, c0 + static_cast<long>(id.size()))}};
+  return std::string(id);
+}
+
+}  // namespace
+
+int symbol_kind(NameKind kind) {
+  switch (kind) {
+    case NameKind::kFunctionMacro: return 12;  // Function
+    case NameKind::kMacro: return 14;          // Constant
+    case NameKind::kTypedef: return 5;         // Class
+    case NameKind::kStruct:
+    case NameKind::kUnion: return 23;          // Struct
+  }
+  return 14;
+}
+
+std::string relative_path(const std::vector<std::string> &roots, const std::string &path) {
+  for (const std::string &r : roots) {
+    if (path.size() > r.size() + 1 && path.compare(0, r.size(), r) == 0 && path[r.size()] == '/')
+      return path.substr(r.size() + 1);
+  }
+  return path;
+}
+
+json find_definitions(QueryContext &ctx, const std::string &path, long line, long character) {
+  Texts texts(ctx);
+  json range;
+  std::string name = identifier(ctx, texts, path, line, character, &range);
+  if (name.empty()) return nullptr;
+  json out = json::array();
+  for (const NameHit &h : ctx.index->lookup(name, path)) out.push_back(location(ctx, texts, h));
+  return out;
+}
+
+json hover(QueryContext &ctx, const std::string &path, long line, long character) {
+  Texts texts(ctx);
+  json range;
+  std::string name = identifier(ctx, texts, path, line, character, &range);
+  if (name.empty()) return nullptr;
+  std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  std::string md;
+  int shown = 0;
+  for (const NameHit &h : hits) {
+    if (shown == kHoverLimit) break;
+    const Text &t = texts.get(h.path, h.open, h.encoding);
+    if (!t.ok || h.at.end > t.bytes.size() || h.at.begin > h.at.end) continue;
+    std::string raw;
+    for (char c : t.bytes.substr(h.at.begin, h.at.end - h.at.begin)) {
+      if (c != '\r') raw += c;
+    }
+    while (!raw.empty() && raw.back() == '\n') raw.pop_back();
+    std::string utf8;
+    bool clean = ctx.conv->append(t.encoding, raw, &utf8);
+    if (shown > 0) md += "\n\n---\n\n";
+    // The line where the definition begins, which is the name's own line
+    // but for a typedef of a body.
+    long first = static_cast<long>(h.at.line) -
+                 static_cast<long>(std::count(t.bytes.begin() + h.at.begin,
+                                              t.bytes.begin() + h.at.offset, '\n'));
+    md += "```c\n" + utf8 + "\n```\n\n`" + relative_path(ctx.roots, h.path) + "` line " +
+          std::to_string(first);
+    if (!clean) md += " (some bytes did not convert to UTF-8 and are shown as \xEF\xBF\xBD)";
+    ++shown;
+  }
+  if (shown == 0) return nullptr;
+  if (hits.size() > static_cast<size_t>(shown)) {
+    md += "\n\nand " + std::to_string(hits.size() - static_cast<size_t>(shown)) + " more";
+  }
+  return {{"contents", {{"kind", "markdown"}, {"value", md}}}, {"range", range}};
+}
+
+std::string workspace_symbols(QueryContext &ctx, const std::string &query) {
+  // Up to a thousand symbols: written straight as text, which costs a
+  // fraction of building the same JSON as objects first.
+  Texts texts(ctx);
+  struct FileJson {
+    std::string uri;        // quoted
+    std::string container;  // quoted
+  };
+  std::map<std::string, FileJson> files;  // each file's strings, made once
+  std::string out = "[";
+  for (const NameHit &h : ctx.index->search(query, kSymbolLimit)) {
+    auto f = files.find(h.path);
+    if (f == files.end()) {
+      FileJson j{json(path_to_uri(h.path)).dump(),
+                 json(relative_path(ctx.roots, h.path)).dump(-1, ' ', false, json::error_handler_t::replace)};
+      f = files.emplace(h.path, std::move(j)).first;
+    }
+    NameSpan n = name_span(ctx, texts, h);
+    const std::string line = std::to_string(n.line);
+    if (out.size() > 1) out += ',';
+    // Names are letters, digits and '_': nothing in them needs escaping.
+    out += "{\"name\":\"" + h.name + "\",\"kind\":" + std::to_string(symbol_kind(h.at.kind)) +
+           ",\"location\":{\"uri\":" + f->second.uri + ",\"range\":{\"start\":{\"line\":" + line +
+           ",\"character\":" + std::to_string(n.start) + "},\"end\":{\"line\":" + line +
+           ",\"character\":" + std::to_string(n.end) + "}}},\"containerName\":" +
+           f->second.container + "}";
+  }
+  out += "]";
+  return out;
+}
+
+json document_symbols(QueryContext &ctx, const std::string &path) {
+  Texts texts(ctx);
+  json out = json::array();
+  std::vector<NameHit> hits = ctx.index->in_file(path);
+  if (hits.empty()) return out;
+  const Text &t = texts.get(path, hits[0].open, hits[0].encoding);
+  if (!t.ok) return out;
+  for (const NameHit &h : hits) {
+    size_t end = h.at.end;
+    while (end > h.at.begin && (t.bytes[end - 1] == '\n' || t.bytes[end - 1] == '\r')) --end;
+    json sel = name_range(ctx, texts, h);
+    const char *detail = h.at.kind == NameKind::kUnion    ? "union"
+                         : h.at.kind == NameKind::kStruct ? "struct"
+                         : h.at.kind == NameKind::kTypedef ? "typedef"
+                                                           : "#define";
+    out.push_back({{"name", h.name},
+                   {"detail", detail},
+                   {"kind", symbol_kind(h.at.kind)},
+                   {"range", {{"start", position_at(ctx, t, h.at.begin)},
+                              {"end", position_at(ctx, t, end)}}},
+                   {"selectionRange", sel}});
+  }
+  return out;
+}
+
+}  // namespace kolvu

@@ -1,0 +1,601 @@
+#include "lsp/server.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "common/utf8.h"
+#include "common/walk.h"
+#include "lsp/documents.h"
+#include "lsp/framing.h"
+#include "lsp/incoming.h"
+#include "lsp/indexer.h"
+#include "lsp/queries.h"
+#include "lsp/symbol_index.h"
+#include "lsp/uri.h"
+
+namespace kolvu {
+
+using nlohmann::json;
+
+namespace {
+
+enum ErrorCode {
+  kParseError = -32700,
+  kInvalidRequest = -32600,
+  kMethodNotFound = -32601,
+  kInvalidParams = -32602,
+  kInternalError = -32603,
+  kServerNotInitialized = -32002,
+  kRequestCancelled = -32800,
+};
+
+// How long an open document's changes must rest before it is scanned again
+// on its own; a request scans it at once.
+const int kSettleMs = 50;
+
+const char kProgressToken[] = "kolvu-index";
+
+// The indexing's progress as the client is told it: nothing goes out for
+// the token before the client has answered its creation, and a begin sent
+// late catches up with where the indexing stands.
+struct IndexProgress {
+  std::mutex mutex;
+  enum State { kOff, kAsked, kOn, kDone } state = kOff;
+  std::string create_id;
+  int percent = -1;
+  std::string message;
+  bool finished = false;
+  std::string end_message;
+};
+
+struct BadParams {
+  std::string message;
+};
+
+class Server {
+ public:
+  Server(const LspSettings &settings, const std::string &version, int out_fd, int err_fd)
+      : settings_(settings), version_(version), writer_(out_fd), err_fd_(err_fd) {}
+
+  ~Server() {
+    folder_indexers_.clear();
+    indexer_.reset();
+  }
+
+  int run(std::shared_ptr<ReaderState> state);
+
+ private:
+  // Output.
+  void send(const json &msg);
+  void reply(const json &id, json result) {
+    send({{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}});
+  }
+  void reply_error(const json &id, int code, const std::string &message) {
+    send({{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+  }
+  void notify(const std::string &method, json params) {
+    send({{"jsonrpc", "2.0"}, {"method", method}, {"params", std::move(params)}});
+  }
+  std::string request(const std::string &method, json params) {
+    std::string id = "kolvu-" + std::to_string(++request_id_);
+    send({{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", std::move(params)}});
+    return id;
+  }
+  void progress_value(json value) {
+    notify("$/progress", {{"token", kProgressToken}, {"value", std::move(value)}});
+  }
+  void log(const std::string &message, int type = 3);
+
+  // Dispatch.
+  void handle(Incoming &in);
+  json handle_request(const std::string &method, const json &params, std::string *raw);
+  void handle_notification(const std::string &method, const json &params);
+
+  // Lifecycle.
+  json initialize(const json &params);
+  void initialized();
+  void progress_answered(const json &reply);
+  void take_options(const json &options);
+
+  // Documents and files.
+  std::string path_of(const json &text_document) const;
+  void did_open(const json &params);
+  void did_change(const json &params);
+  void did_close(const json &params);
+  void watched_files(const json &params);
+  void folders_changed(const json &params);
+  void scan_document(const std::string &path);
+  void scan_dirty();
+  bool in_workspace(const std::string &path) const;
+
+  QueryContext context();
+  void position_params(const json &params, std::string *path, long *line, long *character);
+
+  LspSettings settings_;
+  std::string version_;
+  MessageWriter writer_;
+  int err_fd_;
+  long request_id_ = 0;
+
+  bool initialized_ = false;   // initialize answered
+  bool shut_down_ = false;
+  bool exit_ = false;
+  bool progress_wanted_ = false;  // the client takes work done progress
+  IndexProgress progress_;
+  bool watch_registration_ = false;
+  PositionEncoding pe_ = PositionEncoding::kUtf16;
+  std::vector<std::string> roots_;
+
+  SymbolIndex index_;
+  Documents docs_;
+  Utf8Converter conv_;
+  std::unique_ptr<Indexer> indexer_;  // last: stopped first
+  std::vector<std::unique_ptr<Indexer>> folder_indexers_;  // of folders added later
+};
+
+void Server::send(const json &msg) {
+  writer_.write(msg.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void Server::log(const std::string &message, int type) {
+  std::string line = "kolvu-lsp: " + message + "\n";
+  ssize_t n = ::write(err_fd_, line.data(), line.size());
+  (void)n;
+  notify("window/logMessage", {{"type", type}, {"message", message}});
+}
+
+int Server::run(std::shared_ptr<ReaderState> state) {
+  for (;;) {
+    Incoming in;
+    bool dirty = !docs_.dirty().empty();
+    if (!state->queue.pop(&in, dirty ? kSettleMs : -1)) {
+      scan_dirty();
+      continue;
+    }
+    if (in.type == Incoming::kEnd) break;
+    handle(in);
+    if (exit_) break;
+  }
+  return shut_down_ ? 0 : 1;
+}
+
+void Server::handle(Incoming &in) {
+  if (in.type == Incoming::kBad) {
+    log("bad message: " + in.error, 1);
+    reply_error(in.bad_id, kParseError, in.error);
+    return;
+  }
+  const json &msg = in.msg;
+  if (!msg.is_object()) {
+    reply_error(nullptr, kInvalidRequest, "a message must be a JSON object");
+    return;
+  }
+  auto method_it = msg.find("method");
+  auto id_it = msg.find("id");
+  bool has_id = id_it != msg.end();
+  if (method_it == msg.end()) {
+    if (has_id && (msg.contains("result") || msg.contains("error"))) {  // a reply to us
+      progress_answered(msg);
+      return;
+    }
+    reply_error(has_id && is_id(*id_it) ? *id_it : json(nullptr), kInvalidRequest,
+                "a message needs a method");
+    return;
+  }
+  if (!method_it->is_string() || (has_id && !is_id(*id_it))) {
+    reply_error(has_id && is_id(*id_it) ? *id_it : json(nullptr), kInvalidRequest,
+                "malformed method or id");
+    return;
+  }
+  const std::string method = *method_it;
+  json params = msg.value("params", json());
+  if (!has_id) {
+    handle_notification(method, params);
+    return;
+  }
+  const json id = *id_it;
+  if (in.cancelled) {
+    reply_error(id, kRequestCancelled, "cancelled");
+    return;
+  }
+  if (!initialized_ && method != "initialize") {
+    reply_error(id, kServerNotInitialized, "the server is not initialized yet");
+    return;
+  }
+  if (shut_down_) {
+    reply_error(id, kInvalidRequest, "the server is shutting down");
+    return;
+  }
+  try {
+    std::string raw;  // a result already written as JSON text
+    json result = handle_request(method, params, &raw);
+    if (!raw.empty()) {
+      writer_.write("{\"jsonrpc\":\"2.0\",\"id\":" +
+                    id.dump(-1, ' ', false, json::error_handler_t::replace) +
+                    ",\"result\":" + raw + "}");
+    } else if (result.is_discarded()) {
+      reply_error(id, kMethodNotFound, "unknown method " + method);
+    } else {
+      reply(id, std::move(result));
+    }
+  } catch (const BadParams &e) {
+    reply_error(id, kInvalidParams, e.message);
+  } catch (const json::exception &e) {
+    reply_error(id, kInvalidParams, std::string("invalid params: ") + e.what());
+  } catch (const std::exception &e) {
+    reply_error(id, kInternalError, e.what());
+  }
+}
+
+json Server::handle_request(const std::string &method, const json &params, std::string *raw) {
+  if (method == "initialize") {
+    if (initialized_) throw BadParams{"initialize was already received"};
+    return initialize(params);
+  }
+  if (method == "shutdown") {
+    shut_down_ = true;
+    return nullptr;
+  }
+  if (method == "textDocument/definition" || method == "textDocument/declaration" ||
+      method == "textDocument/hover") {
+    std::string path;
+    long line, character;
+    position_params(params, &path, &line, &character);
+    scan_dirty();
+    QueryContext ctx = context();
+    if (method == "textDocument/hover") return hover(ctx, path, line, character);
+    return find_definitions(ctx, path, line, character);
+  }
+  if (method == "textDocument/documentSymbol") {
+    if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
+    std::string path = path_of(params.at("textDocument"));
+    scan_dirty();
+    QueryContext ctx = context();
+    return document_symbols(ctx, path);
+  }
+  if (method == "workspace/symbol") {
+    if (!params.is_object() || !params.contains("query") || !params["query"].is_string())
+      throw BadParams{"query is missing"};
+    scan_dirty();
+    QueryContext ctx = context();
+    *raw = workspace_symbols(ctx, params["query"].get<std::string>());
+    return nullptr;
+  }
+  return json(json::value_t::discarded);
+}
+
+void Server::handle_notification(const std::string &method, const json &params) {
+  if (method == "exit") {
+    exit_ = true;
+    return;
+  }
+  if (!initialized_ || shut_down_) return;
+  try {
+    if (method == "initialized") initialized();
+    else if (method == "textDocument/didOpen") did_open(params);
+    else if (method == "textDocument/didChange") did_change(params);
+    else if (method == "textDocument/didClose") did_close(params);
+    else if (method == "workspace/didChangeWatchedFiles") watched_files(params);
+    else if (method == "workspace/didChangeWorkspaceFolders") folders_changed(params);
+    // didSave: the open document already stands in for the file; anything
+    // else is not ours to act on.
+  } catch (const BadParams &e) {
+    log(method + ": " + e.message, 1);
+  } catch (const json::exception &e) {
+    log(method + ": invalid params: " + e.what(), 1);
+  }
+}
+
+void Server::take_options(const json &o) {
+  if (o.is_null()) return;
+  if (!o.is_object()) throw BadParams{"initializationOptions must be an object"};
+  LspSettings s = settings_;
+  std::string error;
+  auto fail = [&error]() { throw BadParams{"initializationOptions: " + error}; };
+  if (o.contains("kinds") && !set_kinds(o["kinds"].get<std::string>(), &s, &error)) fail();
+  if (o.contains("encoding") && !set_encoding(o["encoding"].get<std::string>(), &s, &error)) fail();
+  if (o.contains("extensions")) {
+    std::vector<std::string> items;
+    const json &e = o["extensions"];
+    if (e.is_string()) {
+      std::string v = e.get<std::string>();
+      size_t start = 0;
+      for (;;) {
+        size_t comma = v.find(',', start);
+        items.push_back(v.substr(start, comma == std::string::npos ? comma : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+    } else {
+      items = e.get<std::vector<std::string>>();
+    }
+    if (!set_exts(items, &s, &error)) fail();
+  }
+  if (o.contains("exclude")) {
+    const json &e = o["exclude"];
+    if (e.is_string()) s.excludes.push_back(e.get<std::string>());
+    else for (const std::string &p : e.get<std::vector<std::string>>()) s.excludes.push_back(p);
+  }
+  if (o.contains("workers") && !set_workers(o["workers"].get<long>(), &s, &error)) fail();
+  settings_ = s;
+}
+
+json Server::initialize(const json &params) {
+  if (!params.is_object()) throw BadParams{"initialize needs params"};
+  take_options(params.value("initializationOptions", json()));
+  std::vector<std::string> roots;
+  auto add_root = [&roots](const std::string &uri) {
+    std::string path;
+    if (!uri_to_path(uri, &path)) throw BadParams{"not a file URI: " + uri};
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    roots.push_back(path);
+  };
+  const json &folders = params.value("workspaceFolders", json());
+  if (folders.is_array()) {
+    for (const json &f : folders) add_root(f.at("uri").get<std::string>());
+  } else if (params.contains("rootUri") && params["rootUri"].is_string()) {
+    add_root(params["rootUri"].get<std::string>());
+  } else if (params.contains("rootPath") && params["rootPath"].is_string()) {
+    std::string p = params["rootPath"];
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    roots.push_back(p);
+  }
+  const json caps = params.value("capabilities", json::object());
+  pe_ = PositionEncoding::kUtf16;
+  if (caps.is_object() && caps.contains("general") && caps["general"].is_object()) {
+    const json offered = caps["general"].value("positionEncodings", json::array());
+    if (offered.is_array()) {
+      for (const json &e : offered) {
+        if (e == "utf-8") pe_ = PositionEncoding::kUtf8;
+        else if (e == "utf-32") pe_ = PositionEncoding::kUtf32;
+        else if (e == "utf-16") pe_ = PositionEncoding::kUtf16;
+        else continue;
+        break;  // the client's first choice that is ours too
+      }
+    }
+  }
+  json window = caps.is_object() ? caps.value("window", json::object()) : json::object();
+  progress_wanted_ = window.is_object() && window.value("workDoneProgress", false) == true;
+  json ws = caps.is_object() ? caps.value("workspace", json::object()) : json::object();
+  watch_registration_ = ws.is_object() && ws.contains("didChangeWatchedFiles") &&
+                        ws["didChangeWatchedFiles"].is_object() &&
+                        ws["didChangeWatchedFiles"].value("dynamicRegistration", false) == true;
+  roots_ = roots;
+  initialized_ = true;
+  return {{"capabilities",
+           {{"positionEncoding", position_encoding_name(pe_)},
+            {"textDocumentSync", {{"openClose", true}, {"change", 2}, {"save", {{"includeText", false}}}}},
+            {"definitionProvider", true},
+            {"declarationProvider", true},
+            {"hoverProvider", true},
+            {"documentSymbolProvider", true},
+            {"workspaceSymbolProvider", true},
+            {"workspace", {{"workspaceFolders", {{"supported", true}, {"changeNotifications", true}}}}}}},
+          {"serverInfo", {{"name", "kolvu-lsp"}, {"version", version_}}}};
+}
+
+void Server::initialized() {
+  if (indexer_) return;
+  if (watch_registration_) {
+    std::string glob = "**/*{";
+    for (size_t i = 0; i < settings_.exts.size(); ++i) glob += (i ? "," : "") + settings_.exts[i];
+    glob += "}";
+    request("client/registerCapability",
+            {{"registrations",
+              json::array({{{"id", "kolvu-watched-files"},
+                            {"method", "workspace/didChangeWatchedFiles"},
+                            {"registerOptions", {{"watchers", json::array({{{"globPattern", glob}}})}}}}})}});
+  }
+  {
+    std::lock_guard<std::mutex> lock(progress_.mutex);
+    if (progress_wanted_) {
+      progress_.state = IndexProgress::kAsked;
+      progress_.create_id = request("window/workDoneProgress/create", {{"token", kProgressToken}});
+    }
+  }
+  auto started = std::chrono::steady_clock::now();
+  indexer_ = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
+  indexer_->start(roots_, [this, started](size_t done, size_t total) {
+    std::lock_guard<std::mutex> lock(progress_.mutex);
+    if (done == total) {
+      double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.3f", s);
+      progress_.end_message = std::to_string(total) + " files, " +
+                              std::to_string(index_.definition_count()) +
+                              " definitions indexed in " + seconds + " s";
+      progress_.finished = true;
+      if (progress_.state == IndexProgress::kOn) {
+        progress_value({{"kind", "end"}, {"message", progress_.end_message}});
+        progress_.state = IndexProgress::kDone;
+      }
+      notify("window/logMessage", {{"type", 3}, {"message", progress_.end_message}});
+      return;
+    }
+    int pct = static_cast<int>(done * 100 / total);
+    progress_.message = std::to_string(done) + "/" + std::to_string(total) + " files";
+    if (pct == progress_.percent) return;  // one report per percent
+    progress_.percent = pct;
+    if (progress_.state == IndexProgress::kOn)
+      progress_value({{"kind", "report"}, {"percentage", pct}, {"message", progress_.message}});
+  });
+}
+
+void Server::progress_answered(const json &msg) {
+  std::lock_guard<std::mutex> lock(progress_.mutex);
+  if (progress_.state != IndexProgress::kAsked || msg["id"] != progress_.create_id) return;
+  if (msg.contains("error")) {
+    progress_.state = IndexProgress::kOff;
+    return;
+  }
+  progress_value({{"kind", "begin"}, {"title", "Indexing"}, {"cancellable", false},
+                  {"percentage", progress_.percent < 0 ? 0 : progress_.percent},
+                  {"message", progress_.message}});
+  progress_.state = IndexProgress::kOn;
+  if (progress_.finished) {
+    progress_value({{"kind", "end"}, {"message", progress_.end_message}});
+    progress_.state = IndexProgress::kDone;
+  }
+}
+
+std::string Server::path_of(const json &text_document) const {
+  std::string uri = text_document.at("uri").get<std::string>();
+  std::string path;
+  if (!uri_to_path(uri, &path)) throw BadParams{"not a file URI: " + uri};
+  return path;
+}
+
+void Server::position_params(const json &params, std::string *path, long *line, long *character) {
+  if (!params.is_object() || !params.contains("textDocument") || !params.contains("position"))
+    throw BadParams{"textDocument and position are needed"};
+  *path = path_of(params.at("textDocument"));
+  const json &p = params.at("position");
+  *line = p.at("line").get<long>();
+  *character = p.at("character").get<long>();
+  if (*line < 0 || *character < 0) throw BadParams{"negative position"};
+}
+
+QueryContext Server::context() {
+  QueryContext ctx;
+  ctx.index = &index_;
+  ctx.docs = &docs_;
+  ctx.pe = pe_;
+  ctx.roots = roots_;
+  ctx.encoding = settings_.encoding;
+  ctx.conv = &conv_;
+  ctx.log = [this](const std::string &m) { log(m, 2); };
+  ctx.forget = [this](const std::string &p) { index_.remove_file(p, false); };
+  return ctx;
+}
+
+void Server::scan_document(const std::string &path) {
+  OpenDocument *doc = docs_.find(path);
+  if (doc == nullptr) return;
+  SourceScan scan = scan_source_names(doc->text.data(), doc->text.size(), settings_.kinds, Encoding::kUtf8);
+  index_.replace_file(path, Encoding::kUtf8, doc->text, scan.names, true);
+  doc->dirty = false;
+}
+
+void Server::scan_dirty() {
+  for (const std::string &path : docs_.dirty()) scan_document(path);
+}
+
+void Server::did_open(const json &params) {
+  const json &td = params.at("textDocument");
+  std::string path = path_of(td);
+  OpenDocument doc;
+  doc.uri = td.at("uri").get<std::string>();
+  doc.text = td.at("text").get<std::string>();
+  doc.version = td.value("version", 0L);
+  docs_.open(path, std::move(doc));
+  scan_document(path);
+}
+
+void Server::did_change(const json &params) {
+  std::string path = path_of(params.at("textDocument"));
+  OpenDocument *doc = docs_.find(path);
+  if (doc == nullptr) throw BadParams{"a change to a document that is not open: " + path};
+  for (const json &c : params.at("contentChanges")) {
+    TextChange change;
+    change.text = c.at("text").get<std::string>();
+    if (c.contains("range")) {
+      const json &r = c["range"];
+      change.whole = false;
+      change.start_line = r.at("start").at("line").get<long>();
+      change.start_char = r.at("start").at("character").get<long>();
+      change.end_line = r.at("end").at("line").get<long>();
+      change.end_char = r.at("end").at("character").get<long>();
+    }
+    if (!apply_change(&doc->text, change, pe_)) throw BadParams{"a change with its range out of order"};
+  }
+  doc->version = params.at("textDocument").value("version", doc->version);
+  doc->dirty = true;
+}
+
+void Server::folders_changed(const json &params) {
+  const json &event = params.at("event");
+  std::vector<std::string> added;
+  auto folder_path = [this](const json &f) {
+    std::string path = path_of(f);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  for (const json &f : event.at("removed")) {
+    std::string path = folder_path(f);
+    roots_.erase(std::remove(roots_.begin(), roots_.end(), path), roots_.end());
+    index_.remove_below(path);
+  }
+  for (const json &f : event.at("added")) {
+    std::string path = folder_path(f);
+    if (std::find(roots_.begin(), roots_.end(), path) != roots_.end()) continue;
+    roots_.push_back(path);
+    added.push_back(path);
+  }
+  if (added.empty() || !indexer_) return;  // before initialized the first run takes them
+  auto indexer = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
+  indexer->start(added, [this](size_t done, size_t total) {
+    if (done == total) {
+      notify("window/logMessage",
+             {{"type", 3},
+              {"message", std::to_string(total) + " files of added folders indexed, " +
+                              std::to_string(index_.definition_count()) + " definitions in all"}});
+    }
+  });
+  folder_indexers_.push_back(std::move(indexer));
+}
+
+bool Server::in_workspace(const std::string &path) const {
+  size_t slash = path.rfind('/');
+  if (!has_source_ext(path.substr(slash == std::string::npos ? 0 : slash + 1), settings_.exts))
+    return false;
+  for (const std::string &r : roots_) {
+    if (path.size() > r.size() + 1 && path.compare(0, r.size(), r) == 0 && path[r.size()] == '/')
+      return !is_excluded(path.substr(r.size() + 1), settings_.excludes);
+  }
+  return false;
+}
+
+void Server::did_close(const json &params) {
+  std::string path = path_of(params.at("textDocument"));
+  docs_.close(path);
+  index_.remove_file(path, true);
+  std::string error;
+  if (in_workspace(path) && !index_one_file(&index_, settings_, path, &error)) log(error, 2);
+}
+
+void Server::watched_files(const json &params) {
+  for (const json &c : params.at("changes")) {
+    std::string path;
+    std::string uri = c.at("uri").get<std::string>();
+    if (!uri_to_path(uri, &path)) continue;
+    if (docs_.find(path) != nullptr) continue;  // the editor's text stands in for it
+    int type = c.at("type").get<int>();
+    if (type == 3) {
+      index_.remove_file(path, false);
+      continue;
+    }
+    std::string error;
+    if (in_workspace(path) && !index_one_file(&index_, settings_, path, &error)) log(error, 2);
+  }
+}
+
+}  // namespace
+
+int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
+          int err_fd) {
+  auto state = std::make_shared<ReaderState>(in_fd, kMaxMessageBody);
+  std::thread reader(read_messages, state);
+  reader.detach();
+  Server server(settings, version, out_fd, err_fd);
+  return server.run(state);
+}
+
+}  // namespace kolvu

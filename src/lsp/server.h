@@ -1,0 +1,27 @@
+// The server: JSON-RPC over a pair of descriptors, its lifecycle
+// (initialize, initialized, shutdown, exit), the open documents and the
+// watched files, with the index built in the background. Messages are read
+// on a thread of their own into a queue, so that a cancellation reaches a
+// request still waiting in it; they are handled in order on the calling
+// thread. Nothing but protocol messages is written to out_fd; what goes
+// wrong is also written to err_fd.
+#ifndef KOLVU_LSP_SERVER_H_
+#define KOLVU_LSP_SERVER_H_
+
+#include <string>
+
+#include "lsp/options.h"
+
+namespace kolvu {
+
+/// The largest message body read; a longer one is refused unread.
+const size_t kMaxMessageBody = 64u << 20;
+
+/// Serves until exit or the end of input; returns the exit status: 0 after
+/// shutdown, 1 without.
+int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
+          int err_fd);
+
+}  // namespace kolvu
+
+#endif  // KOLVU_LSP_SERVER_H_

@@ -1,0 +1,250 @@
+#include "lsp/symbol_index.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace kolvu {
+
+namespace {
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// One bit for each character a lower-cased name may hold (letters, digits,
+// '_'), one for the rest: a name lacking a bit of the query's cannot hold
+// the query.
+struct MaskTable {
+  uint64_t bit[256] = {};
+  MaskTable() {
+    for (int c = 0; c < 256; ++c) bit[c] = uint64_t{1} << 63;
+    for (int c = 'a'; c <= 'z'; ++c) bit[c] = uint64_t{1} << (c - 'a');
+    for (int c = '0'; c <= '9'; ++c) bit[c] = uint64_t{1} << (26 + c - '0');
+    bit[static_cast<unsigned char>('_')] = uint64_t{1} << 36;
+  }
+};
+const MaskTable kMask;
+
+uint64_t mask_of(std::string_view lower_text) {
+  uint64_t m = 0;
+  for (char c : lower_text) m |= kMask.bit[static_cast<unsigned char>(c)];
+  return m;
+}
+
+// True when the lower-cased query's characters stand in order in the
+// lower-cased name.
+bool subsequence(std::string_view lower_query, const char *name, size_t size) {
+  size_t q = 0;
+  for (size_t i = 0; i < size && q < lower_query.size(); ++i) {
+    if (name[i] == lower_query[q]) ++q;
+  }
+  return q == lower_query.size();
+}
+
+bool ascii_before(std::string_view src, size_t offset) {
+  size_t i = offset;
+  while (i > 0 && src[i - 1] != '\n') {
+    if (static_cast<unsigned char>(src[i - 1]) >= 0x80) return false;
+    --i;
+  }
+  return true;
+}
+
+}  // namespace
+
+void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
+  File &f = files_[id];
+  for (Map::iterator it : f.names) {
+    std::vector<IndexedName> &v = it->second;
+    size_t before = v.size();
+    v.erase(std::remove_if(v.begin(), v.end(), [id](const IndexedName &n) { return n.file == id; }),
+            v.end());
+    definitions_ -= before - v.size();
+    if (v.empty() && !keep_empty) names_.erase(it);
+  }
+  ++generation_;
+  if (!keep_empty) {
+    f.names.clear();
+    f.names.shrink_to_fit();
+  }
+}
+
+void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
+                               const std::vector<SourceName> &names, bool open) {
+  // The entries are made before the lock is taken.
+  std::vector<IndexedName> made;
+  made.reserve(names.size());
+  for (const SourceName &n : names) {
+    IndexedName e;
+    e.file = 0;
+    e.kind = n.kind;
+    e.ascii_prefix = ascii_before(src, n.offset);
+    e.line = static_cast<uint32_t>(n.line);
+    e.column = static_cast<uint32_t>(n.column);
+    e.offset = static_cast<uint32_t>(n.offset);
+    e.begin = static_cast<uint32_t>(n.begin);
+    e.end = static_cast<uint32_t>(n.end);
+    made.push_back(e);
+  }
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  uint32_t id;
+  auto found = ids_.find(path);
+  if (found == ids_.end()) {
+    id = static_cast<uint32_t>(files_.size());
+    files_.push_back(File{path, encoding, false, {}});
+    ids_.emplace(path, id);
+  } else {
+    id = found->second;
+    if (files_[id].open && !open) return;
+    // The names the file keeps keep their nodes: emptied now, filled again
+    // below, and only those still empty then are erased.
+    drop_names(id, true);
+  }
+  File &f = files_[id];
+  std::vector<Map::iterator> old_names;
+  old_names.swap(f.names);
+  f.encoding = encoding;
+  f.open = open;
+  for (size_t i = 0; i < names.size(); ++i) {
+    made[i].file = id;
+    auto it = names_.find(names[i].name);
+    if (it == names_.end()) it = names_.emplace(names[i].name, std::vector<IndexedName>()).first;
+    it->second.push_back(made[i]);
+    f.names.push_back(it);
+  }
+  auto by_node = [](Map::iterator a, Map::iterator b) { return &*a < &*b; };
+  std::sort(f.names.begin(), f.names.end(), by_node);
+  f.names.erase(std::unique(f.names.begin(), f.names.end()), f.names.end());
+  f.names.shrink_to_fit();
+  for (Map::iterator it : old_names) {
+    if (it->second.empty()) names_.erase(it);
+  }
+  definitions_ += names.size();
+  ++generation_;
+}
+
+void SymbolIndex::remove_file(const std::string &path, bool open) {
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  auto found = ids_.find(path);
+  if (found == ids_.end()) return;
+  File &f = files_[found->second];
+  if (f.open && !open) return;
+  drop_names(found->second);
+  f.open = false;
+}
+
+void SymbolIndex::remove_below(const std::string &dir) {
+  std::unique_lock<std::shared_mutex> lock(mutex_);
+  for (uint32_t id = 0; id < files_.size(); ++id) {
+    const std::string &p = files_[id].path;
+    if (!files_[id].open && p.size() > dir.size() + 1 && p.compare(0, dir.size(), dir) == 0 &&
+        p[dir.size()] == '/')
+      drop_names(id);
+  }
+}
+
+NameHit SymbolIndex::hit(const Map::value_type &entry, const IndexedName &at) const {
+  const File &f = files_[at.file];
+  return NameHit{entry.first, f.path, f.encoding, f.open, at};
+}
+
+std::vector<NameHit> SymbolIndex::lookup(std::string_view name,
+                                         const std::string &first_path) const {
+  std::vector<NameHit> hits;
+  {
+    std::shared_lock<std::shared_mutex> lock(mutex_);
+    auto it = names_.find(name);
+    if (it == names_.end()) return hits;
+    for (const IndexedName &at : it->second) hits.push_back(hit(*it, at));
+  }
+  std::sort(hits.begin(), hits.end(), [&first_path](const NameHit &a, const NameHit &b) {
+    bool fa = a.path == first_path, fb = b.path == first_path;
+    if (fa != fb) return fa;
+    if (a.path != b.path) return a.path < b.path;
+    return a.at.offset < b.at.offset;
+  });
+  return hits;
+}
+
+std::vector<NameHit> SymbolIndex::in_file(const std::string &path) const {
+  std::vector<NameHit> hits;
+  {
+    std::shared_lock<std::shared_mutex> lock(mutex_);
+    auto found = ids_.find(path);
+    if (found == ids_.end()) return hits;
+    uint32_t id = found->second;
+    for (Map::iterator it : files_[id].names) {
+      for (const IndexedName &at : it->second) {
+        if (at.file == id) hits.push_back(hit(*it, at));
+      }
+    }
+  }
+  std::sort(hits.begin(), hits.end(),
+            [](const NameHit &a, const NameHit &b) { return a.at.offset < b.at.offset; });
+  return hits;
+}
+
+std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) const {
+  std::vector<NameHit> hits;
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  auto take = [&](const Map::value_type &entry) {
+    for (const IndexedName &at : entry.second) {
+      if (hits.size() >= limit) return false;
+      hits.push_back(hit(entry, at));
+    }
+    return hits.size() < limit;
+  };
+  auto exact = names_.find(query);
+  if (exact != names_.end() && !take(*exact)) return hits;
+  for (auto it = names_.lower_bound(query);
+       it != names_.end() && it->first.compare(0, query.size(), query) == 0; ++it) {
+    if (it->first.size() == query.size()) continue;
+    if (!take(*it)) return hits;
+  }
+  std::string lower_query;
+  for (char c : query) lower_query += lower(c);
+  std::lock_guard<std::mutex> flat_lock(flat_mutex_);
+  refresh_flat();
+  const uint64_t want = mask_of(lower_query);
+  const char *p = flat_lower_.data();
+  for (size_t i = 0; i < flat_nodes_.size(); ++i) {
+    const Map::value_type *node = flat_nodes_[i];
+    size_t size = node->first.size();
+    if ((flat_masks_[i] & want) == want && subsequence(lower_query, p, size) &&
+        node->first.compare(0, query.size(), query) != 0 &&  // taken above
+        !take(*node))
+      return hits;
+    p += size + 1;
+  }
+  return hits;
+}
+
+void SymbolIndex::refresh_flat() const {
+  if (flat_generation_ == generation_) return;
+  size_t bytes = 0;
+  for (const auto &entry : names_) bytes += entry.first.size() + 1;
+  flat_lower_.clear();
+  flat_lower_.reserve(bytes);  // exactly: doubling would leave up to half unused
+  flat_nodes_.clear();
+  flat_masks_.clear();
+  flat_nodes_.reserve(names_.size());
+  flat_masks_.reserve(names_.size());
+  for (const auto &entry : names_) {
+    size_t start = flat_lower_.size();
+    for (char c : entry.first) flat_lower_ += lower(c);
+    flat_masks_.push_back(mask_of(std::string_view(flat_lower_).substr(start)));
+    flat_lower_ += '\0';
+    flat_nodes_.push_back(&entry);
+  }
+  flat_generation_ = generation_;
+}
+
+size_t SymbolIndex::file_count() const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  return ids_.size();
+}
+
+size_t SymbolIndex::definition_count() const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  return definitions_;
+}
+
+}  // namespace kolvu

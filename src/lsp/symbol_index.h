@@ -1,0 +1,111 @@
+// The server's index: for every name, where each of its definitions stands
+// (file, line, byte column, the definition's extent). It holds no texts; a
+// text is read back from its file or open document when it is asked for.
+// Any number of threads may read it while others replace or drop the names
+// of one file at a time.
+#ifndef KOLVU_LSP_SYMBOL_INDEX_H_
+#define KOLVU_LSP_SYMBOL_INDEX_H_
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "kolvu/scan.h"
+#include "lsp/source_names.h"
+
+namespace kolvu {
+
+/// One definition of a name, as the index keeps it.
+struct IndexedName {
+  uint32_t file;
+  NameKind kind;
+  bool ascii_prefix;  // the line holds only ASCII before the name
+  uint32_t line;      // from 1
+  uint32_t column;    // byte column, from 1
+  uint32_t offset;
+  uint32_t begin;
+  uint32_t end;
+};
+
+/// A definition handed out by a look-up, with its name and file.
+struct NameHit {
+  std::string name;
+  std::string path;
+  Encoding encoding;  // what the file was read in (kUtf8 for an open document)
+  bool open;          // the names come from the editor's text
+  IndexedName at;
+};
+
+class SymbolIndex {
+ public:
+  /// Replaces the names of path by names, found in its bytes src read in
+  /// encoding. From a file on disk (open false) nothing changes while the
+  /// path is open in the editor.
+  void replace_file(const std::string &path, Encoding encoding, std::string_view src,
+                    const std::vector<SourceName> &names, bool open);
+
+  /// Drops every name of path; when open is true also the mark that it is
+  /// open, so that a scan of the file on disk counts again.
+  void remove_file(const std::string &path, bool open);
+
+  /// Drops the names of every file below the folder dir that is not open
+  /// in the editor.
+  void remove_below(const std::string &dir);
+
+  /// Every definition of name; those in first_path first, then by path,
+  /// then in source order.
+  std::vector<NameHit> lookup(std::string_view name, const std::string &first_path) const;
+
+  /// The definitions of one file in source order.
+  std::vector<NameHit> in_file(const std::string &path) const;
+
+  /// Definitions whose names are query itself, then begin with it, then
+  /// hold its characters in order ignoring case: at most limit.
+  std::vector<NameHit> search(std::string_view query, size_t limit) const;
+
+  size_t file_count() const;
+  size_t definition_count() const;
+
+ private:
+  using Map = std::map<std::string, std::vector<IndexedName>, std::less<>>;
+  struct File {
+    std::string path;
+    Encoding encoding = Encoding::kAuto;
+    bool open = false;
+    std::vector<Map::iterator> names;  // each once
+  };
+
+  // Takes the names of file id out, with the lock held; keep_empty leaves
+  // the nodes of names left without a definition, and the file's list of
+  // them, for the caller to fill again or erase.
+  void drop_names(uint32_t id, bool keep_empty = false);
+  NameHit hit(const Map::value_type &entry, const IndexedName &at) const;
+  // Makes the flat list below match the names again; with the lock held
+  // shared and flat_mutex_ held.
+  void refresh_flat() const;
+
+  mutable std::shared_mutex mutex_;
+  Map names_;
+  std::vector<File> files_;
+  std::unordered_map<std::string, uint32_t> ids_;
+  size_t definitions_ = 0;
+  uint64_t generation_ = 0;  // counts the changes of names_
+
+  // For the subsequence search, the names in order, lower-cased, one after
+  // the other with a 0 byte after each: one pass over them costs far less
+  // than a walk of the tree. Made again on the first search after a change.
+  mutable std::mutex flat_mutex_;
+  mutable uint64_t flat_generation_ = ~uint64_t{0};
+  mutable std::string flat_lower_;
+  mutable std::vector<const Map::value_type *> flat_nodes_;
+  mutable std::vector<uint64_t> flat_masks_;  // the characters each name holds
+};
+
+}  // namespace kolvu
+
+#endif  // KOLVU_LSP_SYMBOL_INDEX_H_
