@@ -85,8 +85,6 @@ class CompleteStream {
   SeamVec<long> holders_;
   SeamVec<DefinitionName> names_;
   long line_base_ = 1;  // the line of buf_[0]
-  size_t line_at_ = 0;  // a cursor: the line of buf_[line_at_] is line_
-  long line_ = 1;
 };
 
 }  // namespace kolvu
