@@ -6,7 +6,8 @@
 #   share/man/man1/kolvu.1
 #   bin/kolvu-index, share/man/man1/kolvu-index.1
 #   bin/kolvu-lsp, share/man/man1/kolvu-lsp.1
-#   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a
+#   <libdir>/libkolvu_util.a, <libdir>/libkolvu_scan.a (static, the default)
+#   or <libdir>/libkolvu_util.so.*, libkolvu_scan.so.* (-DBUILD_SHARED_LIBS=ON)
 #   include/kolvu/*.h
 #   <libdir>/cmake/kolvu_util/   find_package(kolvu_util CONFIG) -> kolvu::util, kolvu::scan
 #   <libdir>/pkgconfig/kolvu_util.pc, kolvu_scan.pc
@@ -38,6 +39,7 @@ endif()
 # The libraries and their public headers.
 install(TARGETS kolvu_util kolvu_scan EXPORT kolvu_utilTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/kolvu
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}

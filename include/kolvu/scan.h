@@ -166,6 +166,9 @@ struct Definition {
   /// In the complete mode, the index of the record whose text holds this
   /// one (a #define or struct inside a struct's body); -1 for none.
   long parent = -1;
+  /// The encoding the source is read in (kAuto decided), as the scan's
+  /// result will say: the text can be converted as soon as it comes.
+  Encoding encoding = Encoding::kShiftJis;
 };
 
 enum class ScanStatus {

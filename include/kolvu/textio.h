@@ -47,6 +47,11 @@ const char *text_window(TextFile *f, int *avail, bool *rest);
 /// Marks the first n bytes of the window as read.
 void text_consume(TextFile *f, int n);
 
+/// The window as text_window gives it, but with as much more of the file
+/// read after it as the file's block holds (about 128 KB in all), for a
+/// caller that must look further ahead before it can consume anything.
+const char *text_window_more(TextFile *f, int *avail, bool *rest);
+
 /// Closes the file and releases it (memory given to text_open_in stays the
 /// caller's). Returns 0 on success.
 int text_close(TextFile *f);

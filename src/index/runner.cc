@@ -9,11 +9,16 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "index/records.h"
 #include "common/utf8.h"
+#include "index/etags.h"
+#include "index/file_name_json.h"
+#include "index/records.h"
+#include "index/source_reader.h"
+#include "index/tags_update.h"
 
 namespace kolvu {
 
@@ -65,100 +70,136 @@ class FdWriter {
 struct Slot {
   std::string path;
   bool to_scan = false;
+  bool standard_input = false;
+  bool in_walk = false;
   bool done = false;
   bool failed = false;
-  std::string out;        // JSON lines
+  bool warning = false;   // failed, but only passed over
+  std::vector<std::string> out;  // output held until the file's turn, in pieces
   TagList tags;           // their file index is set when written
   std::string err;        // a diagnostic line
 };
 
 std::string prefixed(const std::string &message) { return "kolvu-index: " + message + "\n"; }
+std::string warned(const std::string &message) { return "kolvu-index: warning: " + message + "\n"; }
+
+// Where a worker's output goes: put() takes a piece of a file's output.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  virtual void put(Slot *s, std::string *piece) = 0;
+};
 
 // A worker's tools: its converter, and the records of the file at hand.
 class FileIndexer {
  public:
-  explicit FileIndexer(const IndexJob &job) : job_(job) {}
+  FileIndexer(const IndexJob &job, OutputSink *sink) : job_(job), sink_(sink) {}
 
   void index(Slot *s) {
+    index_file(s);
+    // What a large file needed is not kept for the next one.
+    if (arena_.capacity() > kKeep) std::string().swap(arena_);
+    if (raws_.capacity() * sizeof(Raw) > kKeep) std::vector<Raw>().swap(raws_);
+    if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
+    if (piece_.capacity() > kKeep) std::string().swap(piece_);
+  }
+
+ private:
+  static const size_t kKeep = 1 << 20;
+
+  void index_file(Slot *s) {
     raws_.clear();
     arena_.clear();
-    names_.clear();
-    ScanResult r = scan_definitions_file(s->path.c_str(), job_.scan, [this](const Definition &d) {
-      raws_.push_back({d.kind, d.first_line, d.last_line, arena_.size(), d.name.size(),
-                       d.text.size(), d.begin, d.end, d.parent, names_.size(), d.name_count});
-      arena_.append(d.name);
-      if (job_.format == IndexFormat::kJson) arena_.append(d.text);  // tags want no text
-      for (size_t i = 0; i < d.name_count; ++i) {
-        const DefinitionName &n = d.names[i];
-        names_.push_back({arena_.size(), n.name.size(), n.kind, n.line, n.column});
-        arena_.append(n.name);
-      }
-    });
+    int fd = 0;
+    ScanResult r;
+    slot_ = s;
+    file_json_.clear();
+    piece_.clear();
+    if (job_.format == IndexFormat::kJson) append_file_name_json(s->path, &conv_, &file_json_);
+    if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
+    if (r.status == ScanStatus::kOk) {
+      r = scan_definitions_fd(fd, job_.scan, [this](const Definition &d) { keep(d); });
+      if (!s->standard_input) ::close(fd);
+    }
     if (r.status != ScanStatus::kOk) {
       char buf[256];
       const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
                                             : scan_status_text(r.status);
-      s->err = prefixed(s->path + ": " + why);
+      // A file found in a walk and gone before its turn is passed over.
+      s->warning = s->in_walk && r.status == ScanStatus::kCannotOpen && r.error_number == ENOENT;
+      s->err = (s->warning ? warned : prefixed)(s->path + ": " + why);
       s->failed = true;
+      piece_.clear();
       return;
     }
     if (job_.format == IndexFormat::kTags) {
-      // A line for every name wanted; an anonymous struct or union has none.
-      const NameList *wanted = job_.scan.names;
-      for (const Name &n : names_) {
-        std::string_view name = std::string_view(arena_).substr(n.at, n.len);
-        if (wanted != nullptr && wanted->size() > 0 && !wanted->wants(name.data())) continue;
-        s->tags.add(name, 0, n.line, kind_letter(n.kind));
-      }
+      for (const Raw &raw : raws_)
+        s->tags.add(std::string_view(arena_).substr(raw.at, raw.name_len), 0, raw.line,
+                    kind_letter(raw.kind));
       return;
     }
-    if (raws_.empty()) return;
-    file_json_.clear();
-    utf8_.clear();
-    conv_.append(Encoding::kUtf8, s->path, &utf8_);  // a name need not be UTF-8
-    append_json_string(utf8_, &file_json_);
-    for (const Raw &raw : raws_) {
-      bool clean;
-      std::string_view text = conv_.view(
-          r.encoding, std::string_view(arena_).substr(raw.at + raw.name_len, raw.text_len), &utf8_,
-          &clean);
+    if (job_.format == IndexFormat::kEtags && !piece_.empty()) {
+      std::string section;
+      append_etags_section(s->path, piece_, &section);
+      sink_->put(s, &section);
+      return;
+    }
+    if (!piece_.empty()) sink_->put(s, &piece_);
+  }
+
+  // A record goes out as it comes: as a JSON line, converted from the
+  // encoding its source is read in; as an Emacs tags entry for each of its
+  // names; or, for a tags file, as its names, held to be sorted.
+  void keep(const Definition &d) {
+    const NameList *wanted = job_.scan.names;
+    const bool all = wanted == nullptr || wanted->size() == 0;
+    if (job_.format == IndexFormat::kJson) {
+      bool clean = true;
+      std::string_view text = conv_.view(d.encoding, d.text, &utf8_, &clean);
       json_names_.clear();
-      for (size_t i = raw.names_at; i < raw.names_at + raw.name_count; ++i) {
-        const Name &n = names_[i];
-        json_names_.push_back({std::string_view(arena_).substr(n.at, n.len), n.kind, n.line,
-                               n.column});
+      for (size_t i = 0; i < d.name_count; ++i) {
+        const DefinitionName &n = d.names[i];
+        json_names_.push_back({n.name, n.kind, n.line, n.column});
       }
-      append_json_record({file_json_, raw.first, raw.last, raw.kind,
-                          std::string_view(arena_).substr(raw.at, raw.name_len),
-                          json_names_.data(), json_names_.size(), raw.begin, raw.end, raw.parent,
-                          text, !clean},
-                         &s->out);
+      append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name,
+                          json_names_.data(), json_names_.size(), d.begin, d.end, d.parent, text,
+                          !clean},
+                         &piece_);
+      if (piece_.size() >= kOutBuffer) sink_->put(slot_, &piece_);
+      return;
+    }
+    // A line for every name wanted; an anonymous struct or union has none.
+    for (size_t i = 0; i < d.name_count; ++i) {
+      const DefinitionName &n = d.names[i];
+      if (!all && !wanted->wants(n.name.data())) continue;
+      if (job_.format == IndexFormat::kEtags) {
+        std::string_view line = d.text;  // the name's line of the text
+        for (long k = d.first_line; k < n.line; ++k) line.remove_prefix(line.find('\n') + 1);
+        append_etags_entry(etags_pattern(line, n.name), n.name, n.line,
+                           n.offset - static_cast<size_t>(n.column - 1), &piece_);
+        continue;
+      }
+      raws_.push_back({n.kind, n.line, arena_.size(), n.name.size()});
+      arena_.append(n.name);
     }
   }
 
- private:
-  struct Raw {
+  struct Raw {  // a name for the tags file
     DefKind kind;
-    long first, last;
-    size_t at, name_len, text_len;  // name then text, at arena_ + at
-    size_t begin, end;
-    long parent;
-    size_t names_at, name_count;    // its names in names_
+    long line;
+    size_t at, name_len;  // at arena_ + at
   };
-  struct Name {
-    size_t at, len;  // in arena_
-    DefKind kind;
-    long line, column;
-  };
+
   const IndexJob &job_;
+  OutputSink *sink_;
+  Slot *slot_ = nullptr;  // the file at hand
   Utf8Converter conv_;
   std::vector<Raw> raws_;
-  std::vector<Name> names_;
   std::vector<JsonName> json_names_;
-  std::string arena_, file_json_, utf8_;
+  std::string arena_, file_json_, utf8_, piece_;
 };
 
-class Runner {
+class Runner : public OutputSink {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
       : job_(job), out_(out_fd), err_fd_(err_fd),
@@ -178,18 +219,21 @@ class Runner {
         continue;
       }
       lock.unlock();
-      WalkItem item;
+      SourceItem item;
       bool more = next(&item);
       lock.lock();
       if (!more) break;
       slots_.emplace_back();
       Slot &s = slots_.back();
       s.path = std::move(item.path);
+      s.standard_input = item.standard_input;
+      s.in_walk = item.in_walk;
       if (item.error.empty()) {
         s.to_scan = true;
         if (idle_ > 0) work_cv_.notify_one();
       } else {
-        s.err = prefixed(item.error);
+        s.warning = item.warning;
+        s.err = (item.warning ? warned : prefixed)(item.error);
         s.failed = s.done = true;
         if (slots_.size() == 1) drain(lock);
       }
@@ -199,14 +243,53 @@ class Runner {
     lock.unlock();
     work_cv_.notify_all();
     for (std::thread &t : workers) t.join();
-    if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags();
+    RunOutcome outcome;
+    if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags(&outcome);
     out_.flush();
-    return {all_read_, out_.error()};
+    outcome.all_read = all_read_;
+    outcome.write_error = out_.error();
+    return outcome;
+  }
+
+  // A piece of s's output: written at once when it is s's turn, else held
+  // within the budget, or held back until s's turn when the budget is full.
+  void put(Slot *s, std::string *piece) override {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      if (s == &slots_.front()) {
+        out_cv_.wait(lock, [this] { return !writing_; });
+        writing_ = true;
+        std::vector<std::string> held = std::move(s->out);
+        s->out.clear();
+        lock.unlock();
+        size_t bytes = 0;
+        for (const std::string &h : held) {
+          out_.put(h);
+          bytes += h.size();
+        }
+        out_.put(*piece);
+        bool failed = out_.error() != 0;
+        lock.lock();
+        held_ -= bytes;
+        writing_ = false;
+        if (failed) stopped_ = true;
+        out_cv_.notify_all();
+        break;
+      }
+      if (held_ + piece->size() <= job_.output_budget) {
+        held_ += piece->size();
+        s->out.push_back(std::move(*piece));
+        piece->reserve(kOutBuffer + kOutBuffer / 4);
+        break;
+      }
+      out_cv_.wait(lock);
+    }
+    piece->clear();
   }
 
  private:
   void work() {
-    FileIndexer indexer(job_);
+    FileIndexer indexer(job_, this);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
       while (!closing_ && claim_ >= base_ + slots_.size()) {
@@ -220,11 +303,16 @@ class Runner {
       // The slot stays where it is until it is done: meanwhile the deque
       // only grows at its back, which moves no element.
       lock.unlock();
-      indexer.index(s);
+      if (!stopped_flag()) indexer.index(s);
       lock.lock();
       s->done = true;
       if (s == &slots_.front()) drain(lock);
     }
+  }
+
+  bool stopped_flag() {
+    std::lock_guard<std::mutex> g(mu_);
+    return stopped_;
   }
 
   // Writes the finished files at the front, in their turn, with the lock
@@ -238,26 +326,31 @@ class Runner {
       slots_.pop_front();
       ++base_;
       if (claim_ < base_) claim_ = base_;  // it was done without a worker
+      // The next file's turn has come: its worker may write now.
+      out_cv_.notify_all();
       lock.unlock();
       emit(&s);
       bool failed = out_.error() != 0;
       lock.lock();
+      for (const std::string &h : s.out) held_ -= h.size();
       if (failed) stopped_ = true;
       if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
     }
     writing_ = false;
+    out_cv_.notify_all();
     if (slots_.empty()) finished_cv_.notify_one();
   }
 
   // Writes a finished file's output.
   void emit(Slot *s) {
+    if (!job_.update_from.empty()) met_.insert(s->path);
     if (s->failed) {
-      all_read_ = false;
+      if (!s->warning) all_read_ = false;
       write_err(s->err);
       return;
     }
-    if (job_.format == IndexFormat::kJson) {
-      out_.put(s->out);
+    if (job_.format != IndexFormat::kTags) {
+      for (const std::string &h : s->out) out_.put(h);
       return;
     }
     if (s->tags.empty() || !fits_tags_file(s->path)) return;
@@ -278,12 +371,28 @@ class Runner {
     }
   }
 
-  void write_tags() {
+  // The sorted tags, merged with the lines kept from the file updated.
+  void write_tags(RunOutcome *outcome) {
+    std::string kept;
+    if (!job_.update_from.empty()) {
+      std::string old;
+      if (!read_whole_file(job_.update_from, &old, &outcome->update_error)) return;
+      kept = kept_tag_lines(old, met_);
+    }
     tags_.sort();
     out_.put(tags_header(job_.version));
     std::string lines;
-    for (size_t i = 0; i < tags_.size(); ++i) {
-      append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
+    size_t k = 0;  // the next kept line
+    for (size_t i = 0; i <= tags_.size(); ++i) {
+      // Kept lines go before the new ones of the same name.
+      while (k < kept.size()) {
+        size_t nl = kept.find('\n', k);
+        std::string_view line = std::string_view(kept).substr(k, nl + 1 - k);
+        if (i < tags_.size() && tag_line_name(line) > tags_.name(tags_[i])) break;
+        lines.append(line);
+        k = nl + 1;
+      }
+      if (i < tags_.size()) append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
       if (lines.size() >= kOutBuffer / 2) {
         out_.put(lines);
         lines.clear();
@@ -293,21 +402,23 @@ class Runner {
   }
 
   const IndexJob &job_;
-  // Used by the one thread that writes at a time (drain), then by run().
+  // Used by the one thread that writes at a time (writing_), then by run().
   FdWriter out_;
   int err_fd_;
   bool all_read_ = true;
   TagList tags_;
   std::vector<std::string> tag_files_;
+  std::unordered_set<std::string> met_;  // the files of this run, for an update
 
   const size_t window_;  // files in flight at most
   std::mutex mu_;
-  std::condition_variable work_cv_, room_cv_, finished_cv_;
+  std::condition_variable work_cv_, room_cv_, finished_cv_, out_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
+  size_t held_ = 0;         // bytes of output held in slots
   int idle_ = 0;            // workers waiting for a file
-  bool writing_ = false;    // a thread is in drain()
+  bool writing_ = false;    // a thread is writing to out_
   bool main_waiting_ = false;
   bool stopped_ = false;    // a write failed: no further file is started
   bool closing_ = false;

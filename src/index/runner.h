@@ -1,12 +1,16 @@
 // The parallel run: the walk hands out files in order, N workers scan them
-// and turn their definitions into output, and each file's output is written
-// in the walk's order as soon as its turn comes. At most a few files per
-// worker are in flight at once, so memory stays bounded whatever the size of
-// the tree; the bytes written are the same for every N.
+// and turn their definitions into output, and the output is written in the
+// walk's order. The file whose turn it is writes its output as it goes;
+// the others keep theirs within a fixed budget shared by all, and a worker
+// whose file would pass the budget waits for its turn. So what the run holds
+// stays bounded whatever the size of the tree and of its files (the sources
+// being scanned aside); the bytes written are the same for every N.
 #ifndef KOLVU_INDEX_RUNNER_H_
 #define KOLVU_INDEX_RUNNER_H_
 
+#include <cstddef>
 #include <functional>
+#include <string>
 
 #include "index/options.h"
 #include "common/walk.h"
@@ -19,20 +23,34 @@ struct IndexJob {
   IndexFormat format = IndexFormat::kJson;
   int jobs = 1;
   const char *version = "";  // for the tags file's header
+  /// Tags only: the tags file whose lines are kept, those of the files met
+  /// in this run aside, and merged with the new ones. Empty: none.
+  std::string update_from;
+  /// Output held for files whose turn has not come, in bytes, all workers
+  /// together.
+  size_t output_budget = 8u << 20;
 };
 
-/// Fills in the next item of the walk; false after the last.
-using ItemSource = std::function<bool(WalkItem *)>;
+/// One item of the run: a walk's item, or standard input under the name in
+/// path.
+struct SourceItem : WalkItem {
+  bool standard_input = false;
+};
+
+/// Fills in the next item; false after the last.
+using ItemSource = std::function<bool(SourceItem *)>;
 
 struct RunOutcome {
   bool all_read = true;  // false when some path or file could not be read
   int write_error = 0;   // errno of a failed write to out_fd, 0 if none
+  std::string update_error;  // why the tags file to update could not be read
 };
 
 /// Indexes every item of next, writing the output to out_fd and a
-/// "kolvu-index: PATH: reason" line for each path that cannot be read to
-/// err_fd. After a failed write to out_fd no further file is started and
-/// nothing more is written there; the caller reports it.
+/// "kolvu-index: PATH: reason" line for each path that cannot be read (or
+/// "kolvu-index: warning: PATH: reason" for one passed over) to err_fd.
+/// After a failed write to out_fd no further file is started and nothing
+/// more is written there; the caller reports it.
 RunOutcome run_index_jobs(const IndexJob &job, const ItemSource &next, int out_fd, int err_fd);
 
 }  // namespace kolvu

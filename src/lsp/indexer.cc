@@ -87,7 +87,9 @@ void Indexer::run(std::vector<std::string> roots, Progress progress) {
   // The walk first: it is quick, and the total makes the progress.
   std::vector<std::string> paths;
   for (const std::string &root : roots) {
-    Walker walker({root}, settings_.exts);
+    WalkOptions walk;
+    walk.exts = settings_.exts;
+    Walker walker({root}, walk);
     WalkItem item;
     while (!stop_ && walker.next(&item)) {
       if (!item.error.empty()) {

@@ -31,7 +31,21 @@ void Utf8Guess::feed(const char *p, size_t n) {
     n = static_cast<size_t>(static_cast<const char *>(z) - p);
     stopped_ = true;
   }
-  const unsigned char *s = reinterpret_cast<const unsigned char *>(p);
+  if (std::memchr(p, '\r', n) == nullptr) {
+    feed_text(reinterpret_cast<const unsigned char *>(p), n);
+    return;
+  }
+  // Carriage returns are dropped first, as the text is read.
+  unsigned char text[4096];
+  while (n > 0) {
+    size_t k = 0;
+    for (; k < sizeof text && n > 0; ++p, --n)
+      if (*p != '\r') text[k++] = static_cast<unsigned char>(*p);
+    feed_text(text, k);
+  }
+}
+
+void Utf8Guess::feed_text(const unsigned char *s, size_t n) {
   size_t i = 0;
   if (carried_ > 0) {  // a character cut by the end of the last piece
     size_t want = utf8_length_of(carry_[0]);
@@ -230,6 +244,7 @@ bool CompleteStream::hand_over(size_t below) {
     def.name_count = names_.size();
     def.index = index;
     def.parent = parent;
+    def.encoding = result_.encoding;
     go_on = fn_(def, context_);
   }
   // The records handed over leave; so do their names once none is left.

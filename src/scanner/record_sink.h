@@ -33,9 +33,9 @@ class RecordSink {
   /// text: the whole source text as read, size bytes; leads: the lead-byte
   /// classes of its encoding. A null fn counts the records.
   RecordSink(const char *text, size_t size, const CrMap &crs, const unsigned char *leads,
-             DefinitionFn fn, void *context)
-      : text_(text), size_(size), crs_(crs), leads_(leads), fn_(fn), context_(context),
-        lines_(text, size, crs) {}
+             Encoding encoding, DefinitionFn fn, void *context)
+      : text_(text), size_(size), crs_(crs), leads_(leads), encoding_(encoding), fn_(fn),
+        context_(context), lines_(text, size, crs) {}
   ~RecordSink();
   RecordSink(const RecordSink &) = delete;
   RecordSink &operator=(const RecordSink &) = delete;
@@ -65,6 +65,7 @@ class RecordSink {
   size_t size_;
   CrMap crs_;
   const unsigned char *leads_;
+  Encoding encoding_;
   DefinitionFn fn_;
   void *context_;
   ScanStatus status_ = ScanStatus::kOk;

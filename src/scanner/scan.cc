@@ -120,6 +120,7 @@ void RecordSink::end(size_t src_end) {
   def.names = names_.begin();
   def.name_count = names_.size();
   def.index = delivered_ - 1;
+  def.encoding = encoding_;
   if (!fn_(def, context_)) fail(ScanStatus::kStopped);
 }
 
@@ -216,7 +217,7 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   const unsigned char *leads = enc == Encoding::kShiftJis ? byte_class : kNoLeads;
   const NameIndex *names = ScanAccess::index_of(options.names);
   ScanSetup setup = {options.kinds, names, leads, "", false};
-  RecordSink sink(buf, cooked.size, crs, leads, fn, context);
+  RecordSink sink(buf, cooked.size, crs, leads, enc, fn, context);
   scan_records(buf, static_cast<int>(cooked.size), setup, &sink);
   result.status = sink.status();
   result.definitions = sink.delivered();

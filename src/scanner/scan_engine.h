@@ -28,431 +28,31 @@
 #ifndef KOLVU_SCANNER_SCAN_ENGINE_H_
 #define KOLVU_SCANNER_SCAN_ENGINE_H_
 
-#include <sys/mman.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-#if defined(__AVX2__)
-#include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "kolvu/bytes.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/exit_status.h"
 #include "kolvu/mem.h"
+#include "kolvu/textio.h"
+#include "scanner/engine_capture.h"
+#include "scanner/engine_far_look.h"
+#include "scanner/engine_out_sink.h"
+#include "scanner/engine_runs.h"
+#include "scanner/engine_vector.h"
 #include "scanner/line_limit.h"
 #include "scanner/name_index.h"
 #include "scanner/record_sink.h"
 #include "scanner/scanner.h"
-#include "util/alloc_seam.h"
 
 namespace kolvu {
 namespace {
 
 enum Emit { IDLE, IN_DEFINE, IN_TYPEDEF, IN_BLOCK };
 
-// ---- Bytes that matter --------------------------------------------------
-
-enum StopSet { kCodeIdle, kCodeOpen, kBlockComment, kLineComment, kLiteral, kStopSets };
-
-#if defined(__AVX2__) || defined(__SSE2__)
-// One vector of bytes and the few operations the scanner needs on it.
-#if defined(__AVX2__)
-using Vec = __m256i;
-const int kVecBytes = 32;
-inline Vec load(const char *p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p)); }
-inline Vec splat(char c) { return _mm256_set1_epi8(c); }
-inline Vec zero() { return _mm256_setzero_si256(); }
-inline Vec eq(Vec a, Vec b) { return _mm256_cmpeq_epi8(a, b); }
-inline Vec either(Vec a, Vec b) { return _mm256_or_si256(a, b); }
-inline Vec both(Vec a, Vec b) { return _mm256_and_si256(a, b); }
-inline Vec minus(Vec a, Vec b) { return _mm256_sub_epi8(a, b); }
-inline Vec minus_sat(Vec a, Vec b) { return _mm256_subs_epu8(a, b); }
-inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm256_movemask_epi8(v)); }
-#else
-using Vec = __m128i;
-const int kVecBytes = 16;
-inline Vec load(const char *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
-inline Vec splat(char c) { return _mm_set1_epi8(c); }
-inline Vec zero() { return _mm_setzero_si128(); }
-inline Vec eq(Vec a, Vec b) { return _mm_cmpeq_epi8(a, b); }
-inline Vec either(Vec a, Vec b) { return _mm_or_si128(a, b); }
-inline Vec both(Vec a, Vec b) { return _mm_and_si128(a, b); }
-inline Vec minus(Vec a, Vec b) { return _mm_sub_epi8(a, b); }
-inline Vec minus_sat(Vec a, Vec b) { return _mm_subs_epu8(a, b); }
-inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
-#endif
-
-inline Vec eq(Vec v, char c) { return eq(v, splat(c)); }
-
-// 0xFF in each lane whose byte is a blank of the "C" locale (0x09-0x0D, 0x20).
-inline Vec c_space(Vec v) {
-  return either(eq(minus_sat(minus(v, splat(0x09)), splat(4)), zero()), eq(v, ' '));
-}
-
-// 0xFF in each lane of v whose byte stops set; next points at the byte
-// after v's first. Only what can change something stops: in code a quote, a
-// '/' that begins "//" or "/*", a '#' before a 'd' or a blank, and the first
-// four bytes of "typedef", "struct" and "union" (and braces inside a
-// definition); in a comment a '*' that begins "*/"; in a literal a quote or
-// a backslash. Parentheses are counted by skip itself. semi is ';' or, when a
-// ';' cannot end anything, 0xFF, which no lane of a search for a stop is.
-inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
-  Vec m = eq(v, semi);
-  if (set == kLineComment) return m;
-  Vec w = load(next);
-  Vec quotes = either(eq(v, '"'), eq(v, '\''));
-  switch (set) {
-    case kCodeIdle:
-    case kCodeOpen: {
-      Vec slash = both(eq(v, '/'), either(eq(w, '/'), eq(w, '*')));
-      m = either(m, either(quotes, slash));
-      if (set == kCodeOpen) return either(m, either(eq(v, '{'), eq(v, '}')));
-      Vec hash = both(eq(v, '#'), either(eq(w, 'd'), c_space(w)));
-      Vec w2 = load(next + 1), w3 = load(next + 2);
-      Vec type = both(both(eq(v, 't'), eq(w, 'y')), both(eq(w2, 'p'), eq(w3, 'e')));
-      Vec stru = both(both(eq(v, 's'), eq(w, 't')), both(eq(w2, 'r'), eq(w3, 'u')));
-      Vec unio = both(both(eq(v, 'u'), eq(w, 'n')), both(eq(w2, 'i'), eq(w3, 'o')));
-      return either(either(m, hash), either(type, either(stru, unio)));
-    }
-    case kBlockComment:
-      return either(m, both(eq(v, '*'), eq(w, '/')));
-    default:  // kLiteral
-      return either(m, either(eq(v, '\\'), quotes));
-  }
-}
-
-// A vector at a time, reading up to a vector's width and 3 bytes past end,
-// which the line's slack allows. In code, the parentheses passed over are counted into
-// *paren as the scanner would count them (never below 0).
-inline int skip(const char *line, int p, int end, int set, bool semicolon, int *paren) {
-  const Vec semi = splat(semicolon ? ';' : '\xFF');
-  const bool code = set == kCodeIdle || set == kCodeOpen;
-  for (; p < end; p += kVecBytes) {
-    const char *s = line + p;
-    Vec v = load(s);
-    unsigned bits = bits_of(stops_of(v, s + 1, set, semi));
-    int stop = bits != 0 ? __builtin_ctz(bits) : kVecBytes;
-    if (stop > end - p) stop = end - p;
-    if (code) {
-      uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & ((uint64_t{1} << stop) - 1);
-      for (; parens != 0; parens &= parens - 1) {
-        if (s[__builtin_ctzll(parens)] == '(')
-          ++*paren;
-        else if (*paren > 0)
-          --*paren;
-      }
-    }
-    if (stop < kVecBytes) return p + stop;
-  }
-  return end;
-}
-
-// The first position from p on, before end, whose byte is '{', ';' or 0x80
-// and above; end if none. Up to there a walk by characters is a walk by bytes.
-inline int ascii_run(const char *line, int p, int end) {
-  for (; p < end; p += kVecBytes) {
-    Vec v = load(line + p);
-    unsigned bits = bits_of(either(eq(v, '{'), eq(v, ';'))) | bits_of(v);
-    if (bits != 0) {
-      int q = p + __builtin_ctz(bits);
-      return q < end ? q : end;
-    }
-  }
-  return end;
-}
-// Lines of a block comment in which nothing can happen: from the line
-// starting at from, the start of the first line (before end) that holds a
-// "*/" or a NUL, has no '\n' before end, or is too long; the lines before it
-// hold nothing but comment text, each whole and shorter than the limit.
-inline int comment_run(const char *w, int from, int end, int limit) {
-  int line = from;
-  for (int p = from; p < end; p += kVecBytes) {
-    Vec v = load(w + p);
-    Vec next = load(w + p + 1);
-    uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    uint64_t stops = bits_of(either(eq(v, zero()), both(eq(v, '*'), eq(next, '/')))) & in;
-    uint64_t nls = bits_of(eq(v, '\n')) & in;
-    if (stops != 0) nls &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
-    for (; nls != 0; nls &= nls - 1) {
-      int nl = p + __builtin_ctzll(nls);
-      if (nl + 1 - line >= limit) return line;
-      line = nl + 1;
-    }
-    if (stops != 0 || p + kVecBytes - line >= limit) return line;
-  }
-  return line;
-}
-// Lines of code between definitions in which nothing can happen but
-// parentheses: as comment_run, for lines without a byte that stops the skip
-// in code. The parentheses of those lines are counted into *paren, line by
-// line, as the scanner would count them; those of the line returned are not.
-inline int code_run(const char *w, int from, int end, int limit, int *paren) {
-  const Vec no_semi = splat('\xFF');
-  int line = from;
-  int depth = *paren;  // with the parentheses of the line not yet whole
-  for (int p = from; p < end; p += kVecBytes) {
-    const char *s = w + p;
-    Vec v = load(s);
-    uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    uint64_t stops = bits_of(either(stops_of(v, s + 1, kCodeIdle, no_semi), eq(v, zero()))) & in;
-    uint64_t events = bits_of(either(eq(v, '\n'), either(eq(v, '('), eq(v, ')')))) & in;
-    if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
-    for (; events != 0; events &= events - 1) {
-      int at = p + __builtin_ctzll(events);
-      if (w[at] == '(') {
-        ++depth;
-      } else if (w[at] == ')') {
-        if (depth > 0) --depth;
-      } else {  // a line's '\n'
-        if (at + 1 - line >= limit) return line;
-        line = at + 1;
-        *paren = depth;
-      }
-    }
-    if (stops != 0 || p + kVecBytes - line >= limit) return line;
-  }
-  return line;
-}
-#else
-inline int ascii_run(const char *, int p, int) { return p; }
-
-inline int comment_run(const char *, int from, int, int) { return from; }
-
-inline int code_run(const char *, int from, int, int, int *) { return from; }
-
-constexpr bool stops_in(int set, bool semicolon, int c) {
-  if (c == ';') return semicolon;
-  switch (set) {
-    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
-             c == 's' || c == 'u';
-    case kCodeOpen:  // the same, with braces instead of keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}';
-    case kBlockComment:
-      return c == '*';
-    case kLiteral:
-      return c == '\\' || c == '\'' || c == '"';
-    default:
-      return false;
-  }
-}
-
-struct StopTables {
-  // [set][a ';' can end a definition][byte]
-  bool v[kStopSets][2][256];
-  constexpr StopTables() : v() {
-    for (int s = 0; s < kStopSets; ++s)
-      for (int semi = 0; semi < 2; ++semi)
-        for (int c = 0; c < 256; ++c) v[s][semi][c] = stops_in(s, semi != 0, c);
-  }
-};
-
-constexpr StopTables kStops;
-
-// The first position from p on, before end, whose byte stops set; end if
-// none.
-inline int skip(const char *line, int p, int end, int set, bool semicolon, int *) {
-  const bool *stops = kStops.v[set][semicolon];
-  while (p < end && !stops[static_cast<unsigned char>(line[p])]) ++p;
-  return p;
-}
-#endif
-
-// ---- Held-back typedef text ---------------------------------------------
-
-// The capture grows as needed, so a typedef of any length is held whole and
-// never overwrites anything.
-const size_t kAheadCaptureLimit = 64 * 1024;
-
-struct Capture {
-  char *buf = nullptr;
-  size_t size = 0;
-  size_t idx = 0;
-  size_t ready = 0;  // bytes of buf whose pages are known to be in memory
-  // Scanning ahead, the capture may not grow past limit, nor end the
-  // process when memory runs out: it overflows instead, and what it holds
-  // no longer counts. 0: no limit.
-  size_t limit = 0;
-  bool overflow = false;
-  // For records: where each definition held here starts in buf, how it
-  // started, and just past its last source byte once it has closed.
-  struct Segment {
-    RecordStart start;
-    size_t from;
-    size_t src_end;
-  };
-  Segment *segs = nullptr;
-  int nsegs = 0;
-  int segs_cap = 0;
-
-  Capture() = default;
-  Capture(const Capture &) = delete;
-  Capture &operator=(const Capture &) = delete;
-  ~Capture() {
-    std::free(buf);
-    std::free(segs);
-  }
-
-  void restart() {
-    idx = 0;
-    nsegs = 0;
-  }
-
-  void add_segment(const RecordStart &start) {
-    if (nsegs == segs_cap) {
-      int grown = segs_cap == 0 ? 8 : segs_cap * 2;
-      void *moved = realloc_or_null(segs, sizeof(Segment) * static_cast<size_t>(grown));
-      if (moved == nullptr) {
-        overflow = true;
-        return;
-      }
-      segs = static_cast<Segment *>(moved);
-      segs_cap = grown;
-    }
-    segs[nsegs++] = {start, idx, start.begin};
-  }
-
-  void append(const char *p, size_t n) {
-    while (size - idx < n) {
-      if (limit != 0) {
-        grow_within_limit(n);
-        if (overflow) return;
-      } else {
-        grow();
-      }
-    }
-    if (idx + n > ready) prepare(idx + n);
-    std::memcpy(buf + idx, p, n);
-    idx += n;
-  }
-
-  // A long capture has the pages it is about to fill made ready a
-  // megabyte at a time, in one call each, rather than one fault per page
-  // as they are first written; only a megabyte more than it holds.
-  void prepare(size_t need) {
-    const size_t kStep = 1 << 20;
-    size_t to = need + kStep < size ? need + kStep : size;
-#if defined(MADV_POPULATE_WRITE)
-    const uintptr_t kPage = 4096;
-    uintptr_t lo = (reinterpret_cast<uintptr_t>(buf + ready) + kPage - 1) & ~(kPage - 1);
-    uintptr_t hi = reinterpret_cast<uintptr_t>(buf + to) & ~(kPage - 1);
-    if (ready >= kStep && hi > lo)
-      (void)madvise(reinterpret_cast<void *>(lo), hi - lo, MADV_POPULATE_WRITE);
-#endif
-    ready = to;
-  }
-
-  void grow() {
-    const size_t kMax = 0x7fffffff;  // the largest block an int size asks for
-    if (size == kMax) {
-      errmsg("cannot get memory\n");
-      exit_process(kExitFailure);
-    }
-    size_t grown = size == 0 ? 16 * 1024 : size * 2;
-    if (grown > kMax) grown = kMax;
-    char *moved = static_cast<char *>(moremem(buf, static_cast<int>(grown)));
-    if (moved != buf) ready = idx;  // a copy is in memory up to idx only
-    buf = moved;
-    size = grown;
-  }
-
-  void grow_within_limit(size_t n) {
-    size_t grown = size == 0 ? 16 * 1024 : size * 2;
-    while (grown - idx < n && grown < limit) grown *= 2;
-    if (grown > limit) grown = limit;
-    char *moved = grown - idx < n ? nullptr : static_cast<char *>(realloc_or_null(buf, grown));
-    if (moved == nullptr) {
-      overflow = true;
-      return;
-    }
-    buf = moved;
-    size = grown;
-    ready = size;  // small enough to fault in as it is written
-  }
-};
-
-Capture capture_buf;  // of scan_file
-
-// Of scans ahead, one per thread that makes them.
-Capture &ahead_capture() {
-  thread_local Capture c;
-  c.limit = kAheadCaptureLimit;
-  c.overflow = false;
-  c.restart();
-  return c;
-}
-
 bool at(const char *s, const char *word, size_t n) { return std::memcmp(s, word, n) == 0; }
-
-// ---- The tool's sink ----------------------------------------------------
-
-// Standard output, or the buffer of a scan ahead. Bytes of the window that
-// follow those held are held with them, so a definition over many lines
-// goes out in one piece.
-class OutSink {
- public:
-  static constexpr bool kRecords = false;
-
-  explicit OutSink(ScanBuffer *ahead) : ahead_(ahead) {}
-
-  // The window lines are cut from; held output must be written before the
-  // window moves.
-  void set_window(const char *lo, const char *hi) {
-    window_lo_ = lo;
-    window_hi_ = hi;
-  }
-  void flush() {
-    if (held_len_ > 0) write_out(held_, held_len_);
-    held_ = nullptr;
-    held_len_ = 0;
-  }
-  void put(const char *p, size_t n) {
-    if (held_ != nullptr && held_ + held_len_ == p) {
-      held_len_ += n;
-      return;
-    }
-    flush();
-    if (p >= window_lo_ && p < window_hi_) {
-      held_ = p;
-      held_len_ = n;
-      return;
-    }
-    write_out(p, n);
-  }
-  // A scan ahead whose output does not fit is abandoned.
-  bool failed() const { return abandoned_; }
-
-  // Record marks, which the tool has no use for.
-  void begin(const RecordStart &) {}
-  void name(const char *, int) {}
-  void end(size_t) {}
-
- private:
-  void write_out(const char *p, size_t n) {
-    if (ahead_ == nullptr) {
-      out_write(p, n);
-    } else if (ahead_->cap - ahead_->len >= n) {
-      std::memcpy(ahead_->buf + ahead_->len, p, n);
-      ahead_->len += n;
-    } else {
-      abandoned_ = true;
-    }
-  }
-
-  ScanBuffer *ahead_;
-  bool abandoned_ = false;
-  const char *window_lo_ = nullptr;
-  const char *window_hi_ = nullptr;
-  const char *held_ = nullptr;  // output not yet written, inside the window
-  size_t held_len_ = 0;
-};
-
-// ---- The scanner --------------------------------------------------------
 
 template <class Sink>
 class Scanner {
@@ -465,15 +65,20 @@ class Scanner {
         has_list_(setup.names != nullptr && setup.names->entries() > 0),
         leads_(setup.leads),
         capture_buf_(capture),
-        sink_(sink) {}
+        sink_(sink),
+        far_(setup.leads) {}
 
   // Something did not fit (a scan ahead's output or capture, or memory for
   // the library), and the scan must end.
   bool failed() const { return sink_.failed() || capture_buf_->overflow; }
 
-  // The window lines are cut from; for records, the whole text.
-  void set_window(const char *lo, const char *hi) {
+  // The window lines are cut from; for records, the whole text. rest: the
+  // text ends at hi.
+  void set_window(const char *lo, const char *hi, bool rest) {
     window_lo_ = lo;
+    window_hi_ = hi;
+    rest_ = rest;
+    far_.forget();
     sink_.set_window(lo, hi);
   }
   void flush_held() { sink_.flush(); }
@@ -481,6 +86,16 @@ class Scanner {
   // A line of len bytes of the window whose text (up to its first NUL) is tl
   // bytes long; the window's slack follows it.
   void scan_line(const char *line, int len, int tl);
+
+  // A look past the line's end at a struct or union ran off the window
+  // before it could decide: the line has been scanned up to there, and
+  // must be taken up again with as much more text as the window can hold.
+  bool suspended() const { return suspended_at_ >= 0; }
+  // Suspended, or failed.
+  bool halted() const { return suspended_at_ >= 0 || failed(); }
+  // The suspended line, at its new place, where its look goes on (and may
+  // be suspended again).
+  void resume_line(const char *line, int len, int tl);
 
   // At the end of the text: a definition still open ends there, and a
   // typedef held back is dropped.
@@ -588,13 +203,16 @@ class Scanner {
  public:
   // Inside a block comment, with nothing open and no ';' that could end
   // anything: only a "*/" (or a NUL) changes anything, and nothing is written.
-  bool quiet_comment() const { return block_comment_ && emit_ == IDLE && !semicolon_ends(); }
+  bool quiet_comment() const {
+    return block_comment_ && emit_ == IDLE && !semicolon_ends() && !directive_;
+  }
   // Between definitions in code, likewise: only the bytes that stop the skip
   // (and parentheses, which code_run counts) change anything.
   bool quiet_code() const {
-    return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends();
+    return quote_ == 0 && !block_comment_ && emit_ == IDLE && !semicolon_ends() && !directive_;
   }
   int *paren_depth() { return &paren_; }
+  bool in_if0() const { return if0_ > 0; }
 
   // Lines inside a struct, union or typedef body, written whole: as
   // code_run, where braces count too, a ';' outside braces stops, and the
@@ -605,7 +223,9 @@ class Scanner {
     if (line > from) emit(w + from, static_cast<size_t>(line - from));
     return line;
   }
-  bool in_block_code() const { return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_; }
+  bool in_block_code() const {
+    return emit_ == IN_BLOCK && quote_ == 0 && !block_comment_ && !directive_;
+  }
 
  private:
   int block_lines(const char *w, int from, int end, int limit);
@@ -613,7 +233,11 @@ class Scanner {
   char look_forward(int q);
   bool continued();
   int step(int p);
+  void begin_line(const char *line, int len, int tl);
+  void run_line(int p);
+  void directive_starts(int p);
   void recognize(int p);
+  bool starts_past_line(int p, int kw);
   void end_at_semicolon(int p);
 
   const char *name_;
@@ -624,7 +248,14 @@ class Scanner {
   const unsigned char *leads_;
   Capture *capture_buf_;
   Sink &sink_;
+  FarLook far_;
   const char *window_lo_ = nullptr;
+  const char *window_hi_ = nullptr;
+  bool rest_ = true;
+  // A line read this long ends the text for a look past a line's end.
+  static constexpr int kLookLimit = Sink::kRecords ? 0x7fffffff : kLineTooLong;
+  int suspended_at_ = -1;    // where the suspended line's look stands
+  static constexpr int kSuspended = 0x7fffffff;  // step's answer then
   // Kept from line to line.
   char quote_ = 0;
   bool block_comment_ = false;
@@ -633,6 +264,10 @@ class Scanner {
   int brace_ = 0;
   bool capture_ = false;
   bool printed_fname_ = false;
+  bool directive_ = false;   // the line is a directive's, or continues one
+  int directive_paren_ = 0;  // the paren depth before the directive
+  int if0_ = 0;              // inside an #if 0 group: its #if nesting
+  int if0_paren_ = 0;        // the paren depth at its #if 0
   // Per line.
   const char *line_ = nullptr;
   int len_ = 0;               // bytes of the line read
@@ -688,8 +323,22 @@ bool Scanner<Sink>::continued() {
   return continued_ != 0;
 }
 
+// The line ends before a '{' or ';' after the struct or union keyword at p
+// (kw bytes long): a definition only if its '{' comes first, before any ';'
+// or parenthesis of code on the lines that follow. Where the window ends
+// before that is known, the line is suspended at p.
 template <class Sink>
-void Scanner<Sink>::recognize(int p) {
+__attribute__((noinline)) bool Scanner<Sink>::starts_past_line(int p, int kw) {
+  int far = far_.look(line_, tl_, len_, p + kw, directive_, window_hi_, rest_, kLookLimit);
+  if (far == kLookNeedsMore) {
+    suspended_at_ = p;
+    return false;
+  }
+  return far == '{';
+}
+
+template <class Sink>
+__attribute__((always_inline)) inline void Scanner<Sink>::recognize(int p) {
   const char *s = line_ + p;
   if (*s == '#') {
     // Blanks after '#' (its '\n' among them) run at most to the end of the
@@ -743,7 +392,10 @@ void Scanner<Sink>::recognize(int p) {
   if (kw == 0 || paren_ != 0) return;
   const char *tag = s + kw;
   while (is_blank(*tag)) ++tag;
-  if (wants(tag) != 1 || look_forward(p + kw) == ';') return;
+  if (wants(tag) != 1) return;
+  const char found = look_forward(p + kw);
+  if (found == ';') return;
+  if (found == '\0' && !starts_past_line(p, kw)) return;
   brace_ = 0;
   const DefKind kind = kw == 6 ? DefKind::kStruct : DefKind::kUnion;
   RecordStart start = start_at(kind, kw == 6 ? SU_STRUCT : SU_UNION, tag, p);
@@ -840,20 +492,31 @@ int Scanner<Sink>::step(int p) {
   } else if (block_comment_) {
     if (c == '*' && line[p + 1] == '/') block_comment_ = false;
   } else if (!line_comment_ && (c == '\'' || c == '"')) {
-    if (quote_ == 0)
-      quote_ = c;
-    else if (quote_ == c)
+    if (quote_ == 0) {
+      if (c == '"' || !far_.separator(line_, p, tl_)) quote_ = c;  // 1'000 is a number
+    } else if (quote_ == c) {
       quote_ = 0;
+    }
   }
   if (quote_ == 0 && !line_comment_ && !block_comment_) {
-    if (c == '(')
+    if (c == '(') {
       ++paren_;
-    else if (c == ')' && paren_ > 0)
-      --paren_;
+    } else if (c == ')') {
+      if (paren_ > 0) --paren_;
+    } else if (paren_ != 0 && (c == ';' || c == '{' || c == '}') && !second_byte(p)) {
+      paren_ = 0;  // no parenthesis stays open across a statement or a brace
+    } else if (c == '#' && !directive_) {
+      // Only blanks before it, in code: the line began in code too (a
+      // comment or literal would have left bytes of its own before it).
+      int q = p;
+      while (q > 0 && is_blank(line[q - 1])) --q;
+      if (q == 0) directive_starts(p);
+    }
     if (emit_ != IDLE) {
       if ((c == '{' || c == '}') && !second_byte(p)) brace_ += c == '{' ? 1 : -1;
     } else {
       recognize(p);
+      if (suspended_at_ >= 0) return kSuspended;
     }
   }
   if (c == ';' && brace_ == 0) end_at_semicolon(p);
@@ -871,10 +534,11 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
     Vec v = load(s);
     Vec next = load(s + 1);
     uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    // A quote, a comment's start or a NUL is left to scan_line.
+    // A quote, a comment's start, a NUL or a '#' (perhaps a directive's,
+    // whose parentheses are its own) is left to scan_line.
     Vec slash = both(eq(v, '/'), either(eq(next, '/'), eq(next, '*')));
     Vec quotes = either(eq(v, '"'), eq(v, '\''));
-    uint64_t stops = bits_of(either(either(quotes, slash), eq(v, zero()))) & in;
+    uint64_t stops = bits_of(either(either(quotes, slash), either(eq(v, zero()), eq(v, '#')))) & in;
     Vec marks = either(either(eq(v, '\n'), eq(v, ';')), either(eq(v, '('), eq(v, ')')));
     uint64_t events = bits_of(either(marks, either(eq(v, '{'), eq(v, '}')))) & in;
     if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
@@ -885,6 +549,10 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
         case ')': if (parens > 0) --parens; break;
         case ';':
           if (braces == 0) return line;  // it ends the definition
+          if (parens > 0) {  // it closes them, unless it is a second byte
+            if (at > line && lead(w[at - 1])) return line;
+            parens = 0;
+          }
           break;
         case '{':
         case '}':
@@ -892,6 +560,7 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
           // then; scan_line decides.
           if (at > line && lead(w[at - 1])) return line;
           braces += w[at] == '{' ? 1 : -1;
+          parens = 0;
           break;
         default:  // a line's '\n'
           if (at + 1 - line >= limit) return line;
@@ -913,23 +582,44 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
 }
 
 template <class Sink>
-void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
+void Scanner<Sink>::begin_line(const char *line, int len, int tl) {
   line_ = line;
   tl_ = tl;
   len_ = len;
   line_comment_ = false;
-  pending_ = -1;
-  emit_from_ = 0;
   look_from_ = -1;
   continued_ = -1;
-  const int end = tl < len || line[len - 1] != '\n' ? tl : len - 1;
-  end_ = end;
-  int p = 0;
+  end_ = tl < len || line[len - 1] != '\n' ? tl : len - 1;
+}
+
+template <class Sink>
+void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
+  begin_line(line, len, tl);
+  pending_ = -1;
+  emit_from_ = 0;
+  run_line(0);
+}
+
+template <class Sink>
+void Scanner<Sink>::resume_line(const char *line, int len, int tl) {
+  begin_line(line, len, tl);
+  const int p = suspended_at_;
+  suspended_at_ = -1;
+  recognize(p);
+  if (suspended_at_ < 0) run_line(p + 1);
+}
+
+template <class Sink>
+void Scanner<Sink>::run_line(int p) {
+  const char *line = line_;
+  const int len = len_;
+  const int end = end_;
   while (p < end) {
     p = skip(line, p, end, stop_set(), semicolon_ends(), &paren_);
     if (p == end) break;
     p = step(p);
   }
+  if (suspended_at_ >= 0) return;
   // p is at the stop: the line's '\n' or the end of its text.
   const bool newline = p < len && line[p] == '\n';
   if (emit_ != IDLE) {
@@ -944,42 +634,51 @@ void Scanner<Sink>::scan_line(const char *line, int len, int tl) {
   if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice))
     close_definition(off(line + (newline ? p + 1 : p)));
   if (!splice) quote_ = 0;
+  // A directive's parentheses are its own.
+  if (directive_ && !splice) {
+    paren_ = directive_paren_;
+    directive_ = false;
+  }
 }
 
-// The length of the line at p (at most room bytes, up to and with its
-// first '\n'), and in *tl the length of its text (up to its first NUL).
-// Reads up to 15 bytes past room, which the window's slack allows.
-int cut_line(const char *p, int room, int *tl) {
-#if defined(__AVX2__) || defined(__SSE2__)
-  for (int i = 0; i < room; i += kVecBytes) {
-    Vec v = load(p + i);
-    unsigned bits = bits_of(either(eq(v, '\n'), eq(v, zero())));
-    if (bits == 0) continue;
-    int k = i + __builtin_ctz(bits);
-    if (k >= room) break;
-    if (p[k] == '\n') {
-      *tl = k + 1;
-      return k + 1;
+// A line that begins in code with '#' (after spaces and tabs) is a
+// directive: its '#' is at p. An #if 0 group's lines, to its matching
+// #elif, #else or #endif (nested #if, #ifdef and #ifndef counted), leave the
+// paren depth where it was at the #if 0.
+template <class Sink>
+void Scanner<Sink>::directive_starts(int p) {
+  const char *s = line_ + p;
+  const char *e = line_ + tl_;
+  directive_ = true;
+  directive_paren_ = paren_;
+  ++s;
+  while (s < e && is_blank(*s)) ++s;
+  if (if0_ == 0 && *s != 'i') return;  // no #if, and no group to follow
+  const char *word = s;
+  while (s < e && is_ident(*s)) ++s;
+  const size_t n = static_cast<size_t>(s - word);
+  auto is = [word, n](const char *w) { return n == std::strlen(w) && at(word, w, n); };
+  if (if0_ > 0) {
+    if (is("if") || is("ifdef") || is("ifndef")) {
+      ++if0_;
+    } else if (is("endif")) {
+      if (--if0_ == 0) paren_ = if0_paren_;
+    } else if (if0_ == 1 && (is("else") || (n >= 4 && at(word, "elif", 4)))) {
+      if0_ = 0;
+      paren_ = if0_paren_;
     }
-    // A NUL ends the text; the line goes on to its '\n'.
-    *tl = k;
-    const void *nl = std::memchr(p + k, '\n', static_cast<size_t>(room - k));
-    return nl != nullptr ? static_cast<int>(static_cast<const char *>(nl) - p) + 1 : room;
-  }
-  *tl = room;
-  return room;
-#else
-  int nul = -1;
-  for (int k = 0; k < room; ++k) {
-    if (p[k] == '\0' && nul < 0) nul = k;
-    if (p[k] == '\n') {
-      *tl = nul >= 0 ? nul : k + 1;
-      return k + 1;
+  } else if (is("if")) {
+    while (s < e && is_blank(*s)) ++s;
+    if (s < e && *s == '0') {
+      ++s;
+      while (s < e && is_blank(*s)) ++s;
+      if (s == e || *s == '\n' || (e - s >= 2 && (at(s, "/*", 2) || at(s, "//", 2)))) {
+        if0_ = 1;
+        if0_paren_ = paren_;
+      }
     }
   }
-  *tl = nul >= 0 ? nul : room;
-  return room;
-#endif
+  directive_paren_ = paren_;  // where a group ended here, the depth at its #if 0
 }
 
 // Scans the lines of w[0, avail) that surely lie whole in it (every one
@@ -990,10 +689,20 @@ template <class Sink>
 int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int limit,
                bool *long_line) {
   int off = 0;
+  if (scanner.suspended() && off < avail) {
+    // The line whose look ran off the last window, taken up again.
+    int room = avail < limit ? avail : limit;
+    int tl = 0;
+    int len = cut_line(w, room, &tl);
+    scanner.resume_line(w, len, tl);
+    if (scanner.halted()) return scanner.suspended() ? 0 : len;
+    off = len;
+  }
   while (off < avail && (rest || avail - off >= limit)) {
     // Whole lines at a time while nothing can happen in them.
     int next = scanner.quiet_comment()   ? comment_run(w, off, avail, limit)
-               : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth())
+               : scanner.quiet_code()    ? code_run(w, off, avail, limit, scanner.paren_depth(),
+                                                    scanner.in_if0())
                : scanner.in_block_code() ? scanner.block_run(w, off, avail, limit)
                                          : off;
     if (next > off) {
@@ -1008,9 +717,61 @@ int scan_lines(Scanner<Sink> &scanner, const char *w, int avail, bool rest, int 
       return off;
     }
     scanner.scan_line(w + off, len, tl);
+    if (scanner.halted()) {
+      if (scanner.suspended()) return off;  // to be taken up with more text
+      return off + len;                     // failed
+    }
     off += len;
-    if (scanner.failed()) return off;
   }
+  return off;
+}
+
+// The rest of stream, from its window on, in memory of its own followed by
+// 128 bytes of zeros; its length in *size.
+char *read_rest(TextFile *stream, int *size) {
+  const size_t kSlack = 128;
+  const size_t kMax = 0x7fffffff;  // the largest block an int size asks for
+  char *buf = nullptr;
+  size_t n = 0, cap = 0;
+  for (;;) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = text_window(stream, &avail, &rest);
+    if (avail == 0) break;
+    size_t need = n + static_cast<size_t>(avail) + kSlack;
+    if (need > cap) {
+      if (need > kMax) {
+        errmsg("cannot get memory\n");
+        exit_process(kExitFailure);
+      }
+      cap = need * 2 < kMax ? need * 2 : kMax;
+      buf = static_cast<char *>(moremem(buf, static_cast<int>(cap)));
+    }
+    std::memcpy(buf + n, w, static_cast<size_t>(avail));
+    n += static_cast<size_t>(avail);
+    text_consume(stream, avail);
+  }
+  if (buf == nullptr) buf = static_cast<char *>(moremem(nullptr, static_cast<int>(kSlack)));
+  std::memset(buf + n, 0, kSlack);
+  *size = static_cast<int>(n);
+  return buf;
+}
+
+// Scans the lines of w[0, avail) that fit the window (see scan_lines), for
+// the tool; ends the process at a line too long. Returns the bytes scanned.
+int scan_window(Scanner<OutSink> &scanner, const char *w, int avail, bool rest, bool ahead) {
+  scanner.set_window(w, w + avail, rest);
+  bool long_line = false;
+  int off = scan_lines(scanner, w, avail, rest, kLineTooLong, &long_line);
+  if (long_line) {
+    if (ahead) return -1;
+    scanner.flush_held();
+    char text[kLineBufSize];
+    std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
+    text[kLineTooLong] = '\0';
+    fail_long_line(text);
+  }
+  scanner.flush_held();
   return off;
 }
 
@@ -1021,25 +782,30 @@ bool scan_stream_here(TextFile *stream, const ScanSetup &setup, Capture *capture
                       ScanBuffer *ahead) {
   OutSink sink(ahead);
   Scanner<OutSink> scanner(setup, capture, sink);
+  bool grown = false;  // the window was grown for a look that ran off it
   for (;;) {
     int avail = 0;
     bool rest = false;
-    const char *w = text_window(stream, &avail, &rest);
+    const char *w = grown ? text_window_more(stream, &avail, &rest) : text_window(stream, &avail, &rest);
     if (avail == 0) return true;
-    scanner.set_window(w, w + avail);
-    bool long_line = false;
-    int off = scan_lines(scanner, w, avail, rest, kLineTooLong, &long_line);
-    if (long_line) {
-      if (ahead != nullptr) return false;
-      scanner.flush_held();
-      char text[kLineBufSize];
-      std::memcpy(text, w + off, static_cast<size_t>(kLineTooLong));
-      text[kLineTooLong] = '\0';
-      fail_long_line(text);
-    }
-    scanner.flush_held();
-    if (scanner.failed()) return false;
+    int off = scan_window(scanner, w, avail, rest, ahead != nullptr);
+    if (off < 0 || scanner.failed()) return false;
     text_consume(stream, off);
+    if (!scanner.suspended()) {
+      grown = false;
+    } else if (!grown) {
+      grown = true;
+    } else {
+      // Not even a window as large as it gets decides the look: the rest of
+      // the file is read into memory, and scanned as one text. A scan ahead
+      // leaves that to the scan in the file's turn.
+      if (ahead != nullptr) return false;
+      int size = 0;
+      char *text = read_rest(stream, &size);
+      scan_window(scanner, text, size, true, false);
+      std::free(text);
+      return !scanner.failed();
+    }
   }
 }
 
@@ -1049,7 +815,7 @@ bool scan_records_here(const char *text, int size, const ScanSetup &setup, Recor
   Capture capture;
   capture.limit = 0x7fffffff;  // grows as far as memory allows, and fails instead of ending
   Scanner<RecordSink> scanner(setup, &capture, *sink);
-  scanner.set_window(text, text + size);
+  scanner.set_window(text, text + size, true);
   bool long_line = false;
   scan_lines(scanner, text, size, true, 0x7fffffff, &long_line);
   if (capture.overflow) sink->fail(ScanStatus::kNoMemory);

@@ -77,15 +77,21 @@ struct Spare {
 };
 Spare spare;
 
-// Moves the unread bytes to the start of the block and reads after them
-// until at least one more byte is there; false at end of file.
-bool refill(TextFile *f) {
+// Moves the unread bytes to the start of the block.
+void move_down(TextFile *f) {
   size_t kept = static_cast<size_t>(f->end - f->pos);
   std::memmove(f->block, f->pos, kept);
   f->pos = f->block;
   f->end = f->block + kept;
-  while (!f->at_end) {
-    ssize_t n = ::read(f->fd, f->end, kReadBlock);
+}
+
+// Reads after the text in the block, a read block at most and no more than
+// the block holds, until at least one more byte is there or the file ends.
+void read_more(TextFile *f) {
+  const size_t room = kMaxLine + kReadBlock - static_cast<size_t>(f->end - f->block);
+  const size_t want = room < kReadBlock ? room : kReadBlock;
+  while (!f->at_end && want > 0) {
+    ssize_t n = ::read(f->fd, f->end, want);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {  // end of file, or a read error, which ends it the same way
       f->at_end = true;
@@ -103,7 +109,15 @@ bool refill(TextFile *f) {
   }
   // Whatever reads past the text finds known values.
   std::memset(f->end, 0, kSlack + 1);
-  return f->end > f->pos + kept;
+}
+
+// Moves the unread bytes to the start of the block and reads after them
+// until at least one more byte is there; false at end of file.
+bool refill(TextFile *f) {
+  move_down(f);
+  const char *had = f->end;
+  read_more(f);
+  return f->end > had;
 }
 
 // Reads until the unread text holds a whole line or the rest of the file,
@@ -217,6 +231,20 @@ const char *text_window(TextFile *f, int *avail, bool *rest) {
 }
 
 void text_consume(TextFile *f, int n) { f->pos += n; }
+
+const char *text_window_more(TextFile *f, int *avail, bool *rest) {
+  if (f->patched != nullptr) {
+    *f->patched = f->saved;
+    f->patched = nullptr;
+  }
+  move_down(f);
+  const size_t full = kMaxLine + kReadBlock;
+  while (!f->at_end && static_cast<size_t>(f->end - f->block) < full) read_more(f);
+  *f->end = '\0';
+  *avail = static_cast<int>(f->end - f->pos);
+  *rest = f->at_end;
+  return f->pos;
+}
 
 int text_gets(char *buf, int size, TextFile *f) {
   size_t room = static_cast<size_t>(size) - 1;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/golden.h"
 
@@ -246,6 +247,67 @@ TEST(LineEnds, OverLongLineIsFatal) {
   // and the bytes after the first read come back as the next line.
   expect_scan({"-d"}, std::string("#define N 1\0", 12) + std::string(1011, 'p') + "#define T 2\n",
        "#define N 1\n#define T 2\n");
+}
+
+struct ScanCase {
+  std::vector<std::string> opts;
+  std::string in;
+  std::string out;
+};
+
+TEST(Structs, ALineThatEndsAfterTheTagIsDecidedByWhatFollows) {
+  // The first '{', ';' or '(' of code after the keyword decides, past
+  // comments, literals, directives and the tag's own group.
+  const std::string body = "{\n  int a;\n};\n";
+  const ScanCase cases[] = {
+      // Functions that return a struct pointer.
+      {{"-s"}, "static struct node *\nfind(int k)\n{\n  return 0;\n}\nint x;\n", ""},
+      {{"-s"}, "struct node *find(int k)\n{\n  return 0;\n}\n", ""},
+      {{"-u"}, "union u\nget(void)\n{\n  return u0;\n}\n", ""},
+      // Definitions whose '{' is on a later line.
+      {{"-s"}, "struct s\n" + body, "struct s\n" + body},
+      {{"-s"}, "struct s /* c */\n#ifdef X\n#endif\n" + body, "struct s /* c */\n#ifdef X\n#endif\n" + body},
+      {{"-u"}, "union u\n// { (\n\"({\" {\n};\n", "union u\n// { (\n\"({\" {\n};\n"},
+      {{"-s"}, "struct D : public B\n" + body, "struct D : public B\n" + body},
+      {{"-s"}, "struct D : B<(1 > 0)>\n" + body, "struct D : B<(1 > 0)>\n" + body},
+      {{"-s"}, "struct T<int,\n  long>\n" + body, "struct T<int,\n  long>\n" + body},
+      {{"-s"}, "struct ALIGNED(f(8))\n" + body, "struct ALIGNED(f(8))\n" + body},
+      {{"-s"}, "struct s \x83\x7B\n" + body, "struct s \x83\x7B\n" + body},
+      {{"-s"}, "typedef struct s\n{\n  int a;\n} S;\n", "typedef struct s\n{\n  int a;\n} S;\n"},
+      // A declaration, and the end of the file: nothing starts.
+      {{"-s"}, "struct s\n  *p;\nint x;\n", ""},
+      {{"-s"}, "struct s\n/* { */\n", ""},
+      // A struct in a define that is not written no longer swallows what follows.
+      {{"-s"}, "#define R struct rec\nint r;\nstruct t { int b; };\n", "struct t { int b; };\n"},
+      {{"-ds"}, "#define R struct rec\nint r;\n", "#define R struct rec\n"},
+  };
+  for (const ScanCase &c : cases) expect_scan(c.opts, c.in, c.out);
+}
+
+TEST(Structs, ParenthesesOpenElsewhereHideNothing) {
+  const std::string s = "struct s { int a; };\n";
+  const ScanCase cases[] = {
+      // A directive's parentheses are its own, continuations included.
+      {{"-s"}, "#define LP (\n" + s, s},
+      {{"-ds"}, "#define LP (\n" + s, "#define LP (\n" + s},
+      {{"-u"}, "#error (it's old\nunion u { int a; };\n", "union u { int a; };\n"},
+      {{"-s"}, "#define M(a) (a + \\\n  (b\n" + s, s},
+      // The lines of an #if 0 group are no code for the parentheses.
+      {{"-s"}, "#if 0\nf(\n#endif\n" + s, s},
+      {{"-s"}, "#if 0 /* off */\n(\n#elif X\n#endif\n" + s, s},
+      {{"-s"}, "#if 0\n#ifdef A\n(\n#endif\n(\n#else\n#endif\n" + s, s},
+      // ... but the live branch's are code.
+      {{"-s"}, "#if 0\n#else\ng(\n#endif\n" + s, ""},
+      // A ';' or a brace of code closes them all.
+      {{"-s"}, "x = f(a;\n" + s, s},
+      {{"-s"}, "x = f(a\n{\n" + s, s},
+      // A digit separator opens no literal; a character literal still does.
+      {{"-s"}, "f(1'000);\n" + s, s},
+      {{"-s"}, "g(0x1'FF)\n" + s, s},
+      {{"-s"}, "x = u8'(' +\n" + s, s},
+      {{"-s"}, "x = L')' + (\n" + s, ""},
+  };
+  for (const ScanCase &c : cases) expect_scan(c.opts, c.in, c.out);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST(IndexOptions, DefaultsTakeEveryKindTheUsualEndingsAndOneJobPerProcessor) {
 
 TEST(IndexOptions, ValuesAfterAnEqualsSignOrAsTheNextArgument) {
   Parsed p = parse({"--kinds=ds", "a", "--format", "tags", "-j", "5", "--encoding=euc-jp",
-                    "--ext", "c,.inc", "b", "--names=A,B*", "--names", "C"});
+                    "--ext", ".c,.inc", "b", "--names=A,B*", "--names", "C"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.o.paths, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(p.o.kinds, DEF_SINGLE | DEF_CONT | SU_STRUCT);
@@ -94,9 +94,24 @@ TEST(IndexOptions, UsageErrorsSayWhatIsWrong) {
       {{"-j0", "a"}, "invalid number of jobs '0' (1 to 256)"},
       {{"-j", "257", "a"}, "invalid number of jobs '257' (1 to 256)"},
       {{"--jobs=2x", "a"}, "invalid number of jobs '2x' (1 to 256)"},
-      {{"--format=xml", "a"}, "invalid format 'xml' (json or tags)"},
+      {{"--format=xml", "a"}, "invalid format 'xml' (json, tags or etags)"},
       {{"--encoding=latin1", "a"}, "invalid encoding 'latin1' (auto, sjis, utf-8 or euc-jp)"},
-      {{"--ext=c,,h", "a"}, "invalid extension list 'c,,h'"},
+      {{"--ext=.c,,.h", "a"}, "invalid ending '' in '.c,,.h' (a '.' then the rest of a name, as .h)"},
+      {{"--ext=h", "a"}, "invalid ending 'h' in 'h' (a '.' then the rest of a name, as .h)"},
+      {{"--ext=*.h", "a"}, "invalid ending '*.h' in '*.h' (a '.' then the rest of a name, as .h)"},
+      {{"--ext=.", "a"}, "invalid ending '.' in '.' (a '.' then the rest of a name, as .h)"},
+      {{"--names=*_H", "a"}, "invalid name list '*_H': '*' stands only at the end of an entry"},
+      {{"--names=MAX_*_X", "a"}, "invalid name list 'MAX_*_X': '*' stands only at the end of an entry"},
+      {{"--names=", "a"}, "invalid name list '': an empty name"},
+      {{"--names=A,,B", "a"}, "invalid name list 'A,,B': an empty name"},
+      {{"--names=A,", "a"}, "invalid name list 'A,': an empty name"},
+      {{"--files-from=-", "-"}, "standard input ('-') given more than once"},
+      {{"--files-from=-", "--files-from", "-"}, "standard input ('-') given more than once"},
+      {{"--format=json", "--update=tags", "a"}, "--update works on a tags file only (--format=tags)"},
+      {{"-o"}, "option '-o' needs a value"},
+      {{"--exclude=", "a"}, "an empty pattern for --exclude"},
+      {{"--exclude-from=/nonexistent/x", "a"},
+       "cannot read patterns from '/nonexistent/x': No such file or directory"},
       {{"--help=yes"}, "option '--help' takes no value"},
       {{"--names-from=/nonexistent/names", "a"},
        "cannot read names from '/nonexistent/names': No such file or directory"},
@@ -105,6 +120,57 @@ TEST(IndexOptions, UsageErrorsSayWhatIsWrong) {
     Parsed p = parse(c.first);
     EXPECT_FALSE(p.ok);
     EXPECT_EQ(p.error, c.second);
+  }
+}
+
+TEST(IndexOptions, EncodingsByTheirUsualNamesInAnyCase) {
+  const std::vector<std::pair<std::string, Encoding>> cases = {
+      {"SJIS", Encoding::kShiftJis},   {"Shift_JIS", Encoding::kShiftJis},
+      {"cp932", Encoding::kShiftJis},  {"MS932", Encoding::kShiftJis},
+      {"Windows-31J", Encoding::kShiftJis}, {"UTF8", Encoding::kUtf8},
+      {"utf-8", Encoding::kUtf8},      {"EUCJP", Encoding::kEucJp},
+      {"euc-jp", Encoding::kEucJp},    {"AUTO", Encoding::kAuto},
+  };
+  for (const auto &c : cases) {
+    Parsed p = parse({"--encoding=" + c.first, "--encoding=utf-8", "--encoding", c.first, "a"});
+    ASSERT_TRUE(p.ok) << c.first << ": " << p.error;
+    EXPECT_EQ(p.o.encoding, c.second) << c.first;
+  }
+}
+
+TEST(IndexOptions, InputAndOutputOptions) {
+  Parsed p = parse({"-0", "--files-from", "list", "--stdin-name=x.h", "--exclude=*_test.c",
+                    "--exclude", "gen", "--follow", "-o", "out", "-"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.o.paths, std::vector<std::string>{"-"});
+  EXPECT_EQ(p.o.files_from, std::vector<std::string>{"list"});
+  EXPECT_TRUE(p.o.null_separated);
+  EXPECT_EQ(p.o.stdin_name, "x.h");
+  EXPECT_EQ(p.o.excludes, (std::vector<std::string>{"*_test.c", "gen"}));
+  EXPECT_TRUE(p.o.follow);
+  EXPECT_EQ(p.o.output, "out");
+  EXPECT_TRUE(p.o.update.empty());
+  // A list alone is enough to run.
+  EXPECT_TRUE(parse({"--files-from=list"}).ok);
+}
+
+TEST(IndexOptions, UpdateWritesTagsToTheFileItUpdates) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string update, output;
+  } cases[] = {
+      {{"--update=TAGS", "a.c"}, "TAGS", "TAGS"},
+      {{"-a", "a.c"}, "tags", "tags"},
+      {{"-a", "-otags2", "a.c"}, "tags2", "tags2"},
+      {{"--update=old", "-o", "new", "a.c"}, "old", "new"},
+      {{"--format=tags", "-a", "a.c"}, "tags", "tags"},
+  };
+  for (const Case &c : cases) {
+    Parsed p = parse(c.args);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.o.update, c.update);
+    EXPECT_EQ(p.o.output, c.output);
+    EXPECT_EQ(p.o.format, IndexFormat::kTags);
   }
 }
 

@@ -10,6 +10,12 @@
 #              package still works from the staging folder
 #   absolute   configure and build the source afresh with an absolute
 #              CMAKE_INSTALL_LIBDIR, install, and use it both ways
+#   shared     configure and build the source afresh with shared libraries
+#              (-DBUILD_SHARED_LIBS=ON), install, check the sonames, and use
+#              them both ways
+#
+# Each way also builds a module with -shared -fPIC against the libraries and
+# has a host program load it with dlopen and scan a file.
 #
 # Variables: STEP, SOURCE_DIR (project), BUILD_DIR, CONFIG, WORK_DIR,
 # CONSUMER_DIR, GENERATOR, CXX, CONSUMER_FLAGS (a list), PKG_CONFIG, VERSION,
@@ -81,6 +87,8 @@ function(check_consumer dir)
   check_program("${dir}/stdout_order" "${expected_stdout_order_output}")
   check_program("${dir}/scan_example" "${expected_scan_example_output}"
                 "${SOURCE_DIR}/examples/sample.h")
+  check_program("${dir}/module_host" "11 definitions\n" "${dir}/libscan_module.so"
+                "${SOURCE_DIR}/examples/sample.h")
 endfunction()
 
 # The value of `name=` in a pkg-config file.
@@ -150,6 +158,13 @@ function(pkgconfig_consumer pcdir dir)
     separate_arguments(libs UNIX_COMMAND "${run_output}")
     run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} ${cflags} "${source}" -o "${dir}/${program}" ${libs})
   endforeach()
+  # The module, position-independent, with the scanner library linked in.
+  run("${PKG_CONFIG}" --cflags --libs kolvu_scan)
+  separate_arguments(flags UNIX_COMMAND "${run_output}")
+  run("${CXX}" -std=c++17 -shared -fPIC ${CONSUMER_FLAGS} "${CONSUMER_DIR}/scan_module.cc"
+      -o "${dir}/libscan_module.so" ${flags})
+  run("${CXX}" -std=c++17 ${CONSUMER_FLAGS} "${CONSUMER_DIR}/module_host.cc"
+      -o "${dir}/module_host" -ldl)
   check_consumer("${dir}")
 endfunction()
 
@@ -291,6 +306,39 @@ elseif(STEP STREQUAL "absolute")
   # The package lies outside the prefix: name the folder that holds it.
   cmake_consumer("${abs_libdir}/cmake" "${abs_libdir}" "${WORK_DIR}/consumer-absolute")
   pkgconfig_consumer("${abs_libdir}/pkgconfig" "${WORK_DIR}/consumer-absolute-pc")
+
+elseif(STEP STREQUAL "shared")
+  set(build "${WORK_DIR}/shared-build")
+  set(shared_prefix "${WORK_DIR}/shared-prefix")
+  file(REMOVE_RECURSE "${build}" "${shared_prefix}")
+  run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${build}" -G "${GENERATOR}"
+      "-DCMAKE_CXX_COMPILER=${CXX}" -DCMAKE_BUILD_TYPE=Release
+      -DBUILD_TESTING=OFF -DBUILD_SHARED_LIBS=ON "-DCMAKE_INSTALL_PREFIX=${shared_prefix}")
+  run("${CMAKE_COMMAND}" --build "${build}" --config Release -j2)
+  run("${CMAKE_COMMAND}" --install "${build}" --config Release)
+  set(libdir "${shared_prefix}/${LIBDIR}")
+  string(REGEX MATCH "^[0-9]+" major "${VERSION}")
+  foreach(lib kolvu_util kolvu_scan)
+    require_file("${libdir}/lib${lib}.so.${VERSION}")
+    if(NOT EXISTS "${libdir}/lib${lib}.so" OR EXISTS "${libdir}/lib${lib}.a")
+      fail("shared install: lib${lib}.so missing or lib${lib}.a present")
+    endif()
+    run(objdump -p "${libdir}/lib${lib}.so")
+    if(NOT run_output MATCHES "SONAME +lib${lib}\\.so\\.${major}\n")
+      fail("lib${lib}.so: no soname lib${lib}.so.${major}:\n${run_output}")
+    endif()
+  endforeach()
+  # The installed programs find the libraries beside them.
+  file(WRITE "${WORK_DIR}/shared-probe.h" "#define PROBE 1\n")
+  run("${shared_prefix}/${BINDIR}/kolvu-index" --format=tags "${WORK_DIR}/shared-probe.h")
+  if(NOT run_output MATCHES "\nPROBE\t")
+    fail("installed shared kolvu-index: [${run_output}]")
+  endif()
+  set(CONSUMER_FLAGS "")  # this build has no sanitizers
+  set(CONFIG Release)
+  set(ENV{LD_LIBRARY_PATH} "${libdir}")
+  cmake_consumer("${shared_prefix}" "${shared_prefix}" "${WORK_DIR}/consumer-shared")
+  pkgconfig_consumer("${libdir}/pkgconfig" "${WORK_DIR}/consumer-shared-pc")
 
 else()
   fail("unknown STEP '${STEP}'")

@@ -31,6 +31,13 @@ const char *const kFragments[] = {
     "\x95\x5C", "\x83\x7B", "\x82\x7D", "\x82\xA0", "\x81\x5C", "\xB1", "\xDF", "\x81", "\xE0",
     "\xFC\xFC", "\x80", "\xFD", "0", "\x83\x5E", "\x94\x5C", "\x81\x7D", "\x83\x41", "\x89\xC2",
     "1'000", "isn't", "(union ", "sizeof(union u)", "\"\\\n",
+    // Lines that end after a tag, and what may come on the next lines.
+    "struct node\n", "static struct node *\n", "find(int k)\n", "union u\n", "struct D : public B\n",
+    "struct T<int, (2 > 1)>\n", "struct M(x)\n", "::", ":", "<", ">", "\n{\n",
+    // Directives and #if 0 groups with stray parentheses, digit separators.
+    "#if 0\n", "#if 0 /* off */\n", "#ifdef X\n", "#else\n", "#elif Y\n", "#endif\n", "# if 0\n",
+    "#error (it's old\n", "#define LP (\n", "#define R struct rec\n", "f(1'000);", "0x1'FF", "u8'y'",
+    "L'x'", "1.5'e", "\x82\x31'2", "#  pragma (\\\n",
 };
 const char *const kNames[] = {"x", "T", "Point", "MAX_LEN", "a_b", "ab", "P*", "MAX_*", "*", ""};
 
@@ -75,6 +82,19 @@ const char *const kSnippets[] = {
     "#error This compiler isn't supported\n",
     "long odd = 1'000;\n",
     "#define SZ (sizeof(union u))\n",
+    "static struct node *\nfind(int k)\n{\n  return 0;\n}\n",
+    "struct node *find(int k)\n{\n  return 0;\n}\n",
+    "struct s\n{\n  int a;\n};\n",
+    "struct s /* c */\n#ifdef X\n#endif\n{\n  int a;\n};\n",
+    "struct D : public B\n{\n  int c;\n};\n",
+    "struct T<int, (2 > 1)>\n{\n};\n",
+    "#define R struct rec\nint r;\n",
+    "#define LP (\nstruct after_lp { int a; };\n",
+    "#error (it's old\nunion after_error { int a; };\n",
+    "#if 0\nf(\n#else\ng(\n#endif\nstruct after_if0 { int a; };\n",
+    "#ifdef A\n#if 0\n(\n#endif\n#endif\n",
+    "f(1'000); struct after_sep { int a; };\n",
+    "int x = f(0x1'FF, u8'y', L'x');\n",
 };
 
 std::string structured_source(std::mt19937 &rng, size_t size) {
@@ -232,6 +252,40 @@ TEST(ScannerDiff, LargeFilesAcrossReadBlocks) {
   pr_fname = 0;
 }
 
+TEST(ScannerDiff, LooksThatRunFarAgreeWithThePlainModel) {
+  // Many keywords whose looks past the line's end run far, through the
+  // same text: the engine answers most of them from what its last look
+  // passed, which must be what a look of its own would find.
+  kolvu_test::TempDir dir;
+  auto times = [](const std::string &s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+  };
+  const std::string sources[] = {
+      times("struct a\n", 600) + ";\n",
+      times("struct a\n", 600) + "{\n};\n",
+      times("struct a : b\nstruct c\n", 300) + "(x)\n{\n};\n",
+      times("struct a /*\n*/ ", 600) + "{ int x; };\n",
+      times("struct a\n#define X (\n", 300) + "{ int x; };\n",
+      times("struct a<\n", 600) + "{ int x; };\n",
+      times("struct a(\n", 200) + times(")", 200) + "\n{\n};\n",
+      times("struct a ", 100) + "\n{\n};\n",
+      times("struct a \"x\\\n", 300) + "\"\n{\n};\n",
+      times("struct a\n#if 0\n(\n#endif\n", 150) + "{\n};\n",
+  };
+  clear_list();
+  pr_fname = 0;
+  for (const std::string &src : sources) {
+    std::string path = dir.write("f.h", src);
+    for (int mask : {int{SU_STRUCT}, SU_STRUCT | DEF_SINGLE | DEF_CONT}) {
+      std::string plain = run(reference::scan_file, path, mask);
+      for (auto scan : variants())
+        ASSERT_EQ(run(scan, path, mask), plain) << "mask " << mask << " source " << src.substr(0, 40);
+    }
+  }
+}
+
 // Every build of the scan ahead this machine can run.
 std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_variants() {
   std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {
@@ -245,6 +299,58 @@ std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_v
     });
 #endif
   return v;
+}
+
+TEST(ScannerDiff, ALookPastTheLineEndAcrossReadBlocks) {
+  // A struct line that ends after its tag, placed around the edges of the
+  // 128 KB read blocks, with comment lines between it and what decides it:
+  // a few bytes, a few KB, and more than a block (the whole rest of the
+  // file is then read to decide).
+  kolvu_test::TempDir dir;
+  const char *const deciders[] = {"{\n  int a;\n};\n", "(int k)\n{\n  return 0;\n}\n", ";\n"};
+  const size_t block = 128 * 1024;
+  std::vector<std::pair<size_t, size_t>> cases;  // where the struct line is, the gap after it
+  for (size_t at = block - 4000; at < block + 1000; at += 250) cases.push_back({at, 3000});
+  for (size_t at : {block - 2000, 2 * block - 1500})
+    for (size_t gap : {size_t{0}, size_t{140 * 1024}}) cases.push_back({at, gap});
+  std::vector<char> mem(text_file_bytes());
+  int compared = 0;
+  for (auto [at, gap] : cases) {
+    {
+      for (const char *decider : deciders) {
+        std::string src;
+        for (int i = 0; src.size() < at; ++i) src += "int a" + std::to_string(i) + ";\n";
+        src += "struct node *\n";
+        std::string comment;
+        while (comment.size() < gap) comment += "/* a comment line ( { ; */\n";
+        src += comment + decider + "#define AFTER 1\n";
+        std::string path = dir.write("f.h", src);
+        clear_list();
+        pr_fname = 0;
+        std::string plain = run(reference::scan_file, path, SU_STRUCT | DEF_SINGLE);
+        for (auto scan : variants())
+          ASSERT_EQ(run(scan, path, SU_STRUCT | DEF_SINGLE), plain) << "at " << at << " gap " << gap << " " << decider;
+        EXPECT_EQ(plain.find("struct node") != std::string::npos, decider[0] == '{') << plain.substr(0, 200);
+        // A scan ahead writes the same, or leaves a look past a whole
+        // block to the scan in the file's turn.
+        struct stat st;
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        for (auto ahead : ahead_variants()) {
+          TextFile *f = text_open_in(mem.data(), path.c_str(), st);
+          ASSERT_NE(f, nullptr);
+          std::string out(1 << 20, '\0');
+          ScanBuffer buf = {&out[0], out.size(), 0};
+          if (ahead(f, "f.h", SU_STRUCT | DEF_SINGLE, false, &buf))
+            EXPECT_EQ(out.substr(0, buf.len), plain) << "at " << at << " gap " << gap;
+          else
+            EXPECT_GT(gap, block) << "at " << at;
+          text_close(f);
+        }
+        ++compared;
+      }
+    }
+  }
+  EXPECT_EQ(compared, 3 * static_cast<int>(cases.size()));
 }
 
 TEST(ScannerDiff, AScanAheadWritesWhatTheScanWouldOrGivesUp) {

@@ -150,6 +150,48 @@ TEST(TextInput, WindowHasReadableSlackEvenWhenFullest) {
   (void)sum;
 }
 
+TEST(TextInput, AWindowGrownHoldsTheTextNotConsumedAndAsMuchMoreAsFits) {
+  // Consuming a little at a time and growing the window each time: the
+  // window always starts at the first byte not consumed, holds a block and
+  // more once the file has that much left, ends in a NUL with readable
+  // slack, and the text handed out is the file's, CRs dropped.
+  TempDir dir;
+  std::string data, cooked;
+  for (int i = 0; cooked.size() < 700 * 1024; ++i) {
+    std::string line = "row " + std::to_string(i) + std::string(static_cast<size_t>(i % 50), 'g');
+    data += line + (i % 4 == 0 ? "\r\n" : "\n");
+    cooked += line + "\n";
+  }
+  std::string path = dir.write("f", data);
+  TextFile *f = text_open(path.c_str());
+  ASSERT_NE(f, nullptr);
+  size_t at = 0;
+  unsigned sum = 0;
+  int grown = 0;
+  for (bool more = false;; more = !more) {
+    int avail = 0;
+    bool rest = false;
+    const char *w = more ? text_window_more(f, &avail, &rest) : text_window(f, &avail, &rest);
+    if (avail == 0) break;
+    ASSERT_LE(at + static_cast<size_t>(avail), cooked.size());
+    ASSERT_EQ(std::string(w, static_cast<size_t>(avail)), cooked.substr(at, static_cast<size_t>(avail)));
+    EXPECT_EQ(rest, at + static_cast<size_t>(avail) == cooked.size());
+    if (more && !rest) {
+      EXPECT_GE(avail, 128 * 1024);
+      ++grown;
+    }
+    EXPECT_EQ(w[avail], '\0');
+    for (int i = 1; i <= 80; ++i) sum += static_cast<unsigned char>(w[avail + i]);
+    int take = rest ? avail : avail / 3;
+    at += static_cast<size_t>(take);
+    text_consume(f, take);
+  }
+  EXPECT_EQ(at, cooked.size());
+  EXPECT_GT(grown, 3);
+  EXPECT_EQ(text_close(f), 0);
+  (void)sum;
+}
+
 TEST(TextInput, OpenFailsForMissingFilesAndDirectories) {
   TempDir dir;
   EXPECT_EQ(text_open((dir.path() + "/missing").c_str()), nullptr);

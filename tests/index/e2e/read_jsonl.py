@@ -5,8 +5,9 @@
 
 Each line must be one JSON object of valid UTF-8 with the keys file, line,
 end_line, kind, name, names, begin, end, parent (only for a nested record)
-and text in this order, and lossy (true) last when it is there. Prints for
-each record "FILE LINE-END_LINE KIND NAME[ lossy] [NAME:KIND@LINE:COLUMN ...]",
+and text in this order, file_bytes right after file when the file's name is
+not UTF-8, and lossy (true) last when it is there. Prints for each record
+"FILE LINE-END_LINE KIND NAME[ lossy] [NAME:KIND@LINE:COLUMN ...]",
 a newline and the decoded text, in UTF-8; exits 1 with a message at the
 first line that breaks a rule.
 """
@@ -24,7 +25,9 @@ def main():
     out = sys.stdout.buffer
     for n, raw in enumerate(data.split(b'\n')[:-1], 1):
         obj = json.loads(raw.decode('utf-8', errors='strict'))
-        keys = list(obj)
+        if 'file_bytes' in obj and list(obj)[1] != 'file_bytes':
+            sys.exit('line %d: file_bytes not after file' % n)
+        keys = [k for k in obj if k != 'file_bytes']
         rest = keys[len(HEAD):]
         if rest[:1] == ['parent']:
             rest = rest[1:]

@@ -1,0 +1,72 @@
+#include "index/atomic_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace kolvu {
+
+namespace {
+
+std::string reason(const std::string &path, int error_number) {
+  return path + ": " + std::strerror(error_number);
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::open(const std::string &path, std::string *error) {
+  path_ = path;
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string pattern = dir + "." + base + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    *error = reason(path, errno);
+    return false;
+  }
+  temp_ = name.data();
+  return true;
+}
+
+bool AtomicFile::commit(std::string *error) {
+  struct stat st;
+  mode_t mode;
+  if (::stat(path_.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  int e = 0;
+  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) e = errno;
+  if (::close(fd_) != 0 && e == 0) e = errno;
+  fd_ = -1;
+  if (e == 0 && ::rename(temp_.c_str(), path_.c_str()) != 0) e = errno;
+  if (e != 0) {
+    *error = reason(path_, e);
+    discard();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void AtomicFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+}  // namespace kolvu

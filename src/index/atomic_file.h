@@ -1,0 +1,37 @@
+// A file written whole or not at all: the bytes go to a new file beside it
+// in the same directory, which takes its name by rename(2) only when the
+// writer commits; otherwise the file named is left as it was.
+#ifndef KOLVU_INDEX_ATOMIC_FILE_H_
+#define KOLVU_INDEX_ATOMIC_FILE_H_
+
+#include <string>
+
+namespace kolvu {
+
+class AtomicFile {
+ public:
+  AtomicFile() = default;
+  ~AtomicFile();  // discards what was not committed
+  AtomicFile(const AtomicFile &) = delete;
+  AtomicFile &operator=(const AtomicFile &) = delete;
+
+  /// Makes the new file for path. False with "PATH: reason" in error.
+  bool open(const std::string &path, std::string *error);
+  int fd() const { return fd_; }
+
+  /// Flushes the new file to disk and renames it to the path; it takes the
+  /// mode of the file it replaces (or 0666 less the umask). False with
+  /// "PATH: reason" in error, the new file removed.
+  bool commit(std::string *error);
+
+  /// Removes the new file.
+  void discard();
+
+ private:
+  std::string path_, temp_;
+  int fd_ = -1;
+};
+
+}  // namespace kolvu
+
+#endif  // KOLVU_INDEX_ATOMIC_FILE_H_
