@@ -89,6 +89,8 @@ void Indexer::run(std::vector<std::string> roots, Progress progress) {
   for (const std::string &root : roots) {
     WalkOptions walk;
     walk.exts = settings_.exts;
+    walk.excludes = settings_.excludes;  // excluded folders are not even entered
+    walk.follow = settings_.follow;
     Walker walker({root}, walk);
     WalkItem item;
     while (!stop_ && walker.next(&item)) {

@@ -33,6 +33,7 @@ const char kHelp[] =
     "  --ext=LIST         file name endings taken from directories, separated\n"
     "                     by commas; default .c,.h,.cc,.cpp,.cxx,.hh,.hpp,.hxx\n"
     "  --exclude=GLOB     leave out the paths that match GLOB (may be repeated)\n"
+    "  --follow           follow symbolic links to directories\n"
     "  -j, --jobs=N       index with N workers (default: the processors)\n"
     "      --stdio        accepted and ignored: standard input and output are\n"
     "                     the only transport\n"
@@ -40,7 +41,7 @@ const char kHelp[] =
     "      --version      show the version and exit\n"
     "\n"
     "The client's initializationOptions may set kinds, encoding, extensions,\n"
-    "exclude and workers as well.\n"
+    "exclude, follow and workers as well.\n"
     "\n"
     "Exit status: 0 on exit after shutdown, 1 on exit or the end of input\n"
     "without shutdown, 2 on a usage error.\n";

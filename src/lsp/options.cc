@@ -1,9 +1,8 @@
 #include "lsp/options.h"
 
-#include <fnmatch.h>
-
 #include <cstring>
 
+#include "common/glob.h"
 #include "common/walk.h"
 
 namespace kolvu {
@@ -12,7 +11,7 @@ namespace {
 
 const int kMaxWorkers = 256;
 
-enum class Opt { kKinds, kEncoding, kExt, kExclude, kJobs, kHelp, kVersion, kStdio };
+enum class Opt { kKinds, kEncoding, kExt, kExclude, kFollow, kJobs, kHelp, kVersion, kStdio };
 
 struct LongOpt {
   const char *name;
@@ -23,6 +22,7 @@ struct LongOpt {
 const LongOpt kLongOpts[] = {
     {"kinds", Opt::kKinds, true},     {"encoding", Opt::kEncoding, true},
     {"ext", Opt::kExt, true},         {"exclude", Opt::kExclude, true},
+    {"follow", Opt::kFollow, false},
     {"jobs", Opt::kJobs, true},       {"help", Opt::kHelp, false},
     {"version", Opt::kVersion, false}, {"stdio", Opt::kStdio, false},
 };
@@ -66,6 +66,7 @@ bool apply(Opt opt, const std::string &value, LspCommandLine *o, std::string *er
       }
       o->settings.excludes.push_back(value);
       return true;
+    case Opt::kFollow: o->settings.follow = true; return true;
     case Opt::kJobs: {
       if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos) {
         *error = "invalid number of jobs '" + value + "' (1 to 256)";
@@ -145,7 +146,7 @@ bool is_excluded(const std::string &relative, const std::vector<std::string> &pa
     if (p.find('/') != std::string::npos) {
       for (size_t slash = relative.find('/'); ; slash = relative.find('/', slash + 1)) {
         std::string part = relative.substr(0, slash);
-        if (fnmatch(p.c_str(), part.c_str(), FNM_PATHNAME) == 0) return true;
+        if (glob_match(p, part)) return true;
         if (slash == std::string::npos) break;
       }
       continue;
@@ -154,7 +155,7 @@ bool is_excluded(const std::string &relative, const std::vector<std::string> &pa
     for (;;) {
       size_t slash = relative.find('/', start);
       std::string name = relative.substr(start, slash == std::string::npos ? slash : slash - start);
-      if (fnmatch(p.c_str(), name.c_str(), 0) == 0) return true;
+      if (glob_match(p, name)) return true;
       if (slash == std::string::npos) break;
       start = slash + 1;
     }

@@ -1,7 +1,8 @@
 // What the server indexes and how, from its command line and from the
 // client's initialization options alike: the kinds of definition, the
 // encoding of the sources, the file name endings taken from directories,
-// glob patterns of paths left out, and the number of workers. The command
+// glob patterns of paths left out, whether links to directories are
+// followed, and the number of workers. The command
 // line follows the GNU conventions of kolvu-index (--name=value or --name
 // value, unique abbreviations, -j N).
 #ifndef KOLVU_LSP_OPTIONS_H_
@@ -19,6 +20,7 @@ struct LspSettings {
   Encoding encoding = Encoding::kAuto;
   std::vector<std::string> exts;      // with their dots
   std::vector<std::string> excludes;  // glob patterns
+  bool follow = false;                // enter links to directories
   int workers = 1;
 };
 
@@ -40,10 +42,11 @@ bool set_encoding(const std::string &name, LspSettings *s, std::string *error);
 bool set_exts(const std::vector<std::string> &items, LspSettings *s, std::string *error);
 bool set_workers(long n, LspSettings *s, std::string *error);
 
-/// True when the path relative to its workspace folder is left out: a
-/// pattern with a '/' is matched against the whole relative path (a '*'
-/// does not cross a '/'), and against every leading part of it, so "gen/*"
-/// leaves out everything below gen; one without is matched against each
+/// True when the path relative to its workspace folder is left out, with
+/// the patterns of common/glob.h, as the walk leaves paths out: a pattern
+/// with a '/' is matched against the whole relative path (a '*' does not
+/// cross a '/'), and against every leading part of it, so "gen/*" leaves
+/// out everything below gen; one without is matched against each
 /// component, so "build" or "*.gen.h" leave out those names anywhere.
 bool is_excluded(const std::string &relative, const std::vector<std::string> &patterns);
 

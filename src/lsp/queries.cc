@@ -235,30 +235,22 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
 
 std::string workspace_symbols(QueryContext &ctx, const std::string &query) {
   // Up to a thousand symbols: written straight as text, which costs a
-  // fraction of building the same JSON as objects first.
+  // fraction of building the same JSON as objects first. No container
+  // name: the location already names the file, which editors show.
   Texts texts(ctx);
-  struct FileJson {
-    std::string uri;        // quoted
-    std::string container;  // quoted
-  };
-  std::map<std::string, FileJson> files;  // each file's strings, made once
+  std::map<std::string, std::string> uris;  // each file's, quoted, made once
   std::string out = "[";
   for (const NameHit &h : ctx.index->search(query, kSymbolLimit)) {
-    auto f = files.find(h.path);
-    if (f == files.end()) {
-      FileJson j{json(path_to_uri(h.path)).dump(),
-                 json(relative_path(ctx.roots, h.path)).dump(-1, ' ', false, json::error_handler_t::replace)};
-      f = files.emplace(h.path, std::move(j)).first;
-    }
+    auto uri = uris.find(h.path);
+    if (uri == uris.end()) uri = uris.emplace(h.path, json(path_to_uri(h.path)).dump()).first;
     NameSpan n = name_span(ctx, texts, h);
     const std::string line = std::to_string(n.line);
     if (out.size() > 1) out += ',';
     // Names are letters, digits and '_': nothing in them needs escaping.
     out += "{\"name\":\"" + h.name + "\",\"kind\":" + std::to_string(symbol_kind(h.at.kind)) +
-           ",\"location\":{\"uri\":" + f->second.uri + ",\"range\":{\"start\":{\"line\":" + line +
+           ",\"location\":{\"uri\":" + uri->second + ",\"range\":{\"start\":{\"line\":" + line +
            ",\"character\":" + std::to_string(n.start) + "},\"end\":{\"line\":" + line +
-           ",\"character\":" + std::to_string(n.end) + "}}},\"containerName\":" +
-           f->second.container + "}";
+           ",\"character\":" + std::to_string(n.end) + "}}}}";
   }
   out += "]";
   return out;

@@ -325,6 +325,7 @@ void Server::take_options(const json &o) {
     else for (const std::string &p : e.get<std::vector<std::string>>()) s.excludes.push_back(p);
   }
   if (o.contains("workers") && !set_workers(o["workers"].get<long>(), &s, &error)) fail();
+  if (o.contains("follow")) s.follow = o["follow"].get<bool>();
   settings_ = s;
 }
 

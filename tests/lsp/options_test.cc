@@ -63,6 +63,11 @@ TEST(LspOptions, CommandLine) {
   std::string error;
   ASSERT_TRUE(parse({"--version", "--bogus"}, &cl, &error));
   EXPECT_TRUE(cl.version);
+  LspCommandLine follow;
+  EXPECT_FALSE(follow.settings.follow);
+  ASSERT_TRUE(parse({"--fol"}, &follow, &error));
+  EXPECT_TRUE(follow.settings.follow);
+  EXPECT_FALSE(parse({"--follow=yes"}, &follow, &error));
 }
 
 TEST(LspOptions, Exclusions) {
@@ -82,6 +87,8 @@ TEST(LspOptions, Exclusions) {
       {"src/gen/b.h", {"*/gen"}, true},
       {"src/x.h", {}, false},
       {"src/x.h", {"nothing", "src"}, true},
+      {"src/x1.h", {"x[0-9].h"}, true},
+      {"src/xa.h", {"x[!a].h"}, false},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(is_excluded(c.path, c.patterns), c.excluded) << c.path;

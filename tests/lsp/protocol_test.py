@@ -170,6 +170,12 @@ class Lifecycle(Tree):
             ({"kinds": "d"}, ["--kinds=t"], ["MAX_LEN"], ["Point"]),  # the client's word last
             ({"workers": 1, "encoding": "sjis"}, [], ["SQUARE"], []),
         ]
+        outside = os.path.join(self.root, b"..", os.path.basename(self.root) + b"-outside")
+        os.makedirs(outside)
+        self.addCleanup(shutil.rmtree, outside, True)
+        with open(os.path.join(outside, b"ext.h"), "wb") as f:
+            f.write(b"#define OUTSIDE 1\n")
+        os.symlink(outside, os.path.join(self.root, b"linked"))
         for options, args, present, absent in cases:
             with self.subTest(options=options, args=args):
                 s = Session(self.root, options=options, args=args)
@@ -179,8 +185,14 @@ class Lifecycle(Tree):
                 for n in absent:
                     self.assertNotIn(n, names)
                 s.close()
+        # A link to a folder is followed only when asked.
+        for options, args, count in [({}, [], 0), ({"follow": True}, [], 1), ({}, ["--follow"], 1)]:
+            with self.subTest(options=options, args=args):
+                s = Session(self.root, options=options, args=args)
+                self.assertEqual(len(s.symbols("OUTSIDE")), count)
+                s.close()
         for bad in [{"kinds": "q"}, {"workers": 0}, {"encoding": "latin1"}, {"extensions": [""]},
-                    {"kinds": 3}, "not an object"]:
+                    {"kinds": 3}, {"follow": "yes"}, "not an object"]:
             with self.subTest(bad=bad):
                 c = Client(BINARY)
                 r = c.request("initialize", {"processId": None, "rootUri": None, "capabilities": {},
