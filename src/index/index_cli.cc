@@ -7,11 +7,12 @@
 #include <string>
 #include <utility>
 
+#include "common/cli.h"
+#include "common/walk.h"
 #include "index/atomic_file.h"
 #include "index/options.h"
 #include "index/path_feed.h"
 #include "index/runner.h"
-#include "common/walk.h"
 
 #ifndef KOLVU_VERSION
 #define KOLVU_VERSION "unknown"
@@ -65,22 +66,6 @@ const char kHelp[] =
     "Exit status: 0 when every path was read, 1 when some path could not be\n"
     "read or the output could not be written, 2 on a usage error.\n";
 
-bool write_all(int fd, const std::string &s) {
-  size_t done = 0;
-  while (done < s.size()) {
-    ssize_t w = ::write(fd, s.data() + done, s.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    done += static_cast<size_t>(w);
-  }
-  return true;
-}
-
-int processors() {
-  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return n < 1 ? 1 : static_cast<int>(n);
-}
-
 int write_error(int err_fd, int error_number) {
   char buf[256];
   write_all(err_fd, std::string("kolvu-index: write error: ") +
@@ -98,7 +83,7 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
                           "\nTry 'kolvu-index --help' for more information.\n");
     return kIndexUsage;
   };
-  if (!parse_index_options(argc, argv, processors(), &options, &error)) return usage(error);
+  if (!parse_index_options(argc, argv, processor_count(), &options, &error)) return usage(error);
   if (options.help || options.version) {
     std::string text = options.help ? kHelp : "kolvu-index " KOLVU_VERSION "\n";
     return write_all(out_fd, text) ? kIndexOk : write_error(err_fd, errno);

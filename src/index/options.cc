@@ -1,5 +1,6 @@
 #include "index/options.h"
 
+#include "common/cli.h"
 #include "common/walk.h"
 
 #include <cerrno>
@@ -34,23 +35,6 @@ const LongOpt kLongOpts[] = {
     {"follow", Opt::kFollow, false},       {"output", Opt::kOutput, true},
     {"update", Opt::kUpdate, true},
 };
-
-// The option that name (without "--") stands for: itself, or the one it is
-// the beginning of. Null with a message when none or several are.
-const LongOpt *find_long(const std::string &name, std::string *error) {
-  const LongOpt *found = nullptr;
-  int matches = 0;
-  for (const LongOpt &o : kLongOpts) {
-    if (name == o.name) return &o;
-    if (!name.empty() && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
-      found = &o;
-      ++matches;
-    }
-  }
-  if (matches == 1) return found;
-  *error = (matches == 0 ? "unknown option '--" : "ambiguous option '--") + name + "'";
-  return nullptr;
-}
 
 bool parse_kinds(const std::string &v, int *kinds) {
   int k = 0;
@@ -331,20 +315,11 @@ bool parse_index_options(int argc, char **argv, int processors, IndexOptions *o,
     bool takes_value = false, has_value = false;
     std::string shown;  // the option as named in messages
     if (arg[1] == '-') {
-      size_t eq = arg.find('=');
-      const LongOpt *lo = find_long(arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+      const LongOpt *lo = read_long_option(kLongOpts, arg, &value, &has_value, error);
       if (lo == nullptr) return false;
       opt = lo->opt;
       takes_value = lo->takes_value;
       shown = std::string("--") + lo->name;
-      if (eq != std::string::npos) {
-        if (!takes_value) {
-          *error = "option '" + shown + "' takes no value";
-          return false;
-        }
-        value = arg.substr(eq + 1);
-        has_value = true;
-      }
     } else if (arg[1] == 'j' || arg[1] == 'o') {
       opt = arg[1] == 'j' ? Opt::kJobs : Opt::kOutput;
       takes_value = true;

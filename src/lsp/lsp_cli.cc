@@ -13,6 +13,8 @@
 #define KOLVU_VERSION "unknown"
 #endif
 
+#include "common/cli.h"
+
 namespace kolvu {
 
 namespace {
@@ -46,28 +48,12 @@ const char kHelp[] =
     "Exit status: 0 on exit after shutdown, 1 on exit or the end of input\n"
     "without shutdown, 2 on a usage error.\n";
 
-bool write_all(int fd, const std::string &s) {
-  size_t done = 0;
-  while (done < s.size()) {
-    ssize_t w = ::write(fd, s.data() + done, s.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    done += static_cast<size_t>(w);
-  }
-  return true;
-}
-
-int processors() {
-  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return n < 1 ? 1 : static_cast<int>(n);
-}
-
 }  // namespace
 
 int lsp_main(int argc, char **argv, int in_fd, int out_fd, int err_fd) {
   LspCommandLine cl;
   std::string error;
-  if (!parse_lsp_command_line(argc, argv, processors(), &cl, &error)) {
+  if (!parse_lsp_command_line(argc, argv, processor_count(), &cl, &error)) {
     write_all(err_fd, "kolvu-lsp: " + error + "\nTry 'kolvu-lsp --help' for more information.\n");
     return kLspUsage;
   }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/cli.h"
 #include "common/glob.h"
 #include "common/walk.h"
 
@@ -26,21 +27,6 @@ const LongOpt kLongOpts[] = {
     {"jobs", Opt::kJobs, true},       {"help", Opt::kHelp, false},
     {"version", Opt::kVersion, false}, {"stdio", Opt::kStdio, false},
 };
-
-const LongOpt *find_long(const std::string &name, std::string *error) {
-  const LongOpt *found = nullptr;
-  int matches = 0;
-  for (const LongOpt &o : kLongOpts) {
-    if (name == o.name) return &o;
-    if (!name.empty() && std::strncmp(o.name, name.c_str(), name.size()) == 0) {
-      found = &o;
-      ++matches;
-    }
-  }
-  if (matches == 1) return found;
-  *error = (matches == 0 ? "unknown option '--" : "ambiguous option '--") + name + "'";
-  return nullptr;
-}
 
 std::vector<std::string> split_commas(const std::string &v) {
   std::vector<std::string> items;
@@ -178,20 +164,11 @@ bool parse_lsp_command_line(int argc, char **argv, int processors, LspCommandLin
     bool takes_value, has_value = false;
     std::string shown;
     if (arg[1] == '-') {
-      size_t eq = arg.find('=');
-      const LongOpt *lo = find_long(arg.substr(2, eq == std::string::npos ? eq : eq - 2), error);
+      const LongOpt *lo = read_long_option(kLongOpts, arg, &value, &has_value, error);
       if (lo == nullptr) return false;
       opt = lo->opt;
       takes_value = lo->takes_value;
       shown = std::string("--") + lo->name;
-      if (eq != std::string::npos) {
-        if (!takes_value) {
-          *error = "option '" + shown + "' takes no value";
-          return false;
-        }
-        value = arg.substr(eq + 1);
-        has_value = true;
-      }
     } else if (arg[1] == 'j') {
       opt = Opt::kJobs;
       takes_value = true;

@@ -1,0 +1,25 @@
+#include "common/cli.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kolvu {
+
+bool write_all(int fd, const std::string &s) {
+  size_t done = 0;
+  while (done < s.size()) {
+    ssize_t w = ::write(fd, s.data() + done, s.size() - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    done += static_cast<size_t>(w);
+  }
+  return true;
+}
+
+int processor_count() {
+  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return n < 1 ? 1 : static_cast<int>(n);
+}
+
+}  // namespace kolvu
