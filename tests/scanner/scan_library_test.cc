@@ -292,6 +292,24 @@ TEST(ScanLibrary, FailuresAreReturned) {
     ASSERT_LT(budget, 100);
   }
   EXPECT_EQ(r.definitions, 1);
+  // The complete mode too, over nested records, conditionals and names, in
+  // memory and read from a file a piece at a time.
+  std::string nested = "#ifdef X\n" + big + "#else\nstruct s {\n#define IN 1\n int b; } v;\n#endif\n";
+  const std::string path = dir.write("nested.h", nested);
+  opt.complete = true;
+  for (bool from_file : {false, true}) {
+    for (int budget = 0;; ++budget) {
+      allowed = budget;
+      AllocHooks saved = set_alloc_hooks(failing);
+      r = from_file ? scan_definitions_file(path.c_str(), opt, [](const Definition &) {})
+                    : scan_definitions(nested.data(), nested.size(), opt, [](const Definition &) {});
+      set_alloc_hooks(saved);
+      if (r.status == ScanStatus::kOk) break;
+      ASSERT_EQ(r.status, ScanStatus::kNoMemory) << "budget " << budget << " file " << from_file;
+      ASSERT_LT(budget, 200);
+    }
+    EXPECT_EQ(r.definitions, 1) << from_file;  // T, the one name wanted
+  }
 }
 
 bool lines_fit(const std::string &bytes) {
