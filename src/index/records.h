@@ -71,6 +71,8 @@ class TagList {
 
   size_t size() const { return tags_.size(); }
   bool empty() const { return tags_.empty(); }
+  /// About the memory the list takes.
+  size_t bytes() const { return names_.size() + tags_.size() * sizeof(Tag); }
   const Tag &operator[](size_t i) const { return tags_[i]; }
   std::string_view name(const Tag &t) const {
     return std::string_view(names_).substr(t.name_at, t.name_len);

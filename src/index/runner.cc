@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -205,6 +207,10 @@ class Runner : public OutputSink {
       : job_(job), out_(out_fd), err_fd_(err_fd),
         window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
 
+  ~Runner() override {
+    for (std::FILE *run : runs_) std::fclose(run);
+  }
+
   RunOutcome run(const ItemSource &next) {
     std::vector<std::thread> workers;
     for (int i = 0; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
@@ -356,6 +362,7 @@ class Runner : public OutputSink {
     if (s->tags.empty() || !fits_tags_file(s->path)) return;
     tags_.take(&s->tags, static_cast<uint32_t>(tag_files_.size()));
     tag_files_.push_back(std::move(s->path));
+    spill_tags();
   }
 
   void write_err(const std::string &line) {
@@ -371,7 +378,34 @@ class Runner : public OutputSink {
     }
   }
 
-  // The sorted tags, merged with the lines kept from the file updated.
+  // The tags held go to a temporary file as one sorted run of lines when
+  // they pass the budget, so memory does not grow with the tree.
+  void spill_tags() {
+    if (tags_.bytes() < job_.tags_budget || tags_failed_) return;
+    std::FILE *run = std::tmpfile();
+    std::string lines;
+    tags_.sort();
+    for (size_t i = 0; run != nullptr && i < tags_.size(); ++i) {
+      append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
+      if (lines.size() >= kOutBuffer || i + 1 == tags_.size()) {
+        if (std::fwrite(lines.data(), 1, lines.size(), run) != lines.size()) break;
+        lines.clear();
+      }
+    }
+    if (run == nullptr || !lines.empty() || std::fflush(run) != 0) {
+      // No room for a run: the tags stay in memory, as they would have.
+      if (run != nullptr) std::fclose(run);
+      tags_failed_ = true;
+      return;
+    }
+    std::rewind(run);
+    runs_.push_back(run);
+    tags_ = TagList();
+  }
+
+  // The sorted tags, merged with the lines kept from the file updated and
+  // with the runs written before: the kept lines of a name first, then the
+  // new ones in the order of the walk.
   void write_tags(RunOutcome *outcome) {
     std::string kept;
     if (!job_.update_from.empty()) {
@@ -380,19 +414,55 @@ class Runner : public OutputSink {
       kept = kept_tag_lines(old, met_);
     }
     tags_.sort();
+    // Each source: its current line; sources in order of precedence.
+    struct Source {
+      std::FILE *file;  // null for a text in memory
+      std::string_view text;
+      const TagList *tags;  // or the tags still held, formatted one by one
+      const std::vector<std::string> *files;
+      size_t at = 0;
+      std::string line;
+      bool more = false;
+      void next() {
+        if (tags != nullptr) {
+          more = at < tags->size();
+          line.clear();
+          if (more) append_tag_line(*tags, at, (*files)[(*tags)[at].file], &line);
+          ++at;
+          return;
+        }
+        if (file != nullptr) {
+          char *buf = nullptr;
+          size_t cap = 0;
+          ssize_t n = ::getline(&buf, &cap, file);
+          more = n > 0;
+          if (more) line.assign(buf, static_cast<size_t>(n));
+          std::free(buf);
+          return;
+        }
+        size_t nl = text.find('\n');
+        more = nl != std::string_view::npos;
+        if (more) {
+          line.assign(text.substr(0, nl + 1));
+          text.remove_prefix(nl + 1);
+        }
+      }
+    };
+    std::vector<Source> sources;
+    sources.push_back({nullptr, kept, nullptr, nullptr, 0, {}, false});
+    for (std::FILE *run : runs_) sources.push_back({run, {}, nullptr, nullptr, 0, {}, false});
+    sources.push_back({nullptr, {}, &tags_, &tag_files_, 0, {}, false});
+    for (Source &src : sources) src.next();
     out_.put(tags_header(job_.version));
     std::string lines;
-    size_t k = 0;  // the next kept line
-    for (size_t i = 0; i <= tags_.size(); ++i) {
-      // Kept lines go before the new ones of the same name.
-      while (k < kept.size()) {
-        size_t nl = kept.find('\n', k);
-        std::string_view line = std::string_view(kept).substr(k, nl + 1 - k);
-        if (i < tags_.size() && tag_line_name(line) > tags_.name(tags_[i])) break;
-        lines.append(line);
-        k = nl + 1;
-      }
-      if (i < tags_.size()) append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
+    for (;;) {
+      Source *first = nullptr;
+      for (Source &src : sources)
+        if (src.more && (first == nullptr || tag_line_name(src.line) < tag_line_name(first->line)))
+          first = &src;
+      if (first == nullptr) break;
+      lines.append(first->line);
+      first->next();
       if (lines.size() >= kOutBuffer / 2) {
         out_.put(lines);
         lines.clear();
@@ -407,6 +477,8 @@ class Runner : public OutputSink {
   int err_fd_;
   bool all_read_ = true;
   TagList tags_;
+  std::vector<std::FILE *> runs_;  // sorted runs of tag lines written out
+  bool tags_failed_ = false;       // a run could not be written: hold the rest
   std::vector<std::string> tag_files_;
   std::unordered_set<std::string> met_;  // the files of this run, for an update
 

@@ -29,6 +29,9 @@ struct IndexJob {
   /// Output held for files whose turn has not come, in bytes, all workers
   /// together.
   size_t output_budget = 8u << 20;
+  /// Tags held in memory before they are sorted into a temporary file, in
+  /// bytes; the runs are merged at the end.
+  size_t tags_budget = 8u << 20;
 };
 
 /// One item of the run: a walk's item, or standard input under the name in

@@ -29,6 +29,7 @@ Indexed run(const TempDir &dir, const ItemSource &next, IndexFormat format, int 
         const char *out_path = nullptr, size_t budget = 8u << 20) {
   IndexJob job;
   job.output_budget = budget;
+  job.tags_budget = budget;
   job.scan.kinds = kAllKinds;
   job.format = format;
   job.jobs = jobs;
@@ -95,10 +96,12 @@ TEST(Runner, TheSameBytesForEveryNumberOfWorkers) {
 
 // Workers whose files' output would pass the budget wait for their turn and
 // then write as they go: the bytes stay the same however small the budget.
+// Output held, and tags sorted in runs written out and merged: the same
+// bytes whatever the budget.
 TEST(Runner, TheSameBytesWhateverTheOutputBudget) {
   TempDir d;
   many_files(d);
-  for (IndexFormat format : {IndexFormat::kJson, IndexFormat::kEtags}) {
+  for (IndexFormat format : {IndexFormat::kJson, IndexFormat::kEtags, IndexFormat::kTags}) {
     Walker w1({"t"}, {default_source_exts(), {}, false});
     Indexed one = run(d, walk_of(&w1), format, 1);
     EXPECT_GT(one.out.size(), 300000u);
