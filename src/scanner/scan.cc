@@ -18,7 +18,6 @@
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
-#include "scanner/utf8_check.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -180,19 +179,6 @@ bool cook(char *buf, size_t size, Cooked *out) {
   return true;
 }
 
-// Whether the text is valid UTF-8 holding a byte of 0x80 or above.
-bool is_utf8_text(const unsigned char *s, size_t n) {
-  size_t i = ascii_prefix(s, n);
-  if (i == n) return false;
-  while (i < n) {
-    size_t len = utf8_char_length(s + i, n - i);
-    if (len == 0) return false;
-    i += len;
-    i += ascii_prefix(s + i, n - i);
-  }
-  return true;
-}
-
 // Scans buf (size bytes, kSlack more allocated), which it reads as text in
 // place.
 ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, DefinitionFn fn,
@@ -205,10 +191,11 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   }
   std::memset(buf + cooked.size, 0, kSlack);
   Encoding enc = options.encoding;
-  if (enc == Encoding::kAuto)
-    enc = is_utf8_text(reinterpret_cast<const unsigned char *>(buf), cooked.size)
-              ? Encoding::kUtf8
-              : Encoding::kShiftJis;
+  if (enc == Encoding::kAuto) {  // the text as read: no carriage return, no Ctrl-Z
+    Utf8Guess guess;
+    guess.feed(buf, cooked.size);
+    enc = guess.encoding();
+  }
   result.encoding = enc;
   CrMap crs;
   crs.cooked = cooked.cooked;
