@@ -9,26 +9,23 @@
 #include <cstring>
 
 #include "kolvu/bytes.h"
+#include "scanner/lexer.h"
 
 namespace kolvu {
 namespace {
 
-enum : unsigned char {
-  kStopCode = 1,  // in code
-  kStopLit = 2,   // inside a literal
-  kStopDir = 4,   // inside a directive
-};
-
+// The bytes the walk of code stops at: those that can begin a comment, a
+// literal, a directive, a keyword, a digraph or trigraph, or change a depth;
+// lead bytes too where the encoding has them.
 struct StopTable {
-  unsigned char v[256];
+  bool v[256];
   explicit StopTable(bool double_byte) : v() {
-    for (unsigned char c : {'/', '\'', '"', '(', ')', '{', '}', ';', '#', 't', 's', 'u', '\0'})
-      v[c] |= kStopCode;
-    for (unsigned char c : {'\\', '\'', '"', '\n', '\0'}) v[c] |= kStopLit;
-    for (unsigned char c : {'\n', '/', '\'', '"', '\0'}) v[c] |= kStopDir;
+    for (unsigned char c : {'/', '\'', '"', '(', ')', '{', '}', ';', '#', 't', 's', 'u', '%', '<',
+                            '?', '\0'})
+      v[c] = true;
     if (double_byte)
       for (int c = 0; c < 256; ++c)
-        if (byte_class[c] & kLead) v[c] |= kStopCode | kStopLit | kStopDir;
+        if (byte_class[c] & kLead) v[c] = true;
   }
 };
 
@@ -45,9 +42,7 @@ bool macro_like(const char *p, size_t n) {
   return n > 0;
 }
 
-bool word_at(const char *p, size_t n, const char *w) {
-  return std::strlen(w) == n && std::memcmp(p, w, n) == 0;
-}
+using lex::word_is;
 
 // Bytes the walk does not start a step within, short of the text's end
 // when more is to come: room for the looks of one or two bytes ahead.
@@ -62,85 +57,37 @@ CompleteScanner::CompleteScanner(const unsigned char *leads, SeamVec<RawRecord> 
       records_(records),
       names_(names) {}
 
-size_t CompleteScanner::line_end(size_t i) const {
-  const void *nl = std::memchr(t_ + i, '\n', n_ - i);
-  return nl == nullptr ? starved() : static_cast<size_t>(static_cast<const char *>(nl) - t_);
-}
+size_t CompleteScanner::line_end(size_t i) const { return more_or(lex::line_end(t_, i, n_)); }
 
 // i at the '/' of "/*"
 size_t CompleteScanner::comment_end(size_t i) const {
-  const void *e = i + 2 <= n_ ? memmem(t_ + i + 2, n_ - i - 2, "*/", 2) : nullptr;
-  return e == nullptr ? starved() : static_cast<size_t>(static_cast<const char *>(e) - t_) + 2;
+  return more_or(lex::block_comment_end(t_, i, n_));
 }
-// A quote after a run of letters, digits, '_' and '.' that begins with a
-// digit, with a letter or digit after it: 1'000, 0x1'FF.
+
 bool CompleteScanner::digit_separator(size_t i) const {
   if (i + 1 >= n_) return starved() != n_;  // false
-  if (!is_ident(t_[i + 1]) || t_[i + 1] == '_') return false;
-  size_t k = i;
-  while (k > 0 && (is_ident(t_[k - 1]) || t_[k - 1] == '.')) --k;
-  return k < i && is_digit(t_[k]);
+  return lex::digit_separator(leads_, t_, t_ + i, t_ + n_);
 }
 
-// Just past the literal that opens at i: after its closing quote, or at the
-// '\n' of the line it ends with (a backslash before a '\n' joins the lines).
 size_t CompleteScanner::literal_end(size_t i) const {
-  const char q = t_[i];
-  size_t j = i + 1;
-  for (;;) {
-    while (!(stops_[static_cast<unsigned char>(t_[j])] & kStopLit)) ++j;
-    if (j >= n_) return starved();
-    char c = t_[j];
-    if (c == '\\') {
-      if (j + 2 >= n_) return starved();
-      j += lead_pair(j + 1) ? 3 : 2;  // the escaped byte may begin a character
-    } else if (c == q) {
-      return j + 1;
-    } else if (c == '\n') {
-      return j;
-    } else if (lead_at(j)) {
-      j += lead_pair(j) ? 2 : 1;
-    } else {
-      ++j;  // the other quote, or a NUL
-    }
-  }
+  return more_or(lex::literal_end(leads_, t_, i, n_));
 }
 
-// Just past the directive whose text goes on at i: after the '\n' that ends
-// its last line. A comment that spans lines, or a backslash before a '\n',
-// carries it on.
 size_t CompleteScanner::directive_end(size_t i, bool *spliced) const {
-  size_t pair_end = SIZE_MAX;  // just past the last double-byte character
-  size_t j = i;
-  for (;;) {
-    while (!(stops_[static_cast<unsigned char>(t_[j])] & kStopDir)) ++j;
-    if (j >= n_) return starved();
-    char c = t_[j];
-    if (c == '\n') {
-      if (j > i && t_[j - 1] == '\\' && pair_end != j) {
-        if (spliced != nullptr) *spliced = true;
-        ++j;
-        continue;
-      }
-      return j + 1;
-    }
-    if (c == '/') {
-      if (t_[j + 1] == '*') {
-        j = comment_end(j);
-      } else if (t_[j + 1] == '/') {
-        j = line_end(j);
-      } else {
-        ++j;
-      }
-    } else if (c == '"' || (c == '\'' && !digit_separator(j))) {
-      j = literal_end(j);
-    } else if (lead_at(j)) {
-      j += lead_pair(j) ? 2 : 1;
-      pair_end = j;
-    } else {
-      ++j;
-    }
-  }
+  return more_or(lex::directive_end(leads_, t_, 0, i, n_, spliced));
+}
+
+// Only blanks, and comments that began on this line's start or an earlier
+// line, stand before i on its line: a '#' there begins a directive.
+bool CompleteScanner::line_start_before(size_t i) const {
+  size_t k = i;
+  while (k > 0 && is_blank(t_[k - 1])) --k;
+  return k == 0 || t_[k - 1] == '\n' || k == hash_ok_at_;
+}
+
+void CompleteScanner::comment_passed(size_t b, size_t e) {
+  if (e > n_) return;
+  if (line_start_before(b) || std::memchr(t_ + b, '\n', e - b) != nullptr) hash_ok_at_ = e;
 }
 
 // From i, past blanks, line ends, comments and preprocessor lines.
@@ -155,13 +102,14 @@ size_t CompleteScanner::gap(size_t i) const {
     if (t_[i] == '\n') {
       ++i;
       line_start = true;
-    } else if (line_start && t_[i] == '#') {
-      i = directive_end(i + 1, nullptr);
+    } else if (line_start && lex::hash_length(t_, i, n_, true) > 0) {
+      i = directive_end(i + lex::hash_length(t_, i, n_, true), nullptr);
     } else if (t_[i] == '/' && t_[i + 1] == '/') {
       i = line_end(i);
     } else if (t_[i] == '/' && t_[i + 1] == '*') {
-      i = comment_end(i);
-      line_start = false;
+      const size_t e = comment_end(i);
+      line_start = line_start || std::memchr(t_ + i, '\n', e - i) != nullptr;
+      i = e;
     } else {
       return i;
     }
@@ -181,7 +129,7 @@ size_t CompleteScanner::group_end(size_t i, char open, char close) const {
       i = literal_end(i);
       continue;
     }
-    i += lead_pair(i) ? 2 : 1;
+    i = lex::code_step(leads_, t_, i, n_);
     if (c == open) ++depth;
     if (c == close && --depth == 0) return i;
   }
@@ -199,16 +147,18 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
     i = gap(i);
     if (i >= n_) return false;
     char c = t_[i];
-    if (is_ident(c) && !is_digit(c)) {
-      size_t e = ident_end(t_, i, n_);
+    if (lex::is(c, lex::kNameByte) && !is_digit(c)) {
+      size_t e = lex::name_end(t_, i, n_);
       if (e >= n_) return starved() != n_;  // the word may go on
       size_t k = gap(e);
       char next = k < n_ ? t_[k] : '\0';
-      bool attribute = is_attribute_word(t_ + i, e - i);
+      // An attribute word without its group is a plain name (C has no
+      // alignas keyword in a tag's place); so is `final` where no tag came.
+      bool attribute = next == '(' && is_attribute_word(t_ + i, e - i);
       if (next == '(' && !first && !attribute && !macro_like(t_ + i, e - i))
         return false;  // a function's name and its parameters
       // The tag is the last plain word: `struct EXPORT name`, `struct name final`.
-      if (!attribute && next != '(' && !word_at(t_ + i, e - i, "final")) {
+      if (!attribute && next != '(' && !(*tag_len > 0 && word_is(t_ + i, e - i, "final"))) {
         *tag_off = i;
         *tag_len = static_cast<int>(e - i);
       }
@@ -232,10 +182,10 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
         c = t_[i];
         if (c == '{') return true;
         if (c == ';' || c == '}') return false;
-        if (c == '"' || c == '\'')
+        if (c == '"' || (c == '\'' && !digit_separator(i)))
           i = literal_end(i);
         else
-          i += lead_pair(i) ? 2 : 1;
+          i = lex::code_step(leads_, t_, i, n_);
       }
     }
     return c == '{';
@@ -266,13 +216,6 @@ size_t CompleteScanner::trailing(size_t i) const {
     }
     return i;
   }
-}
-
-bool CompleteScanner::if0_expression(size_t i) const {
-  while (i < n_ && is_blank(t_[i])) ++i;  // within the directive, whole by now
-  if (i >= n_ || t_[i] != '0') return false;
-  ++i;
-  return i >= n_ || !(is_ident(t_[i]) || t_[i] == '.' || t_[i] == '\'');
 }
 
 void CompleteScanner::open(DefKind kind, size_t begin, size_t tag_off, int tag_len) {
@@ -354,38 +297,52 @@ void CompleteScanner::cond_end() {
   pool_.resize_down(c.snap_a);
 }
 
-// The directive whose '#' is at h; returns where the code goes on.
-size_t CompleteScanner::directive(size_t h) {
-  size_t w = h + 1;
+// The directive whose introducer ('#', "%:" or "??=", hash_len bytes) is at
+// h; returns where the code goes on.
+size_t CompleteScanner::directive(size_t h, size_t hash_len) {
+  size_t w = h + hash_len;
   while (w < n_ && is_cspace(t_[w]) && t_[w] != '\n') ++w;
   size_t we = ident_end(t_, w, n_);
   bool spliced = false;
   size_t end = directive_end(we, &spliced);
   if (hungry_) return h;
-  const char *p = t_ + w;
-  size_t len = we - w;
-  if (word_at(p, len, "define")) {
-    if (we < n_ && is_cspace(t_[we])) {
-      size_t name = we;
-      while (name < n_ && is_blank(t_[name])) ++name;
-      size_t ne = ident_end(t_, name, n_);
-      if (ne > name && !is_digit(t_[name])) {
-        RawRecord r{DefKind::kDefine, spliced ? DEF_CONT : DEF_SINGLE, h, end, SIZE_MAX,
-                    names_->size(), 1};
-        ok_ = ok_ && names_->push({name, static_cast<int>(ne - name), DefKind::kDefine}) &&
-              records_->push(r);
-      }
+  // The name a #define or a `#pragma weak` defines.
+  auto define = [&](size_t name, int bit) {
+    while (name < n_ && is_blank(t_[name])) ++name;
+    size_t ne = lex::name_end(t_, name, n_);
+    if (ne == name || is_digit(t_[name])) return;
+    RawRecord r{DefKind::kDefine, bit, h, end, SIZE_MAX, names_->size(), 1};
+    ok_ = ok_ && names_->push({name, static_cast<int>(ne - name), DefKind::kDefine}) &&
+          records_->push(r);
+  };
+  switch (lex::directive_kind(t_ + w, we - w)) {
+    case lex::Directive::kDefine:
+      if (we < n_ && is_cspace(t_[we])) define(we, spliced ? DEF_CONT : DEF_SINGLE);
+      break;
+    case lex::Directive::kPragma: {  // #pragma weak NAME [= OTHER]: NAME is defined there
+      size_t k = we;
+      while (k < n_ && is_blank(t_[k])) ++k;
+      size_t ke = ident_end(t_, k, n_);
+      if (word_is(t_ + k, ke - k, "weak") && ke < n_ && is_blank(t_[ke]))
+        define(ke, spliced ? DEF_CONT : DEF_SINGLE);
+      break;
     }
-  } else if (word_at(p, len, "if")) {
-    cond_push(if0_expression(we));
-  } else if (word_at(p, len, "ifdef") || word_at(p, len, "ifndef")) {
-    cond_push(false);
-  } else if (word_at(p, len, "elif")) {
-    cond_else();
-  } else if (word_at(p, len, "else")) {
-    cond_else();
-  } else if (word_at(p, len, "endif")) {
-    cond_end();
+    case lex::Directive::kIf:
+      cond_push(lex::if0_expression(t_, we, end));
+      break;
+    case lex::Directive::kIfdef:
+    case lex::Directive::kIfndef:
+      cond_push(false);
+      break;
+    case lex::Directive::kElif:
+    case lex::Directive::kElse:
+      cond_else();
+      break;
+    case lex::Directive::kEndif:
+      cond_end();
+      break;
+    default:
+      break;
   }
   return end;
 }
@@ -393,18 +350,18 @@ size_t CompleteScanner::directive(size_t h) {
 // A word that starts with 't', 's' or 'u' at i (or such a byte inside one);
 // returns the place after it.
 size_t CompleteScanner::word(size_t i) {
-  if (i > 0 && is_ident(t_[i - 1])) return ident_end(t_, i, n_);  // inside a longer word
-  size_t e = ident_end(t_, i, n_);
+  if (i > 0 && lex::is(t_[i - 1], lex::kNameByte)) return lex::name_end(t_, i, n_);  // inside a longer word
+  size_t e = lex::name_end(t_, i, n_);
   if (e >= n_ && starved() == n_ && hungry_) return i;
   if (no_code_ > 0) return e;
   const char *p = t_ + i;
   size_t len = e - i;
-  if (word_at(p, len, "typedef")) {
+  if (word_is(p, len, "typedef")) {
     open(DefKind::kTypedef, i, 0, 0);
     return e;
   }
-  bool su = word_at(p, len, "struct");
-  if (!su && !word_at(p, len, "union")) return e;
+  bool su = word_is(p, len, "struct");
+  if (!su && !word_is(p, len, "union")) return e;
   if (paren_ > 0) return e;  // a parameter's or a cast's type
   if (!open_.empty()) {
     Open &top = open_.back();
@@ -421,8 +378,8 @@ size_t CompleteScanner::word(size_t i) {
   return e;
 }
 
-void CompleteScanner::punct(size_t i) {
-  switch (t_[i]) {
+void CompleteScanner::punct(size_t i, char c) {
+  switch (c) {
     case '(':
       ++paren_;
       break;
@@ -459,7 +416,7 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
   hungry_ = false;
   size_t i = at_;
   while (ok_) {
-    while (!(stops_[static_cast<unsigned char>(t_[i])] & kStopCode)) ++i;
+    while (!stops_[static_cast<unsigned char>(t_[i])]) ++i;
     if (i >= n_) break;
     if (!at_end_ && i + kMargin > n_) break;  // the rest waits for more text
     const size_t step = i;
@@ -471,9 +428,10 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
       case '/':
         if (t_[i + 1] == '/')
           i = line_end(i);
-        else if (t_[i + 1] == '*')
+        else if (t_[i + 1] == '*') {
           i = comment_end(i);
-        else
+          if (!hungry_) comment_passed(step, i);
+        } else
           ++i;
         break;
       case '"':
@@ -482,10 +440,22 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
       case '\'':
         i = digit_separator(i) ? i + 1 : literal_end(i);
         break;
-      case '#': {
-        size_t k = i;
-        while (k > 0 && is_blank(t_[k - 1])) --k;
-        i = k == 0 || t_[k - 1] == '\n' ? directive(i) : i + 1;
+      case '#':
+      case '%':
+      case '?':
+      case '<': {
+        // A directive's introducer first on its line; C's other spellings
+        // of braces: <% %> and ??< ??>.
+        const size_t h = lex::hash_length(t_, i, n_, true);
+        const char brace = lex::brace_spelled(t_, i, n_);
+        if (h > 0 && line_start_before(i)) {
+          i = directive(i, h);
+        } else if (brace != 0) {
+          if (no_code_ == 0) punct(i, brace);
+          i += c == '?' ? 3 : 2;
+        } else {
+          ++i;
+        }
         break;
       }
       case 't':
@@ -494,10 +464,10 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
         i = word(i);
         break;
       default:
-        if (lead_at(i)) {
-          i += lead_pair(i) ? 2 : 1;
+        if (lex::lead(leads_, c)) {
+          i = lex::code_step(leads_, t_, i, n_);
         } else {
-          if (no_code_ == 0) punct(i);
+          if (no_code_ == 0) punct(i, c);
           ++i;
         }
         break;
@@ -528,6 +498,7 @@ size_t CompleteScanner::keep() const {
 
 void CompleteScanner::shift(size_t by) {
   at_ -= by;
+  hash_ok_at_ = hash_ok_at_ != SIZE_MAX && hash_ok_at_ >= by ? hash_ok_at_ - by : SIZE_MAX;
   for (SeamVec<Open> *v : {&open_, &pool_})
     for (size_t k = 0; k < v->size(); ++k) {
       (*v)[k].begin -= by;

@@ -100,10 +100,8 @@ class CompleteScanner {
     uint64_t outer_floor;
   };
 
-  bool lead_pair(size_t i) const {
-    return (leads_[static_cast<unsigned char>(t_[i])] & kLead) && i + 1 < n_ && t_[i + 1] != '\n';
-  }
-  bool lead_at(size_t i) const { return leads_[static_cast<unsigned char>(t_[i])] & kLead; }
+  // The lexer's answers, with the text's end read as "more is needed".
+  size_t more_or(size_t at) const { return at >= n_ ? starved() : at; }
   // The end of the text given, met by a look that wanted more: unless the
   // text ends there, the step must wait for more of it.
   size_t starved() const {
@@ -119,11 +117,12 @@ class CompleteScanner {
   size_t group_end(size_t i, char open, char close) const;
   bool body_follows(size_t i, size_t *tag_off, int *tag_len) const;
   size_t trailing(size_t i) const;
-  bool if0_expression(size_t i) const;
 
-  size_t directive(size_t h);
+  size_t directive(size_t h, size_t hash_len);
+  bool line_start_before(size_t i) const;
+  void comment_passed(size_t b, size_t e);
   size_t word(size_t i);
-  void punct(size_t i);
+  void punct(size_t i, char c);
   void open(DefKind kind, size_t begin, size_t tag_off, int tag_len);
   void close(size_t end, size_t semi);
   // Copies open_ to the end of pool_, at [*from, *to) there.
@@ -138,13 +137,14 @@ class CompleteScanner {
   mutable bool hungry_ = false;
   size_t at_ = 0;         // where the next call goes on
   const unsigned char *leads_;
-  const unsigned char *stops_;
+  const bool *stops_;
   SeamVec<RawRecord> *records_;
   SeamVec<RawName> *names_;
   bool ok_ = true;
   int brace_ = 0;
   int paren_ = 0;
   int no_code_ = 0;      // #if 0 groups the current place is in
+  size_t hash_ok_at_ = SIZE_MAX;  // just past a comment that only blanks and comments precede on its line
   uint64_t seq_ = 0;     // definitions opened so far
   uint64_t floor_ = 0;   // those opened before it and closed here are not handed over
   SeamVec<Open> open_;

@@ -1,0 +1,84 @@
+// The lexical rules that are not on a hot path: directive words, the #if 0
+// test, a directive's end, and a character's length for columns.
+#include "scanner/lexer.h"
+
+#include "scanner/utf8_check.h"
+
+namespace kolvu {
+namespace lex {
+
+size_t char_length(Encoding encoding, const char *p, size_t left) {
+  const unsigned char c = static_cast<unsigned char>(*p);
+  if (c < 0x80 || left < 2) return 1;
+  size_t len = 1;
+  switch (encoding) {
+    case Encoding::kUtf8:
+      len = utf8_char_length(reinterpret_cast<const unsigned char *>(p), left);
+      if (len == 0) len = 1;
+      break;
+    case Encoding::kEucJp:
+      if (c == 0x8F) len = 3;
+      else if (c == 0x8E || (c >= 0xA1 && c <= 0xFE)) len = 2;
+      break;
+    case Encoding::kAuto:
+    case Encoding::kShiftJis:
+      if (lead(byte_class, *p) && p[1] != '\n') len = 2;
+      break;
+  }
+  return len <= left ? len : left;
+}
+
+Directive directive_kind(const char *w, size_t n) {
+  struct Word {
+    const char *w;
+    Directive d;
+  };
+  static const Word kWords[] = {{"define", Directive::kDefine}, {"if", Directive::kIf},
+                                {"ifdef", Directive::kIfdef},   {"ifndef", Directive::kIfndef},
+                                {"else", Directive::kElse},     {"endif", Directive::kEndif},
+                                {"pragma", Directive::kPragma}};
+  if (n == 0) return Directive::kNone;
+  for (const Word &k : kWords)
+    if (word_is(w, n, k.w)) return k.d;
+  // #elif and C23's #elifdef and #elifndef alike end a branch.
+  if (n >= 4 && std::memcmp(w, "elif", 4) == 0) return Directive::kElif;
+  return Directive::kOther;
+}
+
+bool if0_expression(const char *t, size_t i, size_t n) {
+  while (i < n && is_blank(t[i])) ++i;
+  if (i >= n || t[i] != '0') return false;
+  ++i;
+  while (i < n && is_blank(t[i])) ++i;
+  if (i >= n || t[i] == '\n') return true;
+  return i + 1 < n && t[i] == '/' && (t[i + 1] == '*' || t[i + 1] == '/');
+}
+
+size_t directive_end(const unsigned char *leads, const char *t, size_t line, size_t i, size_t n,
+                     bool *spliced) {
+  size_t j = i;
+  while (j < n) {
+    const char c = t[j];
+    if (c == '\n') {
+      if (splice_before(leads, t + line, t + j, true)) {
+        if (spliced != nullptr) *spliced = true;
+        line = ++j;
+        continue;
+      }
+      return j + 1;
+    }
+    if (c == '/' && j + 1 < n && t[j + 1] == '*') {
+      j = block_comment_end(t, j, n);
+    } else if (c == '/' && j + 1 < n && t[j + 1] == '/') {
+      j = line_end(t, j, n);  // its '\n' is tested for a splice like any
+    } else if (c == '"' || (c == '\'' && !digit_separator(leads, t + line, t + j, t + n))) {
+      j = literal_end(leads, t, j, n);
+    } else {
+      j = code_step(leads, t, j, n);
+    }
+  }
+  return n;
+}
+
+}  // namespace lex
+}  // namespace kolvu
