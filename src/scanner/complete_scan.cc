@@ -163,7 +163,7 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
         *tag_len = static_cast<int>(e - i);
       }
       first = false;
-      if (next == '(' || next == '<') {
+      if (next == '(' || (next == '<' && lex::brace_spelled(t_, k, n_) == 0)) {
         k = group_end(k, next, next == '(' ? ')' : '>');
         if (k == SIZE_MAX) return false;
       }
@@ -180,7 +180,7 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
         i = gap(i);
         if (i >= n_) return false;
         c = t_[i];
-        if (c == '{') return true;
+        if (c == '{' || lex::brace_spelled(t_, i, n_) == '{') return true;
         if (c == ';' || c == '}') return false;
         if (c == '"' || (c == '\'' && !digit_separator(i)))
           i = literal_end(i);
@@ -188,7 +188,7 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
           i = lex::code_step(leads_, t_, i, n_);
       }
     }
-    return c == '{';
+    return c == '{' || lex::brace_spelled(t_, i, n_) == '{';
   }
   return false;
 }

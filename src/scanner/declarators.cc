@@ -5,9 +5,11 @@
 // parameter list.
 #include "scanner/declarators.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "kolvu/bytes.h"
+#include "scanner/lexer.h"
 
 namespace kolvu {
 namespace {
@@ -28,15 +30,19 @@ bool type_word(const char *t, const Tok &k) {
   static const char *const kWords[] = {
       "const",  "volatile", "restrict", "__restrict", "__restrict__", "signed", "unsigned",
       "int",    "char",     "short",    "long",       "float",        "double", "void",
-      "_Bool",  "struct",   "union",    "enum",       "__extension__", "__const"};
+      "struct",   "union",    "enum",       "__extension__", "__const"};
   for (const char *w : kWords)
     if (word_is(t, k, w)) return true;
   return false;
 }
 
-class Lexer {
+// A typedef's text cut into tokens on the lexical layer's rules. Of an
+// #if ... #else ... #endif group inside it only the first branch is read, so
+// a head written twice (`typedef struct S {` / `#else` / `typedef union S {`)
+// is read once.
+class Tokenizer {
  public:
-  Lexer(const char *t, size_t limit, const unsigned char *leads)
+  Tokenizer(const char *t, size_t limit, const unsigned char *leads)
       : t_(t), limit_(limit), leads_(leads) {}
 
   // The tokens from i to the first ';' outside braces and parentheses.
@@ -57,17 +63,18 @@ class Lexer {
         continue;
       }
       Tok k{static_cast<char>(c), i, 1};
-      if (c == '"' || c == '\'') {
+      if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))) {
         k.c = 'L';
-        i = after_literal(i);
-      } else if (is_ident(c)) {
+        i = std::min(lex::literal_end(leads_, t_, i, limit_), limit_);
+      } else if (lex::is(static_cast<char>(c), lex::kNameByte)) {
         k.c = c >= '0' && c <= '9' ? 'N' : 'i';
-        i = ident_end(t_, i, limit_);
-      } else if (c == '{') {
+        i = number_or_name_end(i);
+      } else if (c == '{' || lex::brace_spelled(t_, i, limit_) == '{') {
+        k.c = '{';
         i = after_body(i);
-      } else if ((leads_[c] & kLead) && i + 1 < limit_ && t_[i + 1] != '\n') {
+      } else if (lex::lead(leads_, static_cast<char>(c))) {
         k.c = '?';
-        i += 2;
+        i = lex::code_step(leads_, t_, i, limit_);
       } else {
         ++i;
         if (c == '(') ++paren;
@@ -81,64 +88,77 @@ class Lexer {
   }
 
  private:
-  // From the start of a line: past the preprocessor lines there.
+  // A name, or a number with its digit separators (1'000 is one token).
+  size_t number_or_name_end(size_t i) {
+    const bool number = t_[i] >= '0' && t_[i] <= '9';
+    for (;;) {
+      i = lex::name_end(t_, i, limit_);
+      if (!number || i >= limit_ || t_[i] != '\'' ||
+          !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))
+        return i;
+      ++i;
+    }
+  }
+
+  // From the start of a line: past the preprocessor lines there, and past
+  // the later branches of a conditional group (to its #endif).
   size_t after_directives(size_t i) {
+    int skipping = 0;  // the depth of the group whose later branch is passed over
     for (;;) {
       size_t j = i;
       while (j < limit_ && is_blank(t_[j])) ++j;
-      if (j >= limit_ || t_[j] != '#') return i;
-      // The directive runs to a '\n' without a backslash before it.
-      for (;;) {
-        const void *nl = std::memchr(t_ + j, '\n', limit_ - j);
-        if (nl == nullptr) return limit_;
-        j = static_cast<size_t>(static_cast<const char *>(nl) - t_);
-        if (j == 0 || t_[j - 1] != '\\') break;
-        ++j;
+      const size_t h = j < limit_ ? lex::hash_length(t_, j, limit_, true) : 0;
+      if (h == 0) {
+        if (skipping == 0) return i;
+        i = lex::line_end(t_, j, limit_);  // a line of a branch passed over
+        if (i >= limit_) return limit_;
+        ++i;
+        continue;
       }
-      i = j + 1;
+      size_t w = j + h;
+      while (w < limit_ && is_blank(t_[w])) ++w;
+      const size_t we = ident_end(t_, w, limit_);
+      switch (lex::directive_kind(t_ + w, we - w)) {
+        case lex::Directive::kIf:
+        case lex::Directive::kIfdef:
+        case lex::Directive::kIfndef:
+          if (skipping > 0) ++skipping;
+          break;
+        case lex::Directive::kElif:
+        case lex::Directive::kElse:
+          if (skipping == 0) skipping = 1;
+          break;
+        case lex::Directive::kEndif:
+          if (skipping > 0) --skipping;
+          break;
+        default:
+          break;
+      }
+      i = lex::directive_end(leads_, t_, j, we, limit_, nullptr);
+      if (i >= limit_) return limit_;
     }
   }
   size_t after_comment(size_t i) {
-    if (t_[i + 1] == '/') {
-      const void *nl = std::memchr(t_ + i, '\n', limit_ - i);
-      return nl == nullptr ? limit_ : static_cast<size_t>(static_cast<const char *>(nl) - t_);
-    }
-    for (size_t j = i + 2; j + 1 < limit_; ++j)
-      if (t_[j] == '*' && t_[j + 1] == '/') return j + 2;
-    return limit_;
-  }
-  size_t after_literal(size_t i) {
-    char q = t_[i];
-    for (size_t j = i + 1; j < limit_; ++j) {
-      unsigned char c = static_cast<unsigned char>(t_[j]);
-      if (c == '\\') {
-        ++j;
-      } else if (c == q) {
-        return j + 1;
-      } else if (c == '\n') {
-        return j;
-      } else if ((leads_[c] & kLead) && j + 1 < limit_ && t_[j + 1] != '\n') {
-        ++j;
-      }
-    }
-    return limit_;
+    if (t_[i + 1] == '/') return lex::line_end(t_, i, limit_);
+    return lex::block_comment_end(t_, i, limit_);
   }
   size_t after_body(size_t i) {
     int depth = 0;
     while (i < limit_) {
-      unsigned char c = static_cast<unsigned char>(t_[i]);
+      const char c = t_[i];
+      const char brace = c == '{' || c == '}' ? c : lex::brace_spelled(t_, i, limit_);
       if (c == '/' && i + 1 < limit_ && (t_[i + 1] == '/' || t_[i + 1] == '*')) {
         i = after_comment(i);
-      } else if (c == '"' || c == '\'') {
-        i = after_literal(i);
+      } else if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))) {
+        i = lex::literal_end(leads_, t_, i, limit_);
       } else if (c == '\n') {
         i = after_directives(i + 1);
-      } else if ((leads_[c] & kLead) && i + 1 < limit_ && t_[i + 1] != '\n') {
-        i += 2;
+      } else if (brace != 0) {
+        i += c == '{' || c == '}' ? 1 : c == '?' ? 3 : 2;
+        if (brace == '{') ++depth;
+        if (brace == '}' && --depth == 0) return i;
       } else {
-        ++i;
-        if (c == '{') ++depth;
-        if (c == '}' && --depth == 0) return i;
+        i = lex::code_step(leads_, t_, i, limit_);
       }
     }
     return limit_;
@@ -169,7 +189,7 @@ class Reader {
   size_t last_name(size_t a, size_t j, size_t none) const {
     size_t found = none;
     for (size_t x = a; x < j; ++x) {
-      if (k_[x].c == '(' || k_[x].c == '<') {
+      if (k_[x].c == '(' || k_[x].c == '<' || k_[x].c == '[') {
         x = group_end(x, j) - 1;
         continue;
       }
@@ -179,10 +199,23 @@ class Reader {
     return found;
   }
 
+  // The group that opens at a ('(') holds a declarator's inside: a '*', '^'
+  // or '&' after at most two words (a calling convention, a macro):
+  // (*name), (WINAPI *name), (ZCALLBACK *name).
+  bool inner_declarator(size_t a, size_t b) const {
+    size_t j = a + 1;
+    for (int words = 0; j < b && k_[j].c == 'i' && words < 2; ++words) ++j;
+    return j < b && (k_[j].c == '*' || k_[j].c == '^' || k_[j].c == '&');
+  }
+
   // The token of the name a declarator of k_[a, b) declares, or none.
   size_t declared(size_t a, size_t b, size_t none) const {
     for (size_t j = a; j < b; ++j) {
       const Tok &k = k_[j];
+      if (k.c == '[' && last_name(a, j, none) == none) {  // an IDL attribute list: [context_handle]
+        j = group_end(j, b) - 1;
+        continue;
+      }
       if (k.c == 'i' && attribute_word(t_, k) && j + 1 < b && k_[j + 1].c == '(') {
         j = group_end(j + 1, b) - 1;
         continue;
@@ -195,7 +228,7 @@ class Reader {
         ++j;
         continue;
       }
-      if (k.c == '(' && j > a && k_[j - 1].c == 'i') {
+      if (k.c == '(' && j > a && k_[j - 1].c == 'i' && !inner_declarator(j, b)) {
         // A macro's arguments inside a declarator: MACRO(1) CALL *name.
         size_t end = group_end(j, b);
         if (end < b && (k_[end].c == 'i' || k_[end].c == '*')) {
@@ -208,8 +241,9 @@ class Reader {
         char next = end < b ? k_[end].c : 0;
         char first = j + 1 < b ? k_[j + 1].c : 0;
         // (*NAME)(...), (WINAPI *NAME)[4], (NAME)(...): the name is inside.
+        // A macro's parameter list may follow: (*NAME) OF((int)).
         bool inner = next == '(' || next == '[' || first == '*' || first == '^' || first == '&' ||
-                     first == '(';
+                     first == '(' || inner_declarator(j, b);
         if (inner) return declared(j + 1, end - 1 > j + 1 ? end - 1 : j + 1, none);
         return last_name(a, j, none);  // NAME(params)
       }
@@ -239,15 +273,21 @@ bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char
   *has_body = false;
   SeamVec<Tok> &toks = *scratch;
   toks.clear();
-  if (!Lexer(t, limit, leads).run(from, &toks)) return false;
+  if (!Tokenizer(t, limit, leads).run(from, &toks)) return false;
   const size_t n = toks.size();
   Reader r(t, toks);
   // A struct or union body before any declarator: its tag comes first, and
   // the declarators follow the body.
   size_t decl = 0;
+  bool su_seen = false;
   for (size_t j = 0; j < n; ++j) {
     const Tok &k = toks[j];
+    if (k.c == '(' && su_seen && j > 0 && toks[j - 1].c == 'i') {
+      j = r.group_end(j, n) - 1;  // an attribute's or a macro's group in the head
+      continue;
+    }
     if (k.c == ',' || k.c == '(' || k.c == ';') break;
+    su_seen = su_seen || word_is(t, k, "struct") || word_is(t, k, "union");
     if (k.c != '{') continue;
     for (size_t x = 0; x < j; ++x) {
       bool su = word_is(t, toks[x], "struct"), un = word_is(t, toks[x], "union");
@@ -262,7 +302,8 @@ bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char
           y = r.group_end(y + 1, j) - 1;
           continue;
         }
-        if (!attribute_word(t, toks[y]) && !word_is(t, toks[y], "final")) tag = y;
+        // alignas or final with no group after it is a plain name.
+        if (!(word_is(t, toks[y], "final") && tag < j)) tag = y;
       }
       if (tag < j && !out->push({toks[tag].off, static_cast<int>(toks[tag].len),
                                  su ? DefKind::kStruct : DefKind::kUnion}))
