@@ -218,6 +218,13 @@ ScanResult scan_definitions_fd(int fd, const ScanOptions &options, F &&f);
 /// A short English text for a status ("cannot open", "out of memory" ...).
 const char *scan_status_text(ScanStatus status);
 
+/// The bytes of the character that starts at p (left > 0 bytes of text) in
+/// encoding, as the scanner steps it: Shift_JIS (and kAuto) pairs a lead
+/// byte (0x80-0x9F, 0xE0-0xFC) with the next byte unless that is '\n';
+/// EUC-JP's 0x8E and 0xA1-0xFE lead two bytes and 0x8F three; UTF-8 takes a
+/// valid sequence. At least 1, at most left.
+size_t encoded_char_length(Encoding encoding, const char *p, size_t left);
+
 // ---- Implementation of the templates ------------------------------------
 
 namespace scan_detail {

@@ -9,15 +9,13 @@ namespace kolvu {
 namespace {
 
 struct ByteTables {
-  bool sjis_lead[256] = {};
   bool ident[256] = {};
   ByteTables() {
-    for (int c = 0x81; c <= 0x9F; ++c) sjis_lead[c] = true;
-    for (int c = 0xE0; c <= 0xFC; ++c) sjis_lead[c] = true;
     for (int c = 'a'; c <= 'z'; ++c) ident[c] = true;
     for (int c = 'A'; c <= 'Z'; ++c) ident[c] = true;
     for (int c = '0'; c <= '9'; ++c) ident[c] = true;
     ident[static_cast<unsigned char>('_')] = true;
+    ident[static_cast<unsigned char>('$')] = true;  // names may hold '$', as the index reads them
   }
 };
 const ByteTables kTables;
@@ -68,26 +66,7 @@ const char *position_encoding_name(PositionEncoding e) {
 }
 
 size_t char_length(Encoding encoding, std::string_view line, size_t at) {
-  unsigned char c = static_cast<unsigned char>(line[at]);
-  size_t left = line.size() - at;
-  if (c < 0x80) return 1;
-  size_t len = 1;
-  switch (encoding) {
-    case Encoding::kUtf8: {
-      len = utf8_char_length(reinterpret_cast<const unsigned char *>(line.data()) + at, left);
-      if (len == 0) len = 1;
-      break;
-    }
-    case Encoding::kEucJp:
-      if (c == 0x8F) len = 3;
-      else if (c == 0x8E || c >= 0xA1) len = 2;
-      break;
-    case Encoding::kAuto:
-    case Encoding::kShiftJis:
-      if (kTables.sjis_lead[c]) len = 2;
-      break;
-  }
-  return len <= left ? len : left;
+  return encoded_char_length(encoding, line.data() + at, line.size() - at);
 }
 
 long editor_column(Utf8Converter *conv, Encoding encoding, std::string_view line, size_t bytes,

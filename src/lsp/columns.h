@@ -34,7 +34,7 @@ long editor_column(Utf8Converter *conv, Encoding encoding, std::string_view line
 size_t byte_column(Utf8Converter *conv, Encoding encoding, std::string_view line, long col,
                    PositionEncoding pe);
 
-/// The identifier ([A-Za-z0-9_]+, not inside a double-byte character) that
+/// The identifier ([A-Za-z0-9_$]+, not inside a double-byte character) that
 /// holds the byte column at, or ends just before it; empty when none.
 std::string_view identifier_at(Encoding encoding, std::string_view line, size_t at);
 

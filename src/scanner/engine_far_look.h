@@ -5,7 +5,9 @@
 // double-byte characters stepped over; first the tag, and a '<...>' or
 // '(...)' group that follows it on its line (a ';', '{' or '}' of code ends
 // such a group, and so do 256 bytes of it); after a single ':' (a base
-// clause) a '(' counts for nothing.
+// clause) a '(' counts for nothing. A keyword inside a directive (a macro's
+// body) is decided inside it: its continuation lines are read as code, and
+// the directive's end decides "nothing".
 //
 // The look walks the text at hand, which may end before the file does: it
 // then says that more is needed. It remembers the places where its last
@@ -22,6 +24,7 @@
 
 #include "kolvu/bytes.h"
 #include "scanner/engine_runs.h"
+#include "scanner/lexer.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -29,26 +32,6 @@ namespace {
 
 // The look's answer when the text at hand ends before anything decides.
 const int kLookNeedsMore = -1;
-
-// Bytes of a number's run before a digit separator: letters, digits, '_'
-// and '.'; and the bytes that may follow the separator.
-struct NumberBytes {
-  bool run[256];
-  bool digit[256];
-  bool after[256];
-  constexpr NumberBytes() : run(), digit(), after() {
-    for (int c = 0; c < 256; ++c) {
-      bool d = c >= '0' && c <= '9';
-      bool l = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-      digit[c] = d;
-      after[c] = d || l;
-      run[c] = d || l || c == '_' || c == '.';
-    }
-  }
-};
-constexpr NumberBytes kNumberBytes;
-
-inline bool number_byte(char c) { return kNumberBytes.run[static_cast<unsigned char>(c)]; }
 
 class FarLook {
  public:
@@ -81,6 +64,7 @@ class FarLook {
     Phase phase = kTag;
     int group_open = 0, group_depth = 0, group_bytes = 0;
     bool colon = false, block = false, line_comment = false;
+    const bool macro = directive;  // the look stays inside this directive
     char quote = 0;
     const char *w = line;
     int i = q;
@@ -92,7 +76,7 @@ class FarLook {
       if (phase != kTag && phase != kBody) return -1;
       return (block ? 1 : 0) | (quote == '\'' ? 2 : 0) | (quote == '"' ? 4 : 0) |
              (line_comment ? 8 : 0) | (directive ? 16 : 0) | (colon ? 32 : 0) |
-             (phase == kBody ? 64 : 0);
+             (phase == kBody ? 64 : 0) | (macro ? 128 : 0);
     };
     // At a place where the state may have changed: a walk that passed here
     // in the same state found what this one will. Else the place is noted.
@@ -165,12 +149,12 @@ class FarLook {
           if (mark(w + i + 1)) return known;
           continue;
         }
-        if (c == '"' || (c == '\'' && !separator(w, i, tl))) {
+        if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, w, w + i, w + tl))) {
           quote = c;
           if (mark(w + i + 1)) return known;
           continue;
         }
-        if (directive || second || lead(c)) continue;
+        if ((directive && !macro) || second || lead(c)) continue;
         if (phase == kTag) {
           if (is_cspace(c)) continue;
           if (is_ident(c)) {
@@ -215,8 +199,8 @@ class FarLook {
           }
         }
       }
-      while (cb < stop - 1) cb += lead(w[cb]) && cb + 1 < tl ? 2 : 1;
-      const bool splice = stop > 0 && w[stop - 1] == '\\' && !(cb > stop - 1);
+      const bool splice = lex::splice_before(leads_, w, w + stop);
+      if (!splice && macro) return finish(0, w + len);  // the macro ends first
       if (!splice) {
         quote = 0;
         directive = false;
@@ -224,22 +208,6 @@ class FarLook {
       if (phase == kAfterTag) phase = kBody;
       w += len;
     }
-  }
-
-  // A ' at i of the text at w (tl bytes) is a digit separator: the run of
-  // letters, digits, '_' and '.' before it (a second byte not counted)
-  // begins with a digit, and a letter or digit follows it.
-  bool separator(const char *w, int i, int tl) const {
-    if (i + 1 >= tl || !kNumberBytes.after[static_cast<unsigned char>(w[i + 1])]) return false;
-    int s = i;
-    while (s > 0 && number_byte(w[s - 1])) --s;
-    if (s == i) return false;
-    // The run's first byte is a second byte when an odd run of lead bytes
-    // stands before it.
-    int leads = 0;
-    while (s - leads - 1 >= 0 && lead(w[s - leads - 1])) ++leads;
-    if (leads % 2 != 0) ++s;
-    return s < i && kNumberBytes.digit[static_cast<unsigned char>(w[s])];
   }
 
  private:

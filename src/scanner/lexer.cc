@@ -5,9 +5,8 @@
 #include "scanner/utf8_check.h"
 
 namespace kolvu {
-namespace lex {
 
-size_t char_length(Encoding encoding, const char *p, size_t left) {
+size_t encoded_char_length(Encoding encoding, const char *p, size_t left) {
   const unsigned char c = static_cast<unsigned char>(*p);
   if (c < 0x80 || left < 2) return 1;
   size_t len = 1;
@@ -22,11 +21,13 @@ size_t char_length(Encoding encoding, const char *p, size_t left) {
       break;
     case Encoding::kAuto:
     case Encoding::kShiftJis:
-      if (lead(byte_class, *p) && p[1] != '\n') len = 2;
+      if (lex::lead(byte_class, *p) && p[1] != '\n') len = 2;
       break;
   }
   return len <= left ? len : left;
 }
+
+namespace lex {
 
 Directive directive_kind(const char *w, size_t n) {
   struct Word {

@@ -83,10 +83,8 @@ inline size_t code_step(const unsigned char *leads, const char *t, size_t i, siz
   return pair_at(leads, t, i, n) && is(t[i + 1], kHidden) ? i + 2 : i + 1;
 }
 
-/// The bytes of the character at p (left > 0 bytes) in an encoding, for
-/// counting columns: Shift_JIS pairs as above, EUC-JP's 0x8E and 0xA1-0xFE
-/// lead two bytes and 0x8F three, UTF-8 as valid; at most left, at least 1.
-size_t char_length(Encoding encoding, const char *p, size_t left);
+// A character's length in any encoding, for columns, is the library's
+// encoded_char_length (<kolvu/scan.h>), defined beside these rules.
 
 // ---- names ---------------------------------------------------------------
 

@@ -290,9 +290,7 @@ class Scanner {
 // before them do not overlap, so the walks back cost a line's length at most.
 template <class Sink>
 bool Scanner<Sink>::second_byte(int q) const {
-  int leads = 0;
-  while (q - leads - 1 >= 0 && lead(line_[q - leads - 1])) ++leads;
-  return leads % 2 != 0;
+  return lex::second_byte(leads_, line_, line_ + q);
 }
 
 // The first '{' or ';' from q on, stepping over double-byte characters, or 0
@@ -317,8 +315,8 @@ template <class Sink>
 bool Scanner<Sink>::continued() {
   if (continued_ < 0) {
     int b = len_ - 2;
-    continued_ = b >= 0 && tl_ == len_ && line_[b + 1] == '\n' && line_[b] == '\\' &&
-                 !second_byte(b);
+    continued_ = b >= 0 && tl_ == len_ && line_[b + 1] == '\n' &&
+                 lex::splice_before(leads_, line_, line_ + b + 1);
   }
   return continued_ != 0;
 }
@@ -493,7 +491,8 @@ int Scanner<Sink>::step(int p) {
     if (c == '*' && line[p + 1] == '/') block_comment_ = false;
   } else if (!line_comment_ && (c == '\'' || c == '"')) {
     if (quote_ == 0) {
-      if (c == '"' || !far_.separator(line_, p, tl_)) quote_ = c;  // 1'000 is a number
+      if (c == '"' || !lex::digit_separator(leads_, line_, line_ + p, line_ + tl_))
+        quote_ = c;  // 1'000 is a number
     } else if (quote_ == c) {
       quote_ = 0;
     }
@@ -630,7 +629,7 @@ void Scanner<Sink>::run_line(int p) {
   // A line that ends in a splice carries a #define and a literal into the
   // next line; without one, a literal ends with its line, as a compiler
   // ends it, so a stray quote cannot hide the rest of the file.
-  const bool splice = p > 0 && line[p - 1] == '\\' && !second_byte(p - 1);
+  const bool splice = lex::splice_before(leads_, line, line + p);
   if (emit_ == IN_TYPEDEF || (emit_ == IN_DEFINE && !splice))
     close_definition(off(line + (newline ? p + 1 : p)));
   if (!splice) quote_ = 0;
@@ -656,27 +655,19 @@ void Scanner<Sink>::directive_starts(int p) {
   if (if0_ == 0 && *s != 'i') return;  // no #if, and no group to follow
   const char *word = s;
   while (s < e && is_ident(*s)) ++s;
-  const size_t n = static_cast<size_t>(s - word);
-  auto is = [word, n](const char *w) { return n == std::strlen(w) && at(word, w, n); };
+  const lex::Directive d = lex::directive_kind(word, static_cast<size_t>(s - word));
   if (if0_ > 0) {
-    if (is("if") || is("ifdef") || is("ifndef")) {
+    if (d == lex::Directive::kIf || d == lex::Directive::kIfdef || d == lex::Directive::kIfndef) {
       ++if0_;
-    } else if (is("endif")) {
+    } else if (d == lex::Directive::kEndif) {
       if (--if0_ == 0) paren_ = if0_paren_;
-    } else if (if0_ == 1 && (is("else") || (n >= 4 && at(word, "elif", 4)))) {
+    } else if (if0_ == 1 && (d == lex::Directive::kElse || d == lex::Directive::kElif)) {
       if0_ = 0;
       paren_ = if0_paren_;
     }
-  } else if (is("if")) {
-    while (s < e && is_blank(*s)) ++s;
-    if (s < e && *s == '0') {
-      ++s;
-      while (s < e && is_blank(*s)) ++s;
-      if (s == e || *s == '\n' || (e - s >= 2 && (at(s, "/*", 2) || at(s, "//", 2)))) {
-        if0_ = 1;
-        if0_paren_ = paren_;
-      }
-    }
+  } else if (d == lex::Directive::kIf && lex::if0_expression(line_, s - line_, tl_)) {
+    if0_ = 1;
+    if0_paren_ = paren_;
   }
   directive_paren_ = paren_;  // where a group ended here, the depth at its #if 0
 }

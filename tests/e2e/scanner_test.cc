@@ -280,6 +280,14 @@ TEST(Structs, ALineThatEndsAfterTheTagIsDecidedByWhatFollows) {
       // A struct in a define that is not written no longer swallows what follows.
       {{"-s"}, "#define R struct rec\nint r;\nstruct t { int b; };\n", "struct t { int b; };\n"},
       {{"-ds"}, "#define R struct rec\nint r;\n", "#define R struct rec\n"},
+      // Inside a macro's continuation the macro decides: its next line's '{'
+      // makes a definition, its end makes none, whatever code follows it.
+      {{"-s"}, "#define M(T) \\\n  struct X \\\n  { int a; };\nint z;\n",
+       "struct X \\\n  { int a; };\n"},
+      {{"-s"}, "#define M(T) \\\n  struct X \\\n  *p;\nstruct Y\n{ int b; };\n",
+       "struct Y\n{ int b; };\n"},
+      {{"-s"}, "#define TTY struct termios\n#else\nstruct s { int a; };\n",
+       "struct s { int a; };\n"},
   };
   for (const ScanCase &c : cases) expect_scan(c.opts, c.in, c.out);
 }

@@ -105,7 +105,7 @@ TEST(Lexer, CharacterLengthsForColumns) {
       {Encoding::kUtf8, "a", 1},
   };
   for (const Len &c : cases)
-    EXPECT_EQ(lex::char_length(c.e, c.text, std::strlen(c.text)), c.want) << c.text;
+    EXPECT_EQ(encoded_char_length(c.e, c.text, std::strlen(c.text)), c.want) << c.text;
 }
 
 // The names the complete mode gives a text: "kind:name@line", space-separated.
