@@ -16,9 +16,9 @@ namespace {
 
 using Tok = TypedefToken;
 
-bool word_is(const char *t, const Tok &k, const char *w) {
-  size_t n = std::strlen(w);
-  return k.c == 'i' && k.len == n && std::memcmp(t + k.off, w, n) == 0;
+template <size_t N>
+bool word_is(const char *t, const Tok &k, const char (&w)[N]) {
+  return k.c == 'i' && lex::word_is(t + k.off, k.len, w);
 }
 
 bool attribute_word(const char *t, const Tok &k) {
@@ -27,12 +27,18 @@ bool attribute_word(const char *t, const Tok &k) {
 
 // Words of a declaration's type that are never the declared name.
 bool type_word(const char *t, const Tok &k) {
-  static const char *const kWords[] = {
-      "const",  "volatile", "restrict", "__restrict", "__restrict__", "signed", "unsigned",
-      "int",    "char",     "short",    "long",       "float",        "double", "void",
-      "struct",   "union",    "enum",       "__extension__", "__const"};
-  for (const char *w : kWords)
-    if (word_is(t, k, w)) return true;
+  struct Word {
+    const char *w;
+    size_t n;
+  };
+  static const Word kWords[] = {
+      {"const", 5}, {"volatile", 8}, {"restrict", 8}, {"__restrict", 10}, {"__restrict__", 12},
+      {"signed", 6}, {"unsigned", 8}, {"int", 3}, {"char", 4}, {"short", 5}, {"long", 4},
+      {"float", 5}, {"double", 6}, {"void", 4}, {"struct", 6}, {"union", 5}, {"enum", 4},
+      {"__extension__", 13}, {"__const", 7}};
+  if (k.c != 'i') return false;
+  for (const Word &w : kWords)
+    if (k.len == w.n && std::memcmp(t + k.off, w.w, w.n) == 0) return true;
   return false;
 }
 
@@ -144,7 +150,7 @@ class Tokenizer {
   }
   size_t after_body(size_t i) {
     int depth = 0;
-    while (i < limit_) {
+    while ((i = lex::skip_to(leads_, t_, i, limit_, lex::kBraceStop)) < limit_) {
       const char c = t_[i];
       const char brace = c == '{' || c == '}' ? c : lex::brace_spelled(t_, i, limit_);
       if (c == '/' && i + 1 < limit_ && (t_[i + 1] == '/' || t_[i + 1] == '*')) {
@@ -199,20 +205,25 @@ class Reader {
     return found;
   }
 
-  // The group that opens at a ('(') holds a declarator's inside: a '*', '^'
-  // or '&' after at most two words (a calling convention, a macro):
-  // (*name), (WINAPI *name), (ZCALLBACK *name).
+  // The group that opens at a ('(') holds a declarator's inside, with a
+  // parameter list after it: a '*', '^' or '&' after at most two words that
+  // are no type words (a calling convention, a macro), and after the group
+  // a '(' or '[', or a macro's parameter list: (ZCALLBACK *name) OF((...)).
   bool inner_declarator(size_t a, size_t b) const {
     size_t j = a + 1;
-    for (int words = 0; j < b && k_[j].c == 'i' && words < 2; ++words) ++j;
-    return j < b && (k_[j].c == '*' || k_[j].c == '^' || k_[j].c == '&');
+    for (int words = 0; j < b && k_[j].c == 'i' && !type_word(t_, k_[j]) && words < 2; ++words) ++j;
+    if (!(j < b && (k_[j].c == '*' || k_[j].c == '^' || k_[j].c == '&'))) return false;
+    const size_t end = group_end(a, b);
+    if (end >= b) return false;
+    const char next = k_[end].c;
+    return next == '(' || next == '[' || (next == 'i' && end + 1 < b && k_[end + 1].c == '(');
   }
 
   // The token of the name a declarator of k_[a, b) declares, or none.
   size_t declared(size_t a, size_t b, size_t none) const {
     for (size_t j = a; j < b; ++j) {
       const Tok &k = k_[j];
-      if (k.c == '[' && last_name(a, j, none) == none) {  // an IDL attribute list: [context_handle]
+      if (k.c == '[' && j == a) {  // an IDL attribute list: [context_handle]
         j = group_end(j, b) - 1;
         continue;
       }

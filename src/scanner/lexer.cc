@@ -30,19 +30,24 @@ size_t encoded_char_length(Encoding encoding, const char *p, size_t left) {
 namespace lex {
 
 Directive directive_kind(const char *w, size_t n) {
-  struct Word {
-    const char *w;
-    Directive d;
-  };
-  static const Word kWords[] = {{"define", Directive::kDefine}, {"if", Directive::kIf},
-                                {"ifdef", Directive::kIfdef},   {"ifndef", Directive::kIfndef},
-                                {"else", Directive::kElse},     {"endif", Directive::kEndif},
-                                {"pragma", Directive::kPragma}};
-  if (n == 0) return Directive::kNone;
-  for (const Word &k : kWords)
-    if (word_is(w, n, k.w)) return k.d;
+  auto is = [w](const char *k, size_t len) { return std::memcmp(w, k, len) == 0; };
+  switch (n) {
+    case 0: return Directive::kNone;
+    case 2: if (is("if", 2)) return Directive::kIf; break;
+    case 4: if (is("else", 4)) return Directive::kElse; break;
+    case 5:
+      if (is("ifdef", 5)) return Directive::kIfdef;
+      if (is("endif", 5)) return Directive::kEndif;
+      break;
+    case 6:
+      if (is("define", 6)) return Directive::kDefine;
+      if (is("ifndef", 6)) return Directive::kIfndef;
+      if (is("pragma", 6)) return Directive::kPragma;
+      break;
+    default: break;
+  }
   // #elif and C23's #elifdef and #elifndef alike end a branch.
-  if (n >= 4 && std::memcmp(w, "elif", 4) == 0) return Directive::kElif;
+  if (n >= 4 && is("elif", 4)) return Directive::kElif;
   return Directive::kOther;
 }
 
@@ -58,7 +63,7 @@ bool if0_expression(const char *t, size_t i, size_t n) {
 size_t directive_end(const unsigned char *leads, const char *t, size_t line, size_t i, size_t n,
                      bool *spliced) {
   size_t j = i;
-  while (j < n) {
+  while ((j = skip_to(leads, t, j, n, kDirStop)) < n) {
     const char c = t[j];
     if (c == '\n') {
       if (splice_before(leads, t + line, t + j, true)) {

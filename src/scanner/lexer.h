@@ -36,6 +36,8 @@ enum : unsigned char {
   kNumberRun = 0x04,   // letters, digits, '_' and '.': a number's run before a separator
   kAfterSep = 0x08,    // letters and digits: what may follow a digit separator
   kHidden = 0x10,      // a byte that, as a second byte, is nothing of C's
+  kDirStop = 0x20,     // what a directive's walk stops at: '\n', '/', quotes, bytes of 0x80 or above
+  kBraceStop = 0x40,   // a walk over braces: those, braces and the digraph and trigraph bytes
 };
 
 struct ClassTable {
@@ -48,7 +50,10 @@ struct ClassTable {
                                         (d ? kDigit : 0) |
                                         (d || l || c == '_' || c == '.' ? kNumberRun : 0) |
                                         (d || l ? kAfterSep : 0) |
-                                        (c == '\\' || c == '{' || c == '}' || c >= 0x80 ? kHidden : 0));
+                                        (c == '\\' || c == '{' || c == '}' || c >= 0x80 ? kHidden : 0) |
+                                        (c == '\n' || c == '/' || c == '"' || c == '\'' || c >= 0x80
+                                             ? kDirStop | kBraceStop : 0) |
+                                        (c == '{' || c == '}' || c == '<' || c == '%' || c == '?' ? kBraceStop : 0));
     }
   }
 };
@@ -60,6 +65,16 @@ inline bool lead(const unsigned char *leads, char c) {
 }
 
 // ---- characters ----------------------------------------------------------
+
+/// From i, past the bytes that are neither lead bytes nor of class stop; at
+/// most n.
+inline size_t skip_to(const unsigned char *leads, const char *t, size_t i, size_t n,
+                      unsigned char stop) {
+  for (;; ++i) {
+    while (i < n && !is(t[i], stop)) ++i;  // stop classes hold every byte of 0x80 or above
+    if (i >= n || static_cast<unsigned char>(t[i]) < 0x80 || lead(leads, t[i])) return i;
+  }
+}
 
 /// The byte at i (not a second byte) begins a two-byte character.
 inline bool pair_at(const unsigned char *leads, const char *t, size_t i, size_t n) {
@@ -96,8 +111,9 @@ inline size_t name_end(const char *t, size_t i, size_t n) {
 }
 
 /// The n bytes at p are the word w.
-inline bool word_is(const char *p, size_t n, const char *w) {
-  return std::strlen(w) == n && std::memcmp(p, w, n) == 0;
+template <size_t N>
+inline bool word_is(const char *p, size_t n, const char (&w)[N]) {
+  return n == N - 1 && std::memcmp(p, w, N - 1) == 0;
 }
 
 // ---- splices, comments, literals -----------------------------------------
