@@ -110,18 +110,16 @@ class FarLook {
       }
       first = false;
       int stop = tl > 0 && w[tl - 1] == '\n' ? tl - 1 : tl;
-      // Walking by characters from the line's start: cb is the start of
-      // the character at or after i, so i is a second byte when cb > i. The
-      // look starts after a keyword, at the start of a character.
-      int cb = i;
+      // Walking by characters from the line's start (the look starts after
+      // a keyword, at the start of a character).
+      lex::CharWalk chars(leads_, w + i, w + tl);
       line_comment = false;
       for (; i < stop && !line_comment; ++i) {
         if (phase == kGroup && ++group_bytes > 256) {  // no group is that long
           phase = kBody;
           if (mark(w + i)) return known;
         }
-        while (cb < i) cb += lead(w[cb]) && cb + 1 < tl ? 2 : 1;
-        const bool second = cb > i;
+        const bool second = chars.second(w + i);
         const char c = w[i];
         if (block) {
           if (c == '*' && w[i + 1] == '/') {

@@ -107,7 +107,6 @@ class Scanner {
 
  private:
   bool lead(char c) const { return leads_[static_cast<unsigned char>(c)] & kLead; }
-  bool starts_double(const char *s) const { return lead(*s) && s[1] != '\0'; }
   int wants(const char *pos) const { return names_ == nullptr ? 1 : names_->wants(pos); }
 
   void put(const char *p, size_t n) { sink_.put(p, n); }
@@ -301,7 +300,8 @@ template <class Sink>
 char Scanner<Sink>::look_forward(int q) {
   if (look_from_ >= 0 && q >= look_from_ && q <= look_at_) return look_found_;
   int r = ascii_run(line_, q, tl_);
-  while (r < tl_ && line_[r] != '{' && line_[r] != ';') r += starts_double(line_ + r) ? 2 : 1;
+  while (r < tl_ && line_[r] != '{' && line_[r] != ';')
+    r += lex::pair_at(leads_, line_, static_cast<size_t>(r), static_cast<size_t>(tl_)) ? 2 : 1;
   look_from_ = q;
   look_at_ = r;
   look_found_ = r < tl_ ? line_[r] : '\0';
