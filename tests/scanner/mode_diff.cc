@@ -28,12 +28,14 @@ bool same_but_last_newline(const std::string &tool, const std::string &complete)
          tool.compare(0, complete.size(), complete) == 0;
 }
 
-// The complete mode takes a comment that begins on the last line to its end.
+// The complete mode takes a comment still open at the tool's end to its
+// own end, which may be the end of the source.
 bool comment_goes_on(const std::string &tool, const std::string &complete) {
-  if (complete.size() <= tool.size() || complete.compare(0, tool.size(), tool) != 0) return false;
-  const size_t last_line = tool.rfind('\n', tool.size() - 2);
-  const std::string line = tool.substr(last_line == std::string::npos ? 0 : last_line + 1);
-  return line.find("/*") != std::string::npos && complete.find("*/", tool.size()) != std::string::npos;
+  std::string t = tool;
+  if (!t.empty() && t.back() == '\n') t.pop_back();
+  if (complete.size() <= t.size() || complete.compare(0, t.size(), t) != 0) return false;
+  const size_t open = t.rfind("/*");
+  return open != std::string::npos && t.find("*/", open + 2) == std::string::npos;
 }
 
 bool same(const Record &tool, const Record &complete) {
@@ -94,8 +96,8 @@ Comparison compare(const std::string &src, Encoding encoding) {
     const Record &t = c.tool[i];
     auto &in = i < tool_defines ? complete_defines : complete_top;
     auto found = in.find(t.begin);
-    const Record *other = found == in.end() || found->second->kind != t.kind ? nullptr : found->second;
-    if (other == nullptr || !same(t, *other)) differ(t.begin, &t, other);
+    const Record *other = found == in.end() ? nullptr : found->second;
+    if (other == nullptr || other->kind != t.kind || !same(t, *other)) differ(t.begin, &t, other);
     if (found != in.end() && i >= tool_defines) in.erase(found);
   }
   for (const auto &[begin, r] : complete_top) differ(begin, nullptr, r);
@@ -142,6 +144,12 @@ std::string line_around(const std::string &src, size_t at) {
 
 std::string first_line(const std::string &text) { return text.substr(0, text.find('\n')); }
 
+// The directive's name at i of text is word.
+bool directive_word(const std::string &text, size_t i, const char *word) {
+  const size_t n = std::strlen(word);
+  return i != std::string::npos && text.compare(i, n, word) == 0 && (i + n == text.size() || !is_name_byte(text[i + n]));
+}
+
 // Lines of text that begin, after blanks, with '#' and one of the words.
 bool has_directive(const std::string &text, std::initializer_list<const char *> words) {
   size_t at = 0;
@@ -152,7 +160,7 @@ bool has_directive(const std::string &text, std::initializer_list<const char *> 
       ++i;
       while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
       for (const char *w : words)
-        if (text.compare(i, std::strlen(w), w) == 0) return true;
+        if (directive_word(text, i, w)) return true;
     }
     size_t nl = text.find('\n', at);
     if (nl == std::string::npos) break;
@@ -181,7 +189,7 @@ bool in_if0_group(const std::string &src, size_t at) {
     size_t i = src.find_first_not_of(" \t", line);
     if (i != std::string::npos && i < at && src[i] == '#') {
       i = src.find_first_not_of(" \t", i + 1);
-      auto word = [&](const char *w) { return i != std::string::npos && src.compare(i, std::strlen(w), w) == 0; };
+      auto word = [&](const char *w) { return directive_word(src, i, w); };
       if (nesting > 0) {
         if (word("if")) ++nesting;
         else if (word("endif")) --nesting;
@@ -249,7 +257,7 @@ bool in_later_branch(const std::string &src, size_t at) {
     size_t i = src.find_first_not_of(" \t", line);
     if (i != std::string::npos && i < at && src[i] == '#') {
       i = src.find_first_not_of(" \t", i + 1);
-      auto word = [&](const char *w) { return i != std::string::npos && src.compare(i, std::strlen(w), w) == 0; };
+      auto word = [&](const char *w) { return directive_word(src, i, w); };
       if (word("if"))
         later.push_back(false);
       else if (word("endif") && !later.empty())
@@ -264,12 +272,69 @@ bool in_later_branch(const std::string &src, size_t at) {
   return std::find(later.begin(), later.end(), true) != later.end();
 }
 
+// The first c in text that is no second byte of a double-byte character.
+size_t plain_find(const std::string &text, char c) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == c) return i;
+    if (lead_byte(text[i]) && i + 1 < text.size()) ++i;
+  }
+  return std::string::npos;
+}
+
+// Some line of text that begins, after blanks, with '#' holds a brace.
+bool brace_in_directive(const std::string &text) {
+  for (size_t at = 0; at < text.size();) {
+    size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) nl = text.size();
+    const size_t hash = text.find_first_not_of(" \t", at);
+    if (hash < nl && text[hash] == '#' && text.substr(hash, nl - hash).find_first_of("{}") != std::string::npos)
+      return true;
+    at = nl + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 const std::vector<Explanation> kByDesign = {
     {"keyword inside a longer word",
      "the tool recognizes a keyword at any byte (`mystruct x {` is a struct to it); the complete mode only a whole word",
-     [](const std::string &src, const Comparison &, const Difference &d) { return d.begin > 0 && is_name_byte(src[d.begin - 1]); }},
+     [](const std::string &src, const Comparison &, const Difference &d) {
+       if (d.begin > 0 && is_name_byte(src[d.begin - 1])) return true;
+       // A struct written from a typedef before it on the line.
+       if (!d.tool || (d.tool->kind != DefKind::kStruct && d.tool->kind != DefKind::kUnion)) return false;
+       const std::string line = first_line(d.tool->text);
+       const size_t word = line.find(kind_name(d.tool->kind), 1);
+       return line.compare(0, 7, "typedef") == 0 && word != std::string::npos && is_name_byte(line[word - 1]);
+     }},
+    {"a keyword begun by a second byte",
+     "the tool recognizes a keyword at any byte, the second byte of a double-byte character too (`\\x96typedef`); the "
+     "complete mode steps over the character",
+     [](const std::string &src, const Comparison &, const Difference &d) {
+       size_t leads = 0;
+       while (leads < d.begin && lead_byte(src[d.begin - 1 - leads])) ++leads;
+       return leads % 2 == 1;
+     }},
+    {"a comment marker or quote as a second byte",
+     "the tool sees comment markers and quotes at any byte, the second byte of a double-byte character too "
+     "(`\\x97/*`, `\"\\x82\"`); the complete mode steps over the character",
+     [](const std::string &src, const Comparison &, const Difference &d) {
+       const size_t end = std::min(src.size(), d.begin + span(src, d).size());
+       for (size_t i = 1; i < end; ++i) {
+         if (std::strchr("/*\"'", src[i]) == nullptr || src[i] == '\0') continue;
+         size_t leads = 0;
+         while (leads < i && lead_byte(src[i - 1 - leads])) ++leads;
+         if (leads % 2 == 1) return true;
+       }
+       return false;
+     }},
+    {"a struct written from its typedef",
+     "a typedef that did not start by its own shape, with a struct or union definition after it on its line: the tool "
+     "writes the struct from the typedef as a struct, the complete mode makes the whole a typedef",
+     [](const std::string &, const Comparison &, const Difference &d) {
+       return d.tool && (d.tool->kind == DefKind::kStruct || d.tool->kind == DefKind::kUnion) &&
+              d.tool->text.compare(0, 7, "typedef") == 0 && (!d.complete || d.complete->kind == DefKind::kTypedef);
+     }},
     {"a directive only where C has one",
      "the tool takes `#define` anywhere in code (`/* c */ #define X`, `x; # define Y`); the complete mode only where a "
      "directive can begin",
@@ -303,13 +368,17 @@ const std::vector<Explanation> kByDesign = {
               (!d.tool && d.complete && held_in(c.tool, d.begin));
      }},
     {"a brace of an initializer",
-     "`struct tag name = {`: the tool starts a definition at the first '{' of a struct line, the complete mode only at "
-     "the brace of a body",
+     "`struct tag name = {`, `union ( {`: the tool starts a definition at the first '{' of a struct line whatever "
+     "stands before it, the complete mode only at the brace of a body after a head",
      [](const std::string &, const Comparison &, const Difference &d) {
        if (!d.tool || d.complete || d.tool->kind == DefKind::kDefine) return false;
-       const std::string head = first_line(d.tool->text);
-       const size_t brace = head.find('{'), eq = head.find('=');
-       return brace != std::string::npos && eq != std::string::npos && eq < brace;
+       const std::string line = first_line(d.tool->text);
+       const size_t brace = line.find('{');
+       if (brace == std::string::npos) return false;
+       const std::string head = line.substr(0, brace);
+       return head.find_first_of("=()") != std::string::npos ||
+              head.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$ \t:<>,") !=
+                  std::string::npos;
      }},
     {"a group of more than 256 bytes",
      "the tool's look past a struct line passes a group after the tag of up to 256 bytes; the complete mode any",
@@ -319,28 +388,46 @@ const std::vector<Explanation> kByDesign = {
        return head.size() > 256 && head.find_first_of("<(") != std::string::npos;
      }},
     {"a #define with no name",
-     "the tool writes a #define whatever follows it; the complete mode records a macro only with its name",
+     "the tool writes a #define whatever follows it (`#define 1`); the complete mode records a macro only with its "
+     "name",
      [](const std::string &, const Comparison &, const Difference &d) {
        if (!d.tool || d.complete || d.tool->kind != DefKind::kDefine) return false;
        const std::string &t = d.tool->text;
        size_t at = t.find("define") + 6;
        while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
-       return at >= t.size() || !is_name_byte(t[at]);
+       return at >= t.size() || !is_name_byte(t[at]) || (t[at] >= '0' && t[at] <= '9');
      }},
-    {"`/*/` opens and closes a comment",
+    {"`/*/` and `*/*`",
      "the tool sees each comment marker at its first byte and reads the next byte afresh, so in `/*/` the '*' also "
-     "closes the comment; the complete mode reads C's comment",
+     "closes the comment and in `*/*` the '/' opens another; the complete mode reads C's comments",
      [](const std::string &src, const Comparison &, const Difference &d) {
-       return src.find("/*/") < d.begin + span(src, d).size();
+       const size_t end = d.begin + span(src, d).size();
+       return src.find("/*/") < end || src.find("*/*") < end;
      }},
     {"NUL as a byte", "a NUL byte ends the tool's line; the complete mode reads it as any other byte",
      [](const std::string &src, const Comparison &, const Difference &d) {
-       return span(src, d).find('\0') != std::string::npos || line_around(src, d.begin).find('\0') != std::string::npos;
+       // What the tool drops after a NUL changes what it reads further on.
+       return src.find('\0') < d.begin + span(src, d).size();
+     }},
+    {"braces in a directive",
+     "the tool counts the braces of a #define line inside a body, the complete mode leaves a directive's braces to it",
+     [](const std::string &src, const Comparison &, const Difference &d) { return brace_in_directive(span(src, d)); }},
+    {"a ';' in a directive",
+     "the tool ends a body or a typedef at a ';' of a directive's line too (`#define X a;` inside a struct); the "
+     "complete mode leaves a directive's ';' to it",
+     [](const std::string &, const Comparison &, const Difference &d) {
+       if (!d.tool || !d.complete || d.tool->kind == DefKind::kDefine) return false;
+       std::string t = d.tool->text;
+       if (!t.empty() && t.back() == '\n') t.pop_back();
+       const size_t last = t.rfind('\n');
+       const size_t hash = t.find_first_not_of(" \t", last == std::string::npos ? 0 : last + 1);
+       return hash != std::string::npos && t[hash] == '#';
      }},
     {"the first #if branch for braces",
      "the complete mode counts braces in the first branch of #if ... #else only, the tool in every branch",
      [](const std::string &src, const Comparison &, const Difference &d) {
-       return has_directive(span(src, d), {"else", "elif"}) || in_later_branch(src, d.begin);
+       // A conditional inside either record, or a record in a later branch.
+       return has_directive(span(src, d), {"if", "else", "elif", "endif"}) || in_later_branch(src, d.begin);
      }},
     {"typedefs over lines",
      "the tool writes a typedef of another type only when its ';' comes before any '{' on its first line; the complete "
@@ -348,7 +435,7 @@ const std::vector<Explanation> kByDesign = {
      [](const std::string &, const Comparison &, const Difference &d) {
        if (d.tool || d.complete->kind != DefKind::kTypedef) return false;
        const std::string line = first_line(d.complete->text);
-       const size_t semi = line.find(';'), brace = line.find('{');
+       const size_t semi = plain_find(line, ';'), brace = plain_find(line, '{');
        return semi == std::string::npos || (brace != std::string::npos && brace < semi);
      }},
     {"the rest of the ';' line",
@@ -360,6 +447,16 @@ const std::vector<Explanation> kByDesign = {
        if (!c.empty() && c.back() == '\n') c.pop_back();
        const std::string &t = d.tool->text;
        return t.size() > c.size() && t.compare(0, c.size(), c) == 0 && t.find('\n', c.size()) == t.size() - 1;
+     }},
+    {"a comment or literal before the line's first ';' or '{'",
+     "the tool decides a typedef or a struct line by the first ';' or '{' on it, inside comments and literals too "
+     "(`typedef unsi'ned long U;` ends on its line); the complete mode passes over comments and literals",
+     [](const std::string &, const Comparison &, const Difference &d) {
+       if ((d.tool ? d.tool->kind : d.complete->kind) == DefKind::kDefine) return false;
+       const std::string line = first_line(d.tool ? d.tool->text : d.complete->text);
+       const std::string head = line.substr(0, line.find_first_of(";{"));
+       return head.find_first_of("'\"") != std::string::npos || head.find("/*") != std::string::npos ||
+              head.find("//") != std::string::npos;
      }},
     {"the strict S5 form",
      "a struct or union line that ends after its tag: the tool decides by the first '{', ';' or '(' after it, passing "

@@ -100,8 +100,10 @@ const RowCase kByDesignCases[] = {
     {"the rest of the ';' line", "struct s { int a; }; int b;\n"},
     {"a brace of an initializer", "struct t v = { 1 };\n"},
     {"a #define with no name", "#define\n"},
-    {"`/*/` opens and closes a comment", "/*/ c\ntypedef int T;\n*/\n"},
+    {"`/*/` and `*/*`", "/*/ c\ntypedef int T;\n*/\n"},
+    {"`/*/` and `*/*`", "/* a */*x\ntypedef int T;\n*/\n"},
     {"typedef alone on its line", "typedef\nstruct { int a; } T;\n"},
+    {"braces in a directive", "struct s {\n#define LB {\n int a;\n};\nint b;\n};\n"},
     {"the first #if branch for braces", "struct a {\n#if X\n int b; }\n#else\n int c; }\n#endif\n;\n"},
     {"NUL as a byte", std::string("struct s { int a;\0 };\nint b;\n", 30)},
 };

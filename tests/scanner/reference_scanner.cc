@@ -35,10 +35,10 @@ struct ClassTable {
     for (int b = '0'; b <= '9'; ++b) bits[b] |= kNameByte | kDigitByte | kLetterOrDigit;
     for (int b = 'a'; b <= 'z'; ++b) bits[b] |= kNameByte | kLetterOrDigit;
     for (int b = 'A'; b <= 'Z'; ++b) bits[b] |= kNameByte | kLetterOrDigit;
-    bits['_'] |= kNameByte;
+    bits[static_cast<int>('_')] |= kNameByte;
     for (int b = 0x09; b <= 0x0D; ++b) bits[b] |= kWhite;
-    bits[' '] |= kWhite | kSpaceTab;
-    bits['\t'] |= kSpaceTab;
+    bits[static_cast<int>(' ')] |= kWhite | kSpaceTab;
+    bits[static_cast<int>('\t')] |= kSpaceTab;
   }
 };
 
