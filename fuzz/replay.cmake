@@ -14,3 +14,5 @@ foreach(target fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings
 endforeach()
 # The scanner's target compares with the plain model the unit tests use.
 target_sources(fuzz_scanner_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests/scanner/reference_scanner.cc)
+# The complete mode's target sets it beside the tool's mode.
+target_sources(fuzz_complete_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests/scanner/mode_diff.cc)

@@ -1,37 +1,50 @@
-// The plain per-byte model of the definition scanner's rules, which the
-// fast scanner must match byte for byte. The unit tests compare the two on
-// generated sources, and the scanner's fuzz target on arbitrary ones; both
-// use this one model, so a rule is written once here and once in the engine.
+// The plain model of the definition scanner's rules, written from the rules
+// alone: it shares no code with the scanner it judges. It reads a source as
+// text input does and walks each line read one byte at a time through every
+// rule in order, simple over fast, and returns what the tool writes. The
+// unit tests compare the fast scanner with it on generated sources, and the
+// scanner's fuzz target on arbitrary ones.
 #ifndef KOLVU_TESTS_REFERENCE_SCANNER_H_
 #define KOLVU_TESTS_REFERENCE_SCANNER_H_
 
 #include <functional>
 #include <string>
-#include <vector>
-
-#include "kolvu/textio.h"
 
 namespace kolvu {
 namespace reference {
 
-/// What one scan of the model needs: the kind mask, the banner and the file
-/// name it carries, and the name list: wants(pos) answers for the name that
-/// starts at pos (1: wanted), and has_list says that the list is not empty.
+/// One scan's settings: the kind mask (the tool's six bits; 0 selects every
+/// #define), the banner and the file name it carries, and the name list:
+/// has_list says the list is not empty, and wants(pos) answers 1 when the
+/// name that starts at pos (in a NUL-terminated line) is wanted. Without
+/// wants every name is wanted.
 struct ModelSetup {
   int mask = 0;
   bool banner = false;
   std::string name;
   bool has_list = false;
   std::function<int(const char *)> wants;
+  /// Readings of the scanner as it stands that the rules above correct,
+  /// each switched on to compare with it until it follows the rules.
+  struct Departures {
+    /// A struct line inside a #define looks past the macro's end.
+    bool look_leaves_macro = false;
+    /// That look steps over a lead byte and a quote after it together.
+    bool look_steps_over_quotes = false;
+  } departures;
 };
 
-/// The tool's output for one file, given as its line reads in order (each
-/// up to its first NUL; a read is at most 1023 bytes and ends after its
-/// first '\n').
-std::string scan_reads(const std::vector<std::string> &reads, const ModelSetup &setup);
+/// What the tool does with one file: the bytes it writes, and whether the
+/// run ends at a line read of 1023 bytes or more (long_read holds that
+/// read's text, for the message; the output written before it stands).
+struct ModelRun {
+  std::string out;
+  bool too_long = false;
+  std::string long_read;
+};
 
-/// Same contract as kolvu::scan_file, with the tool's name list.
-void scan_file(TextFile *stream, const char *name, int mask);
+/// Scans the bytes of one file as the tool does.
+ModelRun scan_source(const std::string &bytes, const ModelSetup &setup);
 
 }  // namespace reference
 }  // namespace kolvu

@@ -34,7 +34,9 @@ void expect_scan(const std::string &text, int mask, const std::string &want) {
     scan_stream_baseline(f, tool_scan_setup(n, m, false));
   };
   EXPECT_EQ(scan_with(baseline, text, mask), want) << ::testing::PrintToString(text);
-  EXPECT_EQ(scan_with(reference::scan_file, text, mask), want) << ::testing::PrintToString(text);
+  reference::ModelSetup plain;
+  plain.mask = mask;
+  EXPECT_EQ(reference::scan_source(text, plain).out, want) << ::testing::PrintToString(text);
 }
 
 TEST(ScannerShapes, DefinesByTheirContinuation) {
