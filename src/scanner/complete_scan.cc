@@ -357,7 +357,9 @@ size_t CompleteScanner::word(size_t i) {
   const char *p = t_ + i;
   size_t len = e - i;
   if (word_is(p, len, "typedef")) {
-    open(DefKind::kTypedef, i, 0, 0);
+    // A type follows the keyword, after a blank or a comment: F(typedef)
+    // declares nothing.
+    if (e < n_ && (is_cspace(t_[e]) || t_[e] == '/')) open(DefKind::kTypedef, i, 0, 0);
     return e;
   }
   bool su = word_is(p, len, "struct");

@@ -5,9 +5,9 @@
 // double-byte characters stepped over; first the tag, and a '<...>' or
 // '(...)' group that follows it on its line (a ';', '{' or '}' of code ends
 // such a group, and so do 256 bytes of it); after a single ':' (a base
-// clause) a '(' counts for nothing. A keyword inside a directive (a macro's
+// clause) a '(' counts for nothing. A keyword inside a #define (a macro's
 // body) is decided inside it: its continuation lines are read as code, and
-// the directive's end decides "nothing".
+// the macro's end decides "nothing".
 //
 // The look walks the text at hand, which may end before the file does: it
 // then says that more is needed. It remembers the places where its last
@@ -54,17 +54,17 @@ class FarLook {
 
   // From q of the line at line (its text tl bytes, its read len bytes; in
   // code there, directive: the line is a directive's), over the lines that
-  // follow up to hi: '{', ';', '(' or 0 at the end of the text. rest: the
+  // follow up to hi: '{', ';', '(' or 0 at the end of the text. macro: the
+  // line is a #define's, which the look does not leave. rest: the
   // text ends at hi; else kLookNeedsMore where the look reaches hi. limit:
   // a line read as long is the end of the text.
-  int look(const char *line, int tl, int len, int q, bool directive, const char *hi, bool rest,
-           int limit) {
+  int look(const char *line, int tl, int len, int q, bool directive, bool macro, const char *hi,
+           bool rest, int limit) {
     walk_.n = 0;
     walk_.until = nullptr;
     Phase phase = kTag;
     int group_open = 0, group_depth = 0, group_bytes = 0;
     bool colon = false, block = false, line_comment = false;
-    const bool macro = directive;  // the look stays inside this directive
     char quote = 0;
     const char *w = line;
     int i = q;
@@ -123,8 +123,11 @@ class FarLook {
         const char c = w[i];
         if (block) {
           if (c == '*' && w[i + 1] == '/') {
-            block = false;
-            if (mark(w + i + 1)) return known;
+            // The '/' that closes the comment is no code, but it may open
+            // another, as the scan reads `*/*`.
+            ++i;
+            block = w[i + 1] == '*';
+            if (!block && mark(w + i + 1)) return known;
           }
           continue;
         }
@@ -165,6 +168,11 @@ class FarLook {
           if (mark(w + i)) return known;
         } else if (phase == kAfterTag) {
           if (is_blank(c)) continue;
+          if (c == ':' && w[i + 1] == ':') {  // a qualified tag, A::B, goes on
+            ++i;
+            phase = kTag;
+            continue;
+          }
           if (c == '<' || c == '(') {
             phase = kGroup;
             group_open = c;

@@ -264,6 +264,7 @@ class Scanner {
   bool capture_ = false;
   bool printed_fname_ = false;
   bool directive_ = false;   // the line is a directive's, or continues one
+  bool in_define_ = false;   // and that directive is a #define
   int directive_paren_ = 0;  // the paren depth before the directive
   int if0_ = 0;              // inside an #if 0 group: its #if nesting
   int if0_paren_ = 0;        // the paren depth at its #if 0
@@ -327,7 +328,8 @@ bool Scanner<Sink>::continued() {
 // before that is known, the line is suspended at p.
 template <class Sink>
 __attribute__((noinline)) bool Scanner<Sink>::starts_past_line(int p, int kw) {
-  int far = far_.look(line_, tl_, len_, p + kw, directive_, window_hi_, rest_, kLookLimit);
+  int far = far_.look(line_, tl_, len_, p + kw, directive_, directive_ && in_define_, window_hi_,
+                      rest_, kLookLimit);
   if (far == kLookNeedsMore) {
     suspended_at_ = p;
     return false;
@@ -652,6 +654,7 @@ void Scanner<Sink>::directive_starts(int p) {
   directive_paren_ = paren_;
   ++s;
   while (s < e && is_blank(*s)) ++s;
+  in_define_ = e - s >= 6 && at(s, "define", 6) && (e - s == 6 || !is_ident(s[6]));
   if (if0_ == 0 && *s != 'i') return;  // no #if, and no group to follow
   const char *word = s;
   while (s < e && is_ident(*s)) ++s;

@@ -134,14 +134,6 @@ std::string span(const std::string &src, const Difference &d) {
   return src.substr(d.begin, end - d.begin);
 }
 
-// The line of src around at, without its '\n'.
-std::string line_around(const std::string &src, size_t at) {
-  size_t from = src.rfind('\n', at == 0 ? 0 : at - 1);
-  from = (from == std::string::npos || at == 0) ? 0 : from + 1;
-  size_t to = src.find('\n', at);
-  return src.substr(from, (to == std::string::npos ? src.size() : to) - from);
-}
-
 std::string first_line(const std::string &text) { return text.substr(0, text.find('\n')); }
 
 // The directive's name at i of text is word.
@@ -181,13 +173,67 @@ bool in_directive(const std::string &src, size_t at) {
   return hash != std::string::npos && hash <= at && src[hash] == '#';
 }
 
+// A block comment is open at the start of the line at from: a rough walk
+// of comments and literals from the text's start (double-byte characters
+// stepped over).
+bool comment_open_at(const std::string &src, size_t from) {
+  bool block = false;
+  char quote = 0;
+  for (size_t i = 0; i < from; ++i) {
+    const char c = src[i];
+    if (block) {
+      if (c == '*' && i + 1 < from && src[i + 1] == '/') block = false, ++i;
+    } else if (quote != 0) {
+      if (c == '\\') ++i;
+      else if (c == quote || c == '\n') quote = 0;
+    } else if (c == '/' && i + 1 < from && src[i + 1] == '*') {
+      block = true, ++i;
+    } else if (c == '/' && i + 1 < from && src[i + 1] == '/') {
+      while (i < from && src[i] != '\n') ++i;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (lead_byte(c)) {
+      ++i;
+    }
+  }
+  return block;
+}
+
+bool c_directive_at(const std::string &src, size_t at) {
+  size_t from = at;
+  while (from > 0 && src[from - 1] != '\n') --from;
+  if (from >= 2 && src[from - 2] == '\\' && !(from >= 3 && lead_byte(src[from - 3]))) {
+    // The line before goes on into this one: the '#' is first on the line
+    // they make only when that line holds nothing before its splice.
+    size_t before_from = from - 1;
+    while (before_from > 0 && src[before_from - 1] != '\n') --before_from;
+    if (src.find_first_not_of(" \t", before_from) != from - 2) return false;
+  }
+  std::string before = src.substr(from, at - from);
+  // Only blanks and comments before it: a comment open at the line's start
+  // ends there, another may open and end.
+  bool open = comment_open_at(src, from);
+  for (;;) {
+    const size_t text = before.find_first_not_of(" \t");
+    if (text == std::string::npos) return true;
+    before.erase(0, text);
+    if (!open && before.compare(0, 2, "/*") != 0) return false;
+    const size_t close = before.find("*/", open ? 0 : 2);
+    if (close == std::string::npos) return false;
+    before.erase(0, close + 2);
+    open = false;
+  }
+}
+
 // The byte at stands in an #if 0 group: the lines before it open one
 // that no #else, #elif or #endif has closed.
 bool in_if0_group(const std::string &src, size_t at) {
   int nesting = 0;  // inside a group: how many #if deep
   for (size_t line = 0; line < at;) {
-    size_t i = src.find_first_not_of(" \t", line);
-    if (i != std::string::npos && i < at && src[i] == '#') {
+    // The line's directive: a '#' with only blanks and comments before it.
+    size_t i = src.find('#', line);
+    const size_t line_end = src.find('\n', line);
+    if (i != std::string::npos && i < at && i < line_end && c_directive_at(src, i)) {
       i = src.find_first_not_of(" \t", i + 1);
       auto word = [&](const char *w) { return directive_word(src, i, w); };
       if (nesting > 0) {
@@ -206,24 +252,6 @@ bool in_if0_group(const std::string &src, size_t at) {
   return nesting > 0;
 }
 
-// Where the directive that holds at ends: just after its last line.
-size_t directive_end(const std::string &src, size_t at) {
-  for (;;) {
-    size_t nl = src.find('\n', at);
-    if (nl == std::string::npos) return src.size();
-    if (nl == 0 || src[nl - 1] != '\\') return nl + 1;
-    at = nl + 1;
-  }
-}
-
-// A struct or union line in a macro whose tool's record runs on past the
-// macro's end, started by what the look found after it.
-bool looked_past_macro(const std::string &src, const Difference &d) {
-  return d.tool && (d.tool->kind == DefKind::kStruct || d.tool->kind == DefKind::kUnion) &&
-         in_directive(src, d.begin) && first_line(d.tool->text).find('{') == std::string::npos &&
-         d.tool->end > directive_end(src, d.begin);
-}
-
 // A record of the other mode, not a define, that begins before at and
 // ends after it.
 bool held_in(const std::vector<Record> &records, size_t at) {
@@ -235,21 +263,6 @@ bool held_in(const std::vector<Record> &records, size_t at) {
 // A '#' at `at` begins a directive as C reads it: only blanks and comments
 // stand before it on its line (a comment may end there that began on an
 // earlier line), and the line continues no other.
-bool c_directive_at(const std::string &src, size_t at) {
-  size_t from = at;
-  while (from > 0 && src[from - 1] != '\n') --from;
-  if (from >= 2 && src[from - 2] == '\\' && !(from >= 3 && lead_byte(src[from - 3]))) return false;
-  std::string before = src.substr(from, at - from);
-  for (;;) {
-    const size_t text = before.find_first_not_of(" \t");
-    if (text == std::string::npos) return true;
-    before.erase(0, text);
-    const size_t open = before.find("/*"), close = before.find("*/");
-    if (close == std::string::npos || (open != std::string::npos && open != 0 && open < close)) return false;
-    before.erase(0, close + 2);
-  }
-}
-
 // The byte at stands in a later branch (#elif, #else) of some #if.
 bool in_later_branch(const std::string &src, size_t at) {
   std::vector<bool> later;  // per open #if: past its first branch
@@ -346,8 +359,7 @@ const std::vector<Explanation> kByDesign = {
      "the complete mode holds a typedef, struct or union inside a #define's body in the define's record; the tool's "
      "mode gives it a record of its own",
      [](const std::string &src, const Comparison &, const Difference &d) {
-       return d.tool && !d.complete && d.tool->kind != DefKind::kDefine && in_directive(src, d.begin) &&
-              !looked_past_macro(src, d);
+       return d.tool && !d.complete && d.tool->kind != DefKind::kDefine && in_directive(src, d.begin);
      }},
     {"an #if 0 group is no code",
      "the complete mode lists only the #define lines of an #if 0 group; the tool reads the group as any other lines",
@@ -403,6 +415,15 @@ const std::vector<Explanation> kByDesign = {
      [](const std::string &src, const Comparison &, const Difference &d) {
        const size_t end = d.begin + span(src, d).size();
        return src.find("/*/") < end || src.find("*/*") < end;
+     }},
+    {"C's other spellings",
+     "the complete mode reads `?" "?/` before a line's end as a splice, `%:` and `?" "?=` as '#', `<%` `%>` `?" "?<` `?" "?>` as "
+     "braces; the tool reads them as the bytes they are",
+     [](const std::string &src, const Comparison &, const Difference &d) {
+       const std::string s = span(src, d);
+       for (const char *spelling : {"?" "?/", "%:", "?" "?=", "<%", "%>", "?" "?<", "?" "?>"})
+         if (s.find(spelling) != std::string::npos) return true;
+       return false;
      }},
     {"NUL as a byte", "a NUL byte ends the tool's line; the complete mode reads it as any other byte",
      [](const std::string &src, const Comparison &, const Difference &d) {
@@ -461,9 +482,9 @@ const std::vector<Explanation> kByDesign = {
     {"the strict S5 form",
      "a struct or union line that ends after its tag: the tool decides by the first '{', ';' or '(' after it, passing "
      "over the tag's own group; the complete mode only where '{' follows the head",
-     [](const std::string &src, const Comparison &, const Difference &d) {
+     [](const std::string &, const Comparison &, const Difference &d) {
        return d.tool && !d.complete && (d.tool->kind == DefKind::kStruct || d.tool->kind == DefKind::kUnion) &&
-              first_line(d.tool->text).find('{') == std::string::npos && !looked_past_macro(src, d);
+              first_line(d.tool->text).find('{') == std::string::npos;
      }},
     {"a backslash before blanks",
      "a backslash followed by blanks at a line's end continues nothing for the tool; the complete mode takes it for a "
@@ -480,56 +501,6 @@ const std::vector<Explanation> kByDesign = {
 };
 
 const std::vector<Explanation> kKnownFaults = {
-    {"'$' in a name", "the complete mode stops a name at '$' (`struct a$b { int x; };` is no record)",
-     [](const std::string &, const Comparison &, const Difference &d) {
-       return first_line(d.tool ? d.tool->text : d.complete->text).find('$') != std::string::npos;
-     }},
-    {"a directive after a comment",
-     "the complete mode takes no directive after a comment on its line (`/* c */ #define THREE 3`, `b */ #define "
-     "AFTER_ML 2`), where C has one",
-     [](const std::string &src, const Comparison &, const Difference &d) {
-       return d.tool && !d.complete && d.tool->kind == DefKind::kDefine &&
-              line_around(src, d.begin).find("*/") < static_cast<size_t>(d.begin - src.rfind('\n', d.begin) - 1);
-     }},
-    {"a trail byte 0x5C taken for a splice",
-     "the complete mode continues a line whose last byte is the second byte 0x5C of a double-byte character "
-     "(`#define DAME1 1 // \x94\x5C`), in a comment too",
-     [](const std::string &src, const Comparison &, const Difference &d) {
-       // In the record's text, or at the end of a line that the lines
-       // before it continue.
-       const std::string t = span(src, d);
-       for (size_t nl = t.find('\n'); nl != std::string::npos; nl = t.find('\n', nl + 1))
-         if (nl >= 2 && t[nl - 1] == '\\' && lead_byte(t[nl - 2])) return true;
-       size_t line = d.begin;
-       while (line > 0 && src[line - 1] != '\n') --line;
-       while (line >= 2 && src[line - 2] == '\\') {
-         if (line >= 3 && lead_byte(src[line - 3])) return true;
-         line -= 1;
-         while (line > 0 && src[line - 1] != '\n') --line;
-       }
-       return false;
-     }},
-    {"the tool's look leaves a macro",
-     "a struct line inside a #define that ends after its tag is decided by code after the macro's end; the look should "
-     "stay in the macro",
-     [](const std::string &src, const Comparison &, const Difference &d) { return looked_past_macro(src, d); }},
-    {"a qualified tag in the tool's look",
-     "`struct A::B<R(T...)>` on a line of its own: the tool's look takes `A` for the tag, so the '(' of B's template "
-     "arguments decides \"no definition\"",
-     [](const std::string &, const Comparison &, const Difference &d) {
-       if (d.tool || (d.complete->kind != DefKind::kStruct && d.complete->kind != DefKind::kUnion)) return false;
-       const std::string head = d.complete->text.substr(0, d.complete->text.find('{'));
-       const size_t scope = head.find("::"), group = head.find_first_of("<(");
-       return scope != std::string::npos && group != std::string::npos && scope < group;
-     }},
-    {"`typedef` with no blank after it",
-     "the complete mode takes `typedef` followed by ')' or another byte that is no blank for a typedef (`PNG_FUNCTION(..., "
-     "typedef);` gives the record `typedef);`)",
-     [](const std::string &, const Comparison &, const Difference &d) {
-       const std::string &t = d.complete ? d.complete->text : std::string();
-       return !d.tool && d.complete && d.complete->kind == DefKind::kTypedef && t.size() > 7 &&
-              std::string(" \t\n\v\f\r").find(t[7]) == std::string::npos;
-     }},
     // Kept last: given by compare() to what differs after a fault above.
     {"after a known fault", "an earlier known fault in the same source changed what one mode read from there on",
      [](const std::string &, const Comparison &, const Difference &) { return false; }},

@@ -109,7 +109,6 @@ struct Lexical {
   int quote = 0;              // the quote that opened the literal we are in
   bool block_comment = false;
   bool line_comment = false;  // after "//" on this line
-  bool quote_as_second_byte = true;  // a quote that is a second byte is a quote
   bool code() const { return quote == 0 && !block_comment && !line_comment; }
 };
 
@@ -136,7 +135,7 @@ bool comments_and_literals(const Line &l, long p, Lexical &lx) {
     lx.block_comment = true;
   } else if (lx.block_comment) {
     if (c == '*' && next == '/') lx.block_comment = false;
-  } else if (!lx.line_comment && (c == '\'' || c == '"') && (lx.quote_as_second_byte || !l.second[p])) {
+  } else if (!lx.line_comment && (c == '\'' || c == '"')) {
     if (lx.quote == 0) {
       if (c == '"' || !digit_separator(l, p)) lx.quote = c;
     } else if (lx.quote == c) {
@@ -151,10 +150,8 @@ bool comments_and_literals(const Line &l, long p, Lexical &lx) {
 // definition starts.
 class LookPastLine {
  public:
-  LookPastLine(const std::vector<Line> &lines, size_t line, bool in_directive, bool in_macro,
-               bool quote_as_second_byte)
-      : lines_(lines), line_(line), in_directive_(in_directive), inside_macro_(in_macro),
-        quote_as_second_byte_(quote_as_second_byte) {}
+  LookPastLine(const std::vector<Line> &lines, size_t line, bool in_directive, bool in_macro)
+      : lines_(lines), line_(line), in_directive_(in_directive), inside_macro_(in_macro) {}
 
   int first_decider(long start);
 
@@ -170,7 +167,6 @@ class LookPastLine {
   // macro's end decides "nothing".
   const bool in_directive_;
   const bool inside_macro_;
-  const bool quote_as_second_byte_;
   Phase phase_ = kBeforeTag;
   int group_open_ = 0, group_close_ = 0, group_depth_ = 0;
   long group_bytes_ = 0;
@@ -179,7 +175,6 @@ class LookPastLine {
 
 int LookPastLine::first_decider(long start) {
   Lexical lx;
-  lx.quote_as_second_byte = quote_as_second_byte_;
   bool directive = in_directive_;
   long i = start;
   for (size_t n = line_; n < lines_.size(); ++n, i = 0) {
@@ -230,6 +225,11 @@ int LookPastLine::code_byte(const Line &l, long &i) {
       break;
     case kAfterTag:
       if (is(c, kSpaceTab)) return 0;
+      if (c == ':' && l.at(i + 1) == ':') {  // the tag is qualified: A::B
+        ++i;
+        phase_ = kBeforeTag;
+        return 0;
+      }
       if (c == '<' || c == '(') {
         phase_ = kGroup;
         group_open_ = c;
@@ -474,10 +474,10 @@ void Model::struct_or_union_at(const Line &l, long p) {
   if (wanted(l, tag) != 1) return;
   const int found = brace_or_semicolon(l, p + keyword);
   if (found == ';') return;
-  if (found == 0 && LookPastLine(lines_, line_no_, in_directive_, in_directive_ && directive_word_ == "define" &&
-                                      !setup_.departures.look_leaves_macro,
-                                  !setup_.departures.look_steps_over_quotes)
-                     .first_decider(p + keyword) != '{') return;
+  if (found == 0 && LookPastLine(lines_, line_no_, in_directive_,
+                                 in_directive_ && directive_word_ == "define")
+                        .first_decider(p + keyword) != '{')
+    return;
   emit_ = IN_BLOCK;
   braces_ = 0;
   if (typedef_at_ >= 0) {  // written from the typedef before it on the line

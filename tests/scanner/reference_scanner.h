@@ -24,14 +24,6 @@ struct ModelSetup {
   std::string name;
   bool has_list = false;
   std::function<int(const char *)> wants;
-  /// Readings of the scanner as it stands that the rules above correct,
-  /// each switched on to compare with it until it follows the rules.
-  struct Departures {
-    /// A struct line inside a #define looks past the macro's end.
-    bool look_leaves_macro = false;
-    /// That look steps over a lead byte and a quote after it together.
-    bool look_steps_over_quotes = false;
-  } departures;
 };
 
 /// What the tool does with one file: the bytes it writes, and whether the
