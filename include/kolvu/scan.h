@@ -53,8 +53,9 @@ enum class Encoding {
               // valid UTF-8 and it holds a byte of 0x80 or above; else
               // kEucJp or kShiftJis, whichever reading scores more common
               // kana and kanji (a sequence the encoding does not allow
-              // counts against it), kShiftJis on a tie and for plain ASCII.
-              // A pipe is judged by its first megabyte, anything else whole
+              // counts against it; one far ahead early wins), kShiftJis on a
+              // tie and for plain ASCII. A pipe is judged by its first
+              // megabyte, anything else whole
   kShiftJis,  // code page 932: the second byte of a double-byte character
               // (which may be a backslash, a quote or a brace) is no ASCII
   kUtf8,      // ASCII-compatible: no byte is the second byte of anything

@@ -44,6 +44,7 @@ constexpr Tables kTables = make_tables();
 const long kBad = 8;        // a sequence the encoding does not allow
 const long kHalfWidth = 1;  // a half-width katakana
 const long kRare = 1;       // a character of EUC-JP's supplementary set
+const long kDecisive = 256; // a lead that decides between the two readings
 
 // The score of the Shift_JIS character lead, trail.
 long sjis_pair_score(unsigned char lead, unsigned char trail) {
@@ -60,32 +61,45 @@ long sjis_pair_score(unsigned char lead, unsigned char trail) {
 
 }  // namespace
 
+bool EncodingGuess::decided() const {
+  return sjis_score_ - euc_score_ >= kDecisive || euc_score_ - sjis_score_ >= kDecisive;
+}
+
+bool EncodingGuess::settled() const { return stopped_ || (!utf8_valid_ && decided()); }
+
 void EncodingGuess::feed(const char *p, size_t n) {
-  if (stopped_) return;
-  const void *z = std::memchr(p, 0x1A, n);
-  if (z != nullptr) {
-    n = static_cast<size_t>(static_cast<const char *>(z) - p);
-    stopped_ = true;
-  }
-  if (std::memchr(p, '\r', n) == nullptr) {
-    feed_text(reinterpret_cast<const unsigned char *>(p), n);
-    return;
-  }
-  // Carriage returns are dropped first, as the text is read.
-  unsigned char text[4096];
-  while (n > 0) {
-    size_t k = 0;
-    for (; k < sizeof text && n > 0; ++p, --n)
-      if (*p != '\r') text[k++] = static_cast<unsigned char>(*p);
-    feed_text(text, k);
+  // A block at a time, so that no more of a text is read than decides it.
+  const size_t kBlock = 1 << 14;
+  while (n > 0 && !settled()) {
+    size_t block = n < kBlock ? n : kBlock;
+    const void *z = std::memchr(p, 0x1A, block);
+    if (z != nullptr) {
+      block = static_cast<size_t>(static_cast<const char *>(z) - p);
+      stopped_ = true;
+    }
+    if (std::memchr(p, '\r', block) == nullptr) {
+      feed_text(reinterpret_cast<const unsigned char *>(p), block);
+    } else {  // carriage returns are dropped first, as the text is read
+      unsigned char text[4096];
+      for (size_t i = 0; i < block && !settled();) {
+        size_t k = 0;
+        for (; k < sizeof text && i < block; ++i)
+          if (p[i] != '\r') text[k++] = static_cast<unsigned char>(p[i]);
+        feed_text(text, k);
+      }
+    }
+    p += block;
+    n -= block;
   }
 }
 
 void EncodingGuess::feed_text(const unsigned char *s, size_t n) {
-  if (utf8_valid_) feed_utf8(s, n);
-  size_t i = 0;
+  // Past the ASCII the UTF-8 check has stepped over already.
+  size_t i = utf8_valid_ ? feed_utf8(s, n) : 0;
+  if (sjis_lead_ != 0 || euc_count_ != 0) i = 0;
   while (i < n) {
     if (sjis_lead_ == 0 && euc_count_ == 0) {
+      if (decided()) return;
       i += ascii_prefix(s + i, n - i);
       if (i == n) break;
     }
@@ -96,34 +110,37 @@ void EncodingGuess::feed_text(const unsigned char *s, size_t n) {
   }
 }
 
-void EncodingGuess::feed_utf8(const unsigned char *s, size_t n) {
-  size_t i = 0;
+size_t EncodingGuess::feed_utf8(const unsigned char *s, size_t n) {
+  size_t i = 0, first_high = n;
   if (carried_ > 0) {  // a character cut by the end of the last piece
     size_t want = utf8_lead_length(carry_[0]);
     while (carried_ < want && i < n) carry_[carried_++] = s[i++];
-    if (carried_ < want) return;
+    if (carried_ < want) return 0;
     carried_ = 0;
     if (utf8_char_length(carry_, want) != want) {
       utf8_valid_ = false;
-      return;
+      return 0;
     }
+    first_high = 0;
   }
   while (i < n) {
     i += ascii_prefix(s + i, n - i);
     if (i == n) break;
+    if (first_high == n) first_high = i;
     size_t len = utf8_char_length(s + i, n - i);
     if (len == 0) {
       size_t want = utf8_lead_length(s[i]);
       if (want == 0 || n - i >= want) {
         utf8_valid_ = false;
-        return;
+        return first_high;
       }
       carried_ = n - i;  // completed by the next piece, or never
       std::memcpy(carry_, s + i, carried_);
-      return;
+      return first_high;
     }
     i += len;
   }
+  return first_high;
 }
 
 void EncodingGuess::sjis_byte(unsigned char c) {
@@ -172,8 +189,9 @@ void EncodingGuess::euc_byte(unsigned char c) {
 Encoding EncodingGuess::decide(bool cut_allowed) const {
   if (!high_) return Encoding::kShiftJis;
   if (utf8_valid_ && (carried_ == 0 || cut_allowed)) return Encoding::kUtf8;
-  long sjis = sjis_score_ - (sjis_lead_ != 0 && !cut_allowed ? kBad : 0);
-  long euc = euc_score_ - (euc_count_ > 0 && !cut_allowed ? kBad : 0);
+  bool cut = !cut_allowed && !decided();  // an unfinished character counts
+  long sjis = sjis_score_ - (cut && sjis_lead_ != 0 ? kBad : 0);
+  long euc = euc_score_ - (cut && euc_count_ > 0 ? kBad : 0);
   return euc > sjis ? Encoding::kEucJp : Encoding::kShiftJis;
 }
 

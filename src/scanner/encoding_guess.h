@@ -12,6 +12,8 @@
 //   that is one byte, in EUC-JP two), a user-defined or vendor character 0,
 //   and each byte sequence the encoding does not allow -8. EUC-JP when its
 //   score is higher; on a tie, Shift_JIS, as this is a Shift_JIS tool first.
+//   Once one reading leads the other by 256, the rest of the text is not
+//   scored: the answer is that reading's.
 // Real text in either reads as kana and common kanji in its own encoding,
 // and in the other as broken sequences (Shift_JIS as EUC-JP) or as
 // half-width katakana and rare kanji (EUC-JP as Shift_JIS).
@@ -36,10 +38,13 @@ class EncodingGuess {
 
  private:
   void feed_text(const unsigned char *s, size_t n);  // no '\r', no Ctrl-Z
-  void feed_utf8(const unsigned char *s, size_t n);
+  // The UTF-8 check; returns where its first byte of 0x80 or above is, or n.
+  size_t feed_utf8(const unsigned char *s, size_t n);
   void sjis_byte(unsigned char c);
   void euc_byte(unsigned char c);
   Encoding decide(bool cut_allowed) const;
+  bool decided() const;  // one of the two readings leads by enough
+  bool settled() const;  // nothing more fed can change the answer
 
   bool stopped_ = false;  // a Ctrl-Z was fed
   bool high_ = false;     // a byte of 0x80 or above was fed

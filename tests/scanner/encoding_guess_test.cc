@@ -17,6 +17,15 @@ namespace {
 
 const Encoding kSjis = Encoding::kShiftJis, kUtf8 = Encoding::kUtf8, kEuc = Encoding::kEucJp;
 
+// n hiragana in Shift_JIS or EUC-JP, in a comment.
+std::string kana(int n, char lead, char trail) {
+  std::string s = "/* ";
+  for (int i = 0; i < n; ++i) s += {lead, trail};
+  return s + " */\n";
+}
+std::string sjis_kana(int n) { return kana(n, '\x82', '\xA0'); }
+std::string euc_kana(int n) { return kana(n, '\xA4', '\xA2'); }
+
 struct Case {
   const char *why;
   std::string text;
@@ -54,7 +63,12 @@ const Case kCases[] = {
     {"bad bytes after a Ctrl-Z", "#define U \"\xE8\xA1\xA8\"\n\x1A\xFF\xFF", kUtf8},
     {"EUC-JP after a Ctrl-Z", "#define A 1\n\x1A\xA4\xA2\xA4\xA4", kSjis},
     {"a Ctrl-Z inside a character", "#define U \"\xE8\xA1\x1A\xA8\"\n", kSjis},
-    {"a long run of ASCII first", std::string(5000, 'x') + "\xA4\xA2\xA4\xA4", kEuc},
+    {"a character across the guess's blocks", std::string(16383, 'x') + "\xA4\xA2\xA4\xA4", kEuc},
+    {"carriage returns across its blocks", std::string(16383, '\r') + "\xA4\r\xA2\xA4\xA4", kEuc},
+    // A reading that leads the other by 256 has decided: the rest is not read.
+    {"Shift_JIS kana, then more EUC-JP kana", sjis_kana(30) + euc_kana(1000), kSjis},
+    {"a few Shift_JIS kana, then more EUC-JP kana", sjis_kana(5) + euc_kana(1000), kEuc},
+    {"EUC-JP kana, then more Shift_JIS kana", euc_kana(200) + sjis_kana(100), kEuc},
 };
 
 TEST(EncodingGuess, EachTextWholeInPiecesAndThroughTheLibrary) {
