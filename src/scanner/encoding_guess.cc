@@ -65,12 +65,12 @@ bool EncodingGuess::decided() const {
   return sjis_score_ - euc_score_ >= kDecisive || euc_score_ - sjis_score_ >= kDecisive;
 }
 
-bool EncodingGuess::settled() const { return stopped_ || (!utf8_valid_ && decided()); }
+bool EncodingGuess::settled() const { return !utf8_valid_ && decided(); }
 
 void EncodingGuess::feed(const char *p, size_t n) {
   // A block at a time, so that no more of a text is read than decides it.
   const size_t kBlock = 1 << 14;
-  while (n > 0 && !settled()) {
+  while (n > 0 && !stopped_ && !settled()) {
     size_t block = n < kBlock ? n : kBlock;
     const void *z = std::memchr(p, 0x1A, block);
     if (z != nullptr) {

@@ -44,7 +44,7 @@ class EncodingGuess {
   void euc_byte(unsigned char c);
   Encoding decide(bool cut_allowed) const;
   bool decided() const;  // one of the two readings leads by enough
-  bool settled() const;  // nothing more fed can change the answer
+  bool settled() const;  // no more text can change the answer
 
   bool stopped_ = false;  // a Ctrl-Z was fed
   bool high_ = false;     // a byte of 0x80 or above was fed

@@ -61,6 +61,7 @@ const Case kCases[] = {
     {"carriage returns inside a UTF-8 character", "#define U \"\xE8\r\xA1\r\r\xA8\"\r\n", kUtf8},
     {"carriage returns inside an EUC-JP character", "/* \xA4\r\xA2\xA4\r\xA4 */\r\n", kEuc},
     {"bad bytes after a Ctrl-Z", "#define U \"\xE8\xA1\xA8\"\n\x1A\xFF\xFF", kUtf8},
+    {"a carriage return and a Ctrl-Z", "#define U \"\xE8\xA1\xA8\"\r\n\x1A\xFF", kUtf8},
     {"EUC-JP after a Ctrl-Z", "#define A 1\n\x1A\xA4\xA2\xA4\xA4", kSjis},
     {"a Ctrl-Z inside a character", "#define U \"\xE8\xA1\x1A\xA8\"\n", kSjis},
     {"a character across the guess's blocks", std::string(16383, 'x') + "\xA4\xA2\xA4\xA4", kEuc},
