@@ -2,11 +2,9 @@
 // unfinished texts; the same answer fed whole or in pieces cut anywhere,
 // and through both of the library's modes.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <string>
-#include <thread>
 
 #include "kolvu/scan.h"
 #include "scanner/encoding_guess.h"
@@ -129,19 +127,8 @@ TEST(EncodingGuess, APipeByItsFirstMegabyte) {
   EXPECT_EQ(file.status, ScanStatus::kOk);
   EXPECT_EQ(file.encoding, kSjis);
 
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  std::thread writer([&] {
-    for (size_t at = 0; at < src.size();) {
-      ssize_t k = ::write(fds[1], src.data() + at, src.size() - at);
-      if (k <= 0) break;
-      at += static_cast<size_t>(k);
-    }
-    ::close(fds[1]);
-  });
-  ScanResult piped = scan_definitions_fd(fds[0], opt, [](const Definition &) {});
-  writer.join();
-  ::close(fds[0]);
+  kolvu_test::FedPipe pipe(src);
+  ScanResult piped = scan_definitions_fd(pipe.fd(), opt, [](const Definition &) {});
   EXPECT_EQ(piped.status, ScanStatus::kOk);
   EXPECT_EQ(piped.encoding, kUtf8);
 }
