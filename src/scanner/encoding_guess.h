@@ -6,11 +6,12 @@
 // - No byte of 0x80 or above: Shift_JIS (every encoding reads ASCII alike).
 // - Valid UTF-8 (the rule of utf8_check.h), to its last byte: UTF-8.
 // - Else the text is read both as EUC-JP and as Shift_JIS (code page 932),
-//   and each reading scores its characters: kana, ASCII-width letters and
-//   the common punctuation 4 each, the first level of kanji 2, any other
-//   assigned double-byte character 1, a half-width katakana 1 (in Shift_JIS
-//   that is one byte, in EUC-JP two), a user-defined or vendor character 0,
-//   and each byte sequence the encoding does not allow -8. EUC-JP when its
+//   and each reading scores its characters: the symbols, full-width
+//   letters, kana and box drawing (rows 1 to 8 of the Japanese set) 4 each,
+//   the first level of kanji 2; the second level, the numbered symbols of
+//   row 13, EUC-JP's supplementary set and a half-width katakana (one byte
+//   in Shift_JIS, two in EUC-JP) 1 each; the rows left to users and vendors
+//   0; each byte sequence the encoding does not allow -8. EUC-JP when its
 //   score is higher; on a tie, Shift_JIS, as this is a Shift_JIS tool first.
 //   Once one reading leads the other by 256, the rest of the text is not
 //   scored: the answer is that reading's.
