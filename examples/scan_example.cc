@@ -27,6 +27,8 @@ int main(int argc, char **argv) {
     return 1;
   }
   std::printf("%ld definitions, read as %s\n", result.definitions,
-              result.encoding == kolvu::Encoding::kShiftJis ? "Shift_JIS" : "UTF-8");
+              result.encoding == kolvu::Encoding::kShiftJis ? "Shift_JIS"
+              : result.encoding == kolvu::Encoding::kEucJp  ? "EUC-JP"
+                                                             : "UTF-8");
   return 0;
 }

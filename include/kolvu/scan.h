@@ -49,8 +49,13 @@ const char *kind_name(DefKind kind);
 
 /// How the bytes of a source are read.
 enum class Encoding {
-  kAuto,      // per source: kUtf8 when all of it is valid UTF-8 and it holds
-              // a byte of 0x80 or above, else kShiftJis
+  kAuto,      // per source, from its text as read: kUtf8 when all of it is
+              // valid UTF-8 and it holds a byte of 0x80 or above; else
+              // kEucJp or kShiftJis, whichever reading scores more common
+              // kana and kanji (a sequence the encoding does not allow
+              // counts against it; one far ahead early wins), kShiftJis on a
+              // tie and for plain ASCII. A pipe is judged by its first
+              // megabyte, anything else whole
   kShiftJis,  // code page 932: the second byte of a double-byte character
               // (which may be a backslash, a quote or a brace) is no ASCII
   kUtf8,      // ASCII-compatible: no byte is the second byte of anything

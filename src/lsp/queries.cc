@@ -6,6 +6,7 @@
 
 #include "lsp/indexer.h"
 #include "lsp/uri.h"
+#include "scanner/encoding_guess.h"
 
 namespace kolvu {
 
@@ -54,22 +55,9 @@ struct Text {
   }
 };
 
-bool utf8_valid(std::string_view s) {
-  const unsigned char *p = reinterpret_cast<const unsigned char *>(s.data());
-  size_t i = 0;
-  while (i < s.size()) {
-    i += ascii_prefix(p + i, s.size() - i);
-    if (i == s.size()) break;
-    size_t len = utf8_char_length(p + i, s.size() - i);
-    if (len == 0) return false;
-    i += len;
-  }
-  return true;
-}
-
 Encoding resolve(Encoding setting, std::string_view bytes) {
   if (setting != Encoding::kAuto) return setting;
-  return utf8_valid(bytes) ? Encoding::kUtf8 : Encoding::kShiftJis;
+  return guess_encoding(bytes.data(), bytes.size());
 }
 
 // Texts read during one request, each once.

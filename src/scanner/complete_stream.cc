@@ -8,7 +8,6 @@
 #include "scanner/name_index.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
-#include "scanner/utf8_check.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -17,65 +16,7 @@ namespace {
 const size_t kSlack = 128;        // zeros after the text, for the scanner's looks
 const size_t kMaxHeld = 0x7fffffff - 4096;  // offsets in the text fit 31 bits
 
-// The bytes a UTF-8 character that begins with c takes; 0 when none does.
-size_t utf8_length_of(unsigned char c) {
-  return c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-}
-
 }  // namespace
-
-void Utf8Guess::feed(const char *p, size_t n) {
-  if (stopped_ || !valid_) return;
-  const void *z = std::memchr(p, 0x1A, n);
-  if (z != nullptr) {
-    n = static_cast<size_t>(static_cast<const char *>(z) - p);
-    stopped_ = true;
-  }
-  if (std::memchr(p, '\r', n) == nullptr) {
-    feed_text(reinterpret_cast<const unsigned char *>(p), n);
-    return;
-  }
-  // Carriage returns are dropped first, as the text is read.
-  unsigned char text[4096];
-  while (n > 0) {
-    size_t k = 0;
-    for (; k < sizeof text && n > 0; ++p, --n)
-      if (*p != '\r') text[k++] = static_cast<unsigned char>(*p);
-    feed_text(text, k);
-  }
-}
-
-void Utf8Guess::feed_text(const unsigned char *s, size_t n) {
-  size_t i = 0;
-  if (carried_ > 0) {  // a character cut by the end of the last piece
-    size_t want = utf8_length_of(carry_[0]);
-    while (carried_ < want && i < n) carry_[carried_++] = s[i++];
-    if (carried_ < want) return;
-    if (utf8_char_length(carry_, carried_) != carried_) valid_ = false;
-    carried_ = 0;
-  }
-  while (valid_ && i < n) {
-    i += ascii_prefix(s + i, n - i);
-    if (i == n) break;
-    high_ = true;
-    size_t len = utf8_char_length(s + i, n - i);
-    if (len == 0) {
-      size_t want = utf8_length_of(s[i]);
-      if (want == 0 || n - i >= want) {
-        valid_ = false;
-        break;
-      }
-      carried_ = n - i;  // completed by the next piece
-      std::memcpy(carry_, s + i, carried_);
-      break;
-    }
-    i += len;
-  }
-}
-
-Encoding Utf8Guess::encoding() const {
-  return valid_ && high_ && carried_ == 0 ? Encoding::kUtf8 : Encoding::kShiftJis;
-}
 
 CompleteStream::CompleteStream(Encoding encoding, const ScanOptions &options, DefinitionFn fn,
                                void *context, size_t first_room)

@@ -17,24 +17,6 @@
 
 namespace kolvu {
 
-/// Whether bytes fed a piece at a time, in any cuts, are valid UTF-8 holding
-/// a byte of 0x80 or above once read as text (carriage returns dropped, up
-/// to the first Ctrl-Z): kAuto's test.
-class Utf8Guess {
- public:
-  void feed(const char *p, size_t n);
-  /// The encoding kAuto takes for what was fed.
-  Encoding encoding() const;
-
- private:
-  void feed_text(const unsigned char *s, size_t n);  // no '\r', no Ctrl-Z
-  unsigned char carry_[4];
-  size_t carried_ = 0;
-  bool valid_ = true;
-  bool high_ = false;
-  bool stopped_ = false;  // a Ctrl-Z was fed
-};
-
 class CompleteStream {
  public:
   /// encoding: kShiftJis, kUtf8 or kEucJp. first_room: the bytes of text

@@ -15,6 +15,7 @@
 #include "kolvu/bytes.h"
 #include "scanner/name_index.h"
 #include "scanner/complete_stream.h"
+#include "scanner/encoding_guess.h"
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
@@ -191,11 +192,7 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   }
   std::memset(buf + cooked.size, 0, kSlack);
   Encoding enc = options.encoding;
-  if (enc == Encoding::kAuto) {  // the text as read: no carriage return, no Ctrl-Z
-    Utf8Guess guess;
-    guess.feed(buf, cooked.size);
-    enc = guess.encoding();
-  }
+  if (enc == Encoding::kAuto) enc = guess_encoding(buf, cooked.size);  // the text as read
   result.encoding = enc;
   CrMap crs;
   crs.cooked = cooked.cooked;
@@ -218,11 +215,7 @@ const size_t kPiece = 1 << 20;  // bytes read or fed at a time in the complete m
 ScanResult scan_complete(const char *data, size_t size, const ScanOptions &options,
                          DefinitionFn fn, void *context) {
   Encoding enc = options.encoding;
-  if (enc == Encoding::kAuto) {
-    Utf8Guess guess;
-    guess.feed(data, size);
-    enc = guess.encoding();
-  }
+  if (enc == Encoding::kAuto) enc = guess_encoding(data, size);
   CompleteStream stream(enc, options, fn, context);
   bool more = true;
   for (size_t at = 0; more && at < size; at += kPiece)
@@ -258,11 +251,11 @@ ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &op
   Encoding enc = options.encoding;
   ssize_t first = -1;  // a piece read ahead for the guess
   if (enc == Encoding::kAuto) {
-    Utf8Guess guess;
+    EncodingGuess guess;
     first = read_up_to(fd, piece, kPiece);
     if (first >= 0) guess.feed(piece, static_cast<size_t>(first));
-    if (first == static_cast<ssize_t>(kPiece) && S_ISREG(st.st_mode) &&
-        ::lseek(fd, 0, SEEK_CUR) == first) {
+    bool whole = first < static_cast<ssize_t>(kPiece);  // else the start of more
+    if (!whole && S_ISREG(st.st_mode) && ::lseek(fd, 0, SEEK_CUR) == first) {
       // More than a piece of a regular file: read through for the guess,
       // then from the start again.
       char *rest = static_cast<char *>(alloc_or_null(kPiece));
@@ -271,10 +264,11 @@ ScanResult scan_complete_fd(int fd, const struct stat &st, const ScanOptions &op
         guess.feed(rest, static_cast<size_t>(n));
       std::free(rest);
       first = n < 0 || ::lseek(fd, static_cast<off_t>(kPiece), SEEK_SET) < 0 ? -2 : first;
+      whole = true;
     } else if (first < 0) {
       first = -2;
     }
-    enc = guess.encoding();
+    enc = whole ? guess.encoding() : guess.encoding_of_start();
   }
   if (first == -2) {
     result.status = ScanStatus::kCannotRead;

@@ -22,6 +22,10 @@ size_t ascii_prefix(const unsigned char *p, size_t n) {
   return i;
 }
 
+size_t utf8_lead_length(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+}
+
 size_t utf8_char_length(const unsigned char *p, size_t n) {
   unsigned char c = p[0];
   if (c < 0x80) return 1;

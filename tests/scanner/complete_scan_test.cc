@@ -10,7 +10,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "kolvu/scan.h"
@@ -347,20 +346,9 @@ TEST(CompleteScan, TheGuessOfAFileReadInPieces) {
   EXPECT_EQ(r.encoding, Encoding::kUtf8);
   EXPECT_EQ(n, std::count(src.begin(), src.end(), '\n'));
 
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  std::thread writer([&] {
-    for (size_t at = 0; at < src.size();) {
-      ssize_t k = ::write(fds[1], src.data() + at, src.size() - at);
-      if (k <= 0) break;
-      at += static_cast<size_t>(k);
-    }
-    ::close(fds[1]);
-  });
+  kolvu_test::FedPipe pipe(src);
   long m = 0;
-  r = scan_definitions_fd(fds[0], opt, [&](const Definition &) { ++m; });
-  writer.join();
-  ::close(fds[0]);
+  r = scan_definitions_fd(pipe.fd(), opt, [&](const Definition &) { ++m; });
   EXPECT_EQ(r.status, ScanStatus::kOk);
   EXPECT_EQ(r.encoding, Encoding::kShiftJis);
   EXPECT_EQ(m, n);

@@ -41,6 +41,26 @@ std::string read_file(const std::string &path) {
   return s.str();
 }
 
+FedPipe::FedPipe(const std::string &bytes) : bytes_(bytes) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("cannot make a pipe");
+  read_end_ = fds[0];
+  int write_end = fds[1];
+  writer_ = std::thread([this, write_end] {
+    for (size_t at = 0; at < bytes_.size();) {
+      ssize_t k = ::write(write_end, bytes_.data() + at, bytes_.size() - at);
+      if (k <= 0) break;
+      at += static_cast<size_t>(k);
+    }
+    ::close(write_end);
+  });
+}
+
+FedPipe::~FedPipe() {
+  writer_.join();
+  ::close(read_end_);
+}
+
 Outcome run_in_child(const std::function<void()> &fn, bool merged) {
   TempDir dir;
   std::string out_path = dir.path() + "/out", err_path = dir.path() + "/err";

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kolvu_test {
@@ -26,6 +27,24 @@ class TempDir {
 };
 
 std::string read_file(const std::string &path);
+
+/// A pipe a thread of its own writes bytes into, then closes; fd() is its
+/// read end, to be read to the end. Both ends are closed when it goes out of
+/// scope.
+class FedPipe {
+ public:
+  explicit FedPipe(const std::string &bytes);
+  ~FedPipe();
+  FedPipe(const FedPipe &) = delete;
+  FedPipe &operator=(const FedPipe &) = delete;
+
+  int fd() const { return read_end_; }
+
+ private:
+  std::string bytes_;
+  int read_end_ = -1;
+  std::thread writer_;
+};
 
 // Every regular file below dir whose name ends in ".h", links not
 // followed, in the order of the directories' listings.

@@ -86,6 +86,24 @@ TEST(IndexCli, TheEncodingOptionOverridesTheGuess) {
                 "", 0});
 }
 
+// The guess tells EUC-JP from Shift_JIS, file by file: the same text in
+// each gives the same records. Read as Shift_JIS, EUC-JP's よ (0xA4 0xE8)
+// would take the closing quote, and the struct would run on to the end.
+TEST(IndexCli, TheGuessTellsEucJpFromShiftJis) {
+  const char text[] = "struct tbl { char *s; } t[] = {\n  {\"よ\"},\n};\n"
+                      "int f(void) { return 0; }\n#define MSG \"ソフト\"\n";
+  const std::string euc = "struct tbl { char *s; } t[] = {\n  {\"\xA4\xE8\"},\n};\n"
+                          "int f(void) { return 0; }\n#define MSG \"\xA5\xBD\xA5\xD5\xA5\xC8\"\n";
+  std::string want;
+  for (const char *file : {"e.h", "s.h"})
+    want += std::string("{\"file\":\"") + file +
+            "\",\"line\":1,\"end_line\":3,\"kind\":\"struct\",\"name\":\"tbl\","
+            "\"names\":[{\"name\":\"tbl\",\"kind\":\"struct\",\"line\":1,\"column\":8}],"
+            "\"begin\":0,\"end\":45,\"text\":\"struct tbl { char *s; } t[] = {\\n  {\\\"よ\\\"},\\n};\\n\"}\n" +
+            rec(file, 5, "define", "MSG", "#define MSG \\\"ソフト\\\"\\n", 71, 92);
+  expect_index({{"e.h", euc}, {"s.h", sjis(text)}}, {"e.h", "s.h"}, {want, "", 0});
+}
+
 TEST(IndexCli, DirectoriesWalkedInOrderWithTheChosenEndings) {
   Tree tree = {{"src/b.c", "#define B 1\n"}, {"src/a/x.inc", "#define X 1\n"},
                {"src/a.hpp", "#define A 1\n"}, {"src/empty/", ""}, {"src/z.txt", "#define Z 1\n"}};
