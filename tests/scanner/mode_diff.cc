@@ -184,8 +184,9 @@ bool comment_open_at(const std::string &src, size_t from) {
     if (block) {
       if (c == '*' && i + 1 < from && src[i + 1] == '/') block = false, ++i;
     } else if (quote != 0) {
-      if (c == '\\') ++i;
+      if (c == '\\' && i + 1 < from && src[i + 1] != '\n') ++i;
       else if (c == quote || c == '\n') quote = 0;
+      else if (lead_byte(c) && i + 1 < from && src[i + 1] != '\n') ++i;
     } else if (c == '/' && i + 1 < from && src[i + 1] == '*') {
       block = true, ++i;
     } else if (c == '/' && i + 1 < from && src[i + 1] == '/') {
@@ -319,27 +320,6 @@ const std::vector<Explanation> kByDesign = {
        const std::string line = first_line(d.tool->text);
        const size_t word = line.find(kind_name(d.tool->kind), 1);
        return line.compare(0, 7, "typedef") == 0 && word != std::string::npos && is_name_byte(line[word - 1]);
-     }},
-    {"a keyword begun by a second byte",
-     "the tool recognizes a keyword at any byte, the second byte of a double-byte character too (`\\x96typedef`); the "
-     "complete mode steps over the character",
-     [](const std::string &src, const Comparison &, const Difference &d) {
-       size_t leads = 0;
-       while (leads < d.begin && lead_byte(src[d.begin - 1 - leads])) ++leads;
-       return leads % 2 == 1;
-     }},
-    {"a comment marker or quote as a second byte",
-     "the tool sees comment markers and quotes at any byte, the second byte of a double-byte character too "
-     "(`\\x97/*`, `\"\\x82\"`); the complete mode steps over the character",
-     [](const std::string &src, const Comparison &, const Difference &d) {
-       const size_t end = std::min(src.size(), d.begin + span(src, d).size());
-       for (size_t i = 1; i < end; ++i) {
-         if (std::strchr("/*\"'", src[i]) == nullptr || src[i] == '\0') continue;
-         size_t leads = 0;
-         while (leads < i && lead_byte(src[i - 1 - leads])) ++leads;
-         if (leads % 2 == 1) return true;
-       }
-       return false;
      }},
     {"a struct written from its typedef",
      "a typedef that did not start by its own shape, with a struct or union definition after it on its line: the tool "
