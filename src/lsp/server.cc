@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
@@ -94,10 +96,23 @@ class Server {
   }
   void log(const std::string &message, int type = 3);
 
-  // Dispatch.
+  // Dispatch: each method's handler found in a table. A request's handler
+  // returns its result, or leaves it already written as JSON text in *raw.
+  using RequestHandler = json (Server::*)(const json &params, std::string *raw);
+  using NotificationHandler = void (Server::*)(const json &params);
+  static const std::unordered_map<std::string_view, RequestHandler> &request_handlers();
+  static const std::unordered_map<std::string_view, NotificationHandler> &notification_handlers();
   void handle(Incoming &in);
-  json handle_request(const std::string &method, const json &params, std::string *raw);
   void handle_notification(const std::string &method, const json &params);
+
+  // Requests.
+  json on_initialize(const json &params, std::string *raw);
+  json on_shutdown(const json &params, std::string *raw);
+  json on_definition(const json &params, std::string *raw);
+  json on_hover(const json &params, std::string *raw);
+  json on_document_symbol(const json &params, std::string *raw);
+  json on_workspace_symbol(const json &params, std::string *raw);
+  void on_initialized(const json &) { initialized(); }
 
   // Lifecycle.
   json initialize(const json &params);
@@ -214,15 +229,18 @@ void Server::handle(Incoming &in) {
     reply_error(id, kInvalidRequest, "the server is shutting down");
     return;
   }
+  auto handler = request_handlers().find(method);
+  if (handler == request_handlers().end()) {
+    reply_error(id, kMethodNotFound, "unknown method " + method);
+    return;
+  }
   try {
     std::string raw;  // a result already written as JSON text
-    json result = handle_request(method, params, &raw);
+    json result = (this->*handler->second)(params, &raw);
     if (!raw.empty()) {
       writer_.write("{\"jsonrpc\":\"2.0\",\"id\":" +
                     id.dump(-1, ' ', false, json::error_handler_t::replace) +
                     ",\"result\":" + raw + "}");
-    } else if (result.is_discarded()) {
-      reply_error(id, kMethodNotFound, "unknown method " + method);
     } else {
       reply(id, std::move(result));
     }
@@ -235,41 +253,77 @@ void Server::handle(Incoming &in) {
   }
 }
 
-json Server::handle_request(const std::string &method, const json &params, std::string *raw) {
-  if (method == "initialize") {
-    if (initialized_) throw BadParams{"initialize was already received"};
-    return initialize(params);
-  }
-  if (method == "shutdown") {
-    shut_down_ = true;
-    return nullptr;
-  }
-  if (method == "textDocument/definition" || method == "textDocument/declaration" ||
-      method == "textDocument/hover") {
-    std::string path;
-    long line, character;
-    position_params(params, &path, &line, &character);
-    scan_dirty();
-    QueryContext ctx = context();
-    if (method == "textDocument/hover") return hover(ctx, path, line, character);
-    return find_definitions(ctx, path, line, character);
-  }
-  if (method == "textDocument/documentSymbol") {
-    if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
-    std::string path = path_of(params.at("textDocument"));
-    scan_dirty();
-    QueryContext ctx = context();
-    return document_symbols(ctx, path);
-  }
-  if (method == "workspace/symbol") {
-    if (!params.is_object() || !params.contains("query") || !params["query"].is_string())
-      throw BadParams{"query is missing"};
-    scan_dirty();
-    QueryContext ctx = context();
-    *raw = workspace_symbols(ctx, params["query"].get<std::string>());
-    return nullptr;
-  }
-  return json(json::value_t::discarded);
+const std::unordered_map<std::string_view, Server::RequestHandler> &Server::request_handlers() {
+  static const std::unordered_map<std::string_view, RequestHandler> table = {
+      {"initialize", &Server::on_initialize},
+      {"shutdown", &Server::on_shutdown},
+      {"textDocument/definition", &Server::on_definition},
+      {"textDocument/declaration", &Server::on_definition},
+      {"textDocument/hover", &Server::on_hover},
+      {"textDocument/documentSymbol", &Server::on_document_symbol},
+      {"workspace/symbol", &Server::on_workspace_symbol},
+  };
+  return table;
+}
+
+// didSave is not among them: the open document already stands in for the
+// file; anything else is not ours to act on.
+const std::unordered_map<std::string_view, Server::NotificationHandler> &
+Server::notification_handlers() {
+  static const std::unordered_map<std::string_view, NotificationHandler> table = {
+      {"initialized", &Server::on_initialized},
+      {"textDocument/didOpen", &Server::did_open},
+      {"textDocument/didChange", &Server::did_change},
+      {"textDocument/didClose", &Server::did_close},
+      {"workspace/didChangeWatchedFiles", &Server::watched_files},
+      {"workspace/didChangeWorkspaceFolders", &Server::folders_changed},
+  };
+  return table;
+}
+
+json Server::on_initialize(const json &params, std::string *) {
+  if (initialized_) throw BadParams{"initialize was already received"};
+  return initialize(params);
+}
+
+json Server::on_shutdown(const json &, std::string *) {
+  shut_down_ = true;
+  return nullptr;
+}
+
+json Server::on_definition(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return find_definitions(ctx, path, line, character);
+}
+
+json Server::on_hover(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return hover(ctx, path, line, character);
+}
+
+json Server::on_document_symbol(const json &params, std::string *) {
+  if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
+  std::string path = path_of(params.at("textDocument"));
+  scan_dirty();
+  QueryContext ctx = context();
+  return document_symbols(ctx, path);
+}
+
+json Server::on_workspace_symbol(const json &params, std::string *raw) {
+  if (!params.is_object() || !params.contains("query") || !params["query"].is_string())
+    throw BadParams{"query is missing"};
+  scan_dirty();
+  QueryContext ctx = context();
+  *raw = workspace_symbols(ctx, params["query"].get<std::string>());
+  return nullptr;
 }
 
 void Server::handle_notification(const std::string &method, const json &params) {
@@ -278,15 +332,10 @@ void Server::handle_notification(const std::string &method, const json &params) 
     return;
   }
   if (!initialized_ || shut_down_) return;
+  auto handler = notification_handlers().find(method);
+  if (handler == notification_handlers().end()) return;
   try {
-    if (method == "initialized") initialized();
-    else if (method == "textDocument/didOpen") did_open(params);
-    else if (method == "textDocument/didChange") did_change(params);
-    else if (method == "textDocument/didClose") did_close(params);
-    else if (method == "workspace/didChangeWatchedFiles") watched_files(params);
-    else if (method == "workspace/didChangeWorkspaceFolders") folders_changed(params);
-    // didSave: the open document already stands in for the file; anything
-    // else is not ours to act on.
+    (this->*handler->second)(params);
   } catch (const BadParams &e) {
     log(method + ": " + e.message, 1);
   } catch (const json::exception &e) {
