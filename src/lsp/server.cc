@@ -16,6 +16,7 @@
 #include "common/utf8.h"
 #include "common/walk.h"
 #include "lsp/documents.h"
+#include "lsp/failure.h"
 #include "lsp/framing.h"
 #include "lsp/incoming.h"
 #include "lsp/indexer.h"
@@ -28,16 +29,6 @@ namespace kolvu {
 using nlohmann::json;
 
 namespace {
-
-enum ErrorCode {
-  kParseError = -32700,
-  kInvalidRequest = -32600,
-  kMethodNotFound = -32601,
-  kInvalidParams = -32602,
-  kInternalError = -32603,
-  kServerNotInitialized = -32002,
-  kRequestCancelled = -32800,
-};
 
 // How long an open document's changes must rest before it is scanned again
 // on its own; a request scans it at once.
@@ -56,10 +47,6 @@ struct IndexProgress {
   std::string message;
   bool finished = false;
   std::string end_message;
-};
-
-struct BadParams {
-  std::string message;
 };
 
 class Server {
@@ -176,7 +163,11 @@ int Server::run(std::shared_ptr<ReaderState> state) {
       continue;
     }
     if (in.type == Incoming::kEnd) break;
-    handle(in);
+    try {
+      handle(in);
+    } catch (...) {  // outside any handler: the message is dropped, the server goes on
+      log("a message dropped: " + current_failure().message, 1);
+    }
     if (exit_) break;
   }
   return shut_down_ ? 0 : 1;
@@ -244,12 +235,12 @@ void Server::handle(Incoming &in) {
     } else {
       reply(id, std::move(result));
     }
-  } catch (const BadParams &e) {
-    reply_error(id, kInvalidParams, e.message);
-  } catch (const json::exception &e) {
-    reply_error(id, kInvalidParams, std::string("invalid params: ") + e.what());
-  } catch (const std::exception &e) {
-    reply_error(id, kInternalError, e.what());
+  } catch (...) {
+    // One guard for every handler: what it throws answers this request
+    // only, and a fault of the server's is logged as well.
+    Failure f = current_failure();
+    if (f.code == kInternalError) log(method + ": " + f.message, 1);
+    reply_error(id, f.code, f.message);
   }
 }
 
@@ -336,10 +327,8 @@ void Server::handle_notification(const std::string &method, const json &params) 
   if (handler == notification_handlers().end()) return;
   try {
     (this->*handler->second)(params);
-  } catch (const BadParams &e) {
-    log(method + ": " + e.message, 1);
-  } catch (const json::exception &e) {
-    log(method + ": invalid params: " + e.what(), 1);
+  } catch (...) {
+    log(method + ": " + current_failure().message, 1);
   }
 }
 
@@ -508,9 +497,8 @@ void Server::position_params(const json &params, std::string *path, long *line, 
     throw BadParams{"textDocument and position are needed"};
   *path = path_of(params.at("textDocument"));
   const json &p = params.at("position");
-  *line = p.at("line").get<long>();
-  *character = p.at("character").get<long>();
-  if (*line < 0 || *character < 0) throw BadParams{"negative position"};
+  *line = position_number(p, "line", "position");
+  *character = position_number(p, "character", "position");
 }
 
 QueryContext Server::context() {
@@ -553,17 +541,20 @@ void Server::did_change(const json &params) {
   std::string path = path_of(params.at("textDocument"));
   OpenDocument *doc = docs_.find(path);
   if (doc == nullptr) throw BadParams{"a change to a document that is not open: " + path};
+  size_t i = 0;
   for (const json &c : params.at("contentChanges")) {
     TextChange change;
     change.text = c.at("text").get<std::string>();
     if (c.contains("range")) {
       const json &r = c["range"];
+      const std::string where = "contentChanges[" + std::to_string(i) + "].range.";
       change.whole = false;
-      change.start_line = r.at("start").at("line").get<long>();
-      change.start_char = r.at("start").at("character").get<long>();
-      change.end_line = r.at("end").at("line").get<long>();
-      change.end_char = r.at("end").at("character").get<long>();
+      change.start_line = position_number(r.at("start"), "line", where + "start");
+      change.start_char = position_number(r.at("start"), "character", where + "start");
+      change.end_line = position_number(r.at("end"), "line", where + "end");
+      change.end_char = position_number(r.at("end"), "character", where + "end");
     }
+    ++i;
     if (!apply_change(&doc->text, change, pe_)) throw BadParams{"a change with its range out of order"};
   }
   doc->version = params.at("textDocument").value("version", doc->version);

@@ -614,6 +614,67 @@ class BadInput(Tree):
         self.assertEqual(c.wait_exit(), 0)
         self.assertIn(b"Content-Length", c.stderr)  # diagnostics go to standard error
 
+    def test_messages_that_ended_the_server(self):
+        def body(text):
+            return b"Content-Length: %d\r\n\r\n" % len(text) + text
+
+        def errors_then_probe(c, data, pause=0.0):
+            """The error replies data brings, up to the answer to a probe
+            sent after it (after pause seconds, in a write of its own)."""
+            c.send_raw(data)
+            time.sleep(pause)
+            probe = c.request("workspace/symbol", {"query": "MAX_LEN"}, wait=False)
+            errors = []
+            while True:
+                m = c.wait_for(lambda m: "id" in m and "method" not in m)
+                if m.get("id") == probe:
+                    self.assertIn("result", m)
+                    return errors
+                errors.append(m)
+
+        deep = b'{"jsonrpc":"2.0","id":5,"method":"workspace/symbol","params":' + b"[" * 200000
+        c = Client(BINARY)
+        # Even before initialize: ids that are no numbers.
+        for bad in [b'{"id":-}', b'{"id":-x']:
+            with self.subTest(bad):
+                c.send_raw(body(bad))
+                r = c.wait_for(lambda m: "id" in m and "method" not in m)
+                self.assertEqual(r["error"]["code"], -32700)
+                self.assertIsNone(r["id"])
+        c.result("initialize", {"processId": None, "rootUri": file_uri(self.root), "capabilities": {}})
+        c.notify("initialized", {})
+        good = body(b'{"jsonrpc":"2.0","id":"g","method":"workspace/symbol","params":{"query":"SQUARE"}}')
+        # (case, bytes, pause before the probe, [(code, id) of each error])
+        cases = [
+            ("nesting 200,000 deep", body(deep + b"]" * 200000), 0, [(-32700, 5)]),
+            ("nesting that never closes", body(deep), 0, [(-32700, 5)]),
+            ("length too long, the next message in the same write",
+             b"Content-Length: 500\r\n\r\n{}" + good, 0, [(-32700, None), (None, "g")]),
+            ("length too long, the next message later",
+             b"Content-Length: 500\r\n\r\n{}", 0.3, [(-32700, None)]),
+            ("length too short", b"Content-Length: 5\r\n\r\n" + good[good.index(b"{"):] + good, 0,
+             [(-32700, None), (-32700, None), (None, "g")]),
+        ]
+        for name, data, pause, want in cases:
+            with self.subTest(name):
+                errors = errors_then_probe(c, data, pause)
+                self.assertEqual([(e["error"]["code"] if "error" in e else None, e["id"]) for e in errors],
+                                 want, errors)
+        # Positions beyond the protocol's numbers name their field.
+        for line, character, field in [(2 ** 63, 0, "position.line"), (0, 2 ** 31, "position.character"),
+                                       (-1, 0, "position.line"), (0, 2 ** 64 - 1, "position.character")]:
+            with self.subTest(line=line, character=character):
+                r = c.request("textDocument/hover", {"textDocument": {"uri": file_uri(self.root) + "/src/main.c"},
+                                                     "position": {"line": line, "character": character}})
+                self.assertEqual(r["error"]["code"], -32602)
+                self.assertIn(field + " is out of range", r["error"]["message"])
+        self.assertIn("result", c.request("textDocument/hover", {
+            "textDocument": {"uri": file_uri(self.root) + "/src/main.c"},
+            "position": {"line": 2 ** 31 - 1, "character": 2 ** 31 - 1}}))
+        self.assertEqual(c.result("shutdown"), None)
+        c.notify("exit")
+        self.assertEqual(c.wait_exit(), 0)
+
     def test_cancel_of_a_queued_request(self):
         with open(os.path.join(self.root, b"inc/lots.h"), "wb") as f:
             f.write(b"".join(b"#define LOTS_%04d %d\n" % (i, i) for i in range(1500)))
