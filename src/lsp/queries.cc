@@ -5,6 +5,7 @@
 #include <map>
 
 #include "lsp/indexer.h"
+#include "lsp/regular_file.h"
 #include "lsp/uri.h"
 
 namespace kolvu {
@@ -89,7 +90,7 @@ class Texts {
       return t;
     }
     std::string error;
-    if (!read_whole_file(path, &t.owned, &error)) {
+    if (!read_regular_file(path, kMaxFileBytes, &t.owned, &error)) {
       if (ctx_.log) ctx_.log(path + ": " + error + " (dropped from the index)");
       if (ctx_.forget && !open) ctx_.forget(path);
       return t;

@@ -675,6 +675,30 @@ class BadInput(Tree):
         c.notify("exit")
         self.assertEqual(c.wait_exit(), 0)
 
+    def test_only_regular_files_are_read(self):
+        # A FIFO named like a header is there from the start (the walk meets
+        # it) and is reported again; devices are asked about by address.
+        fifo = os.path.join(self.root, b"inc/pipe.h")
+        os.mkfifo(fifo)
+        s = Session(self.root)
+        c = s.client
+        c.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": file_uri(fifo), "type": 1},
+                                                                 {"uri": file_uri(fifo), "type": 2}]})
+        for uri in [file_uri(fifo), "file:///dev/stdin", "file:///dev/zero", "file:///proc/self/fd/0"]:
+            for method in ["textDocument/hover", "textDocument/definition"]:
+                with self.subTest(uri=uri, method=method):
+                    r = c.result(method, {"textDocument": {"uri": uri},
+                                          "position": {"line": 0, "character": 0}})
+                    self.assertIsNone(r)
+        log = c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                         and "pipe.h" in m["params"]["message"])
+        self.assertIn("not a regular file", log["params"]["message"])
+        self.assertEqual(len(s.symbols("SQUARE")), 1)
+        self.assertLess(c.rss_kib(), 100 * 1024)
+        # The end of input still ends it.
+        c.close_input()
+        self.assertEqual(c.wait_exit(), 1)
+
     def test_cancel_of_a_queued_request(self):
         with open(os.path.join(self.root, b"inc/lots.h"), "wb") as f:
             f.write(b"".join(b"#define LOTS_%04d %d\n" % (i, i) for i in range(1500)))
