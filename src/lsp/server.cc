@@ -631,12 +631,17 @@ void Server::watched_files(const json &params) {
 }  // namespace
 
 int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
-          int err_fd) {
+          int err_fd, bool join_reader) {
   auto state = std::make_shared<ReaderState>(in_fd, kMaxMessageBody);
   std::thread reader(read_messages, state);
-  reader.detach();
-  Server server(settings, version, out_fd, err_fd);
-  return server.run(state);
+  if (!join_reader) reader.detach();
+  int status;
+  {
+    Server server(settings, version, out_fd, err_fd);
+    status = server.run(state);
+  }
+  if (join_reader) reader.join();
+  return status;
 }
 
 }  // namespace kolvu
