@@ -179,6 +179,17 @@ int symbol_kind(NameKind kind) {
   return 14;
 }
 
+const char *kind_word(NameKind kind) {
+  switch (kind) {
+    case NameKind::kUnion: return "union";
+    case NameKind::kStruct: return "struct";
+    case NameKind::kTypedef: return "typedef";
+    case NameKind::kFunctionMacro:
+    case NameKind::kMacro: return "#define";
+  }
+  return "#define";
+}
+
 std::string relative_path(const std::vector<std::string> &roots, const std::string &path) {
   for (const std::string &r : roots) {
     if (path.size() > r.size() + 1 && path.compare(0, r.size(), r) == 0 && path[r.size()] == '/')
@@ -203,10 +214,27 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
   std::string name = identifier(ctx, texts, path, line, character, &range);
   if (name.empty()) return nullptr;
   std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  // One text at one place is shown once, whatever names it gives
+  // (typedef struct X {...} X; is the struct X and the typedef X): the
+  // definitions grouped by file and extent, in the order met.
+  struct Shown {
+    const NameHit *hit;
+    std::vector<NameKind> kinds;
+  };
+  std::vector<Shown> groups;
+  for (const NameHit &h : hits) {
+    auto same = std::find_if(groups.begin(), groups.end(), [&h](const Shown &g) {
+      return g.hit->path == h.path && g.hit->at.begin == h.at.begin && g.hit->at.end == h.at.end;
+    });
+    if (same == groups.end()) groups.push_back({&h, {h.at.kind}});
+    else if (std::find(same->kinds.begin(), same->kinds.end(), h.at.kind) == same->kinds.end())
+      same->kinds.push_back(h.at.kind);
+  }
   std::string md;
   int shown = 0;
-  for (const NameHit &h : hits) {
+  for (const Shown &g : groups) {
     if (shown == kHoverLimit) break;
+    const NameHit &h = *g.hit;
     const Text &t = texts.get(h.path, h.open, h.encoding);
     if (!t.ok || h.at.end > t.bytes.size() || h.at.begin > h.at.end) continue;
     std::string raw;
@@ -224,12 +252,18 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
                                               t.bytes.begin() + h.at.offset, '\n'));
     md += "```c\n" + utf8 + "\n```\n\n`" + relative_path(ctx.roots, h.path) + "` line " +
           std::to_string(first);
+    if (g.kinds.size() > 1) {
+      md += " (";
+      for (size_t k = 0; k < g.kinds.size(); ++k)
+        md += (k ? ", " : "") + std::string(kind_word(g.kinds[k])) + " " + name;
+      md += ")";
+    }
     if (!clean) md += " (some bytes did not convert to UTF-8 and are shown as \xEF\xBF\xBD)";
     ++shown;
   }
   if (shown == 0) return nullptr;
-  if (hits.size() > static_cast<size_t>(shown)) {
-    md += "\n\nand " + std::to_string(hits.size() - static_cast<size_t>(shown)) + " more";
+  if (groups.size() > static_cast<size_t>(shown)) {
+    md += "\n\nand " + std::to_string(groups.size() - static_cast<size_t>(shown)) + " more";
   }
   return {{"contents", {{"kind", "markdown"}, {"value", md}}}, {"range", range}};
 }
@@ -268,10 +302,7 @@ json document_symbols(QueryContext &ctx, const std::string &path) {
     size_t end = h.at.end;
     while (end > h.at.begin && (t.bytes[end - 1] == '\n' || t.bytes[end - 1] == '\r')) --end;
     json sel = name_range(ctx, texts, h);
-    const char *detail = h.at.kind == NameKind::kUnion    ? "union"
-                         : h.at.kind == NameKind::kStruct ? "struct"
-                         : h.at.kind == NameKind::kTypedef ? "typedef"
-                                                           : "#define";
+    const char *detail = kind_word(h.at.kind);
     out.push_back({{"name", h.name},
                    {"detail", detail},
                    {"kind", symbol_kind(h.at.kind)},

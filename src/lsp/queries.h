@@ -39,6 +39,10 @@ const size_t kSymbolLimit = 1000;
 /// as a constant, a typedef as a class, a struct or union as a struct.
 int symbol_kind(NameKind kind);
 
+/// The word that introduces a definition of kind: "#define", "typedef",
+/// "struct" or "union".
+const char *kind_word(NameKind kind);
+
 /// path relative to the workspace folder holding it, or path itself.
 std::string relative_path(const std::vector<std::string> &roots, const std::string &path);
 

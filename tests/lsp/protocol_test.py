@@ -347,6 +347,24 @@ class Queries(Tree):
         self.assertLess(value.index("inc/defs.h"), value.index("src/union.h"))
         s.close()
 
+    def test_hover_once_per_definition_text(self):
+        # A typedef of a struct with the struct's own name gives two names
+        # of one text; they are shown once, and count once against the limit.
+        with open(os.path.join(self.root, b"inc/node.h"), "wb") as f:
+            f.write(b"typedef struct node {\n    int v;\n} node;\nstruct node;\n")
+        for i in range(8):
+            with open(os.path.join(self.root, b"inc/other%d.h" % i), "wb") as f:
+                f.write(b"#define node_%d 1\ntypedef int node;\n" % i)
+        s = Session(self.root)
+        h = s.client.result("textDocument/hover", {"textDocument": {"uri": s.uri(b"inc/node.h")},
+                                                   "position": {"line": 2, "character": 3}})
+        value = h["contents"]["value"]
+        self.assertEqual(value.count("typedef struct node {"), 1, value)
+        self.assertIn("`inc/node.h` line 1 (struct node, typedef node)", value)
+        self.assertEqual(value.count("```c"), 8)
+        self.assertTrue(value.endswith("and 1 more"), value[-40:])  # 9 texts, not 10 names
+        s.close()
+
     def test_hover_limit(self):
         for i in range(11):
             with open(os.path.join(self.root, b"inc/many%02d.h" % i), "wb") as f:
