@@ -212,22 +212,33 @@ MessageReader::Result MessageReader::next(std::string *body) {
   return Result::kMessage;
 }
 
-bool MessageWriter::write(std::string_view body) {
-  std::string out = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-  out.append(body);
+bool MessageWriter::write(std::initializer_list<std::string_view> parts) {
+  size_t length = 0;
+  for (std::string_view p : parts) length += p.size();
+  const std::string header = "Content-Length: " + std::to_string(length) + "\r\n\r\n";
   std::lock_guard<std::mutex> lock(mutex_);
   if (failed_) return false;
-  const char *p = out.data();
-  size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd_, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
+  auto put = [this](std::string_view bytes) {
+    const char *p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+      ssize_t n = ::write(fd_, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      p += n;
+      left -= static_cast<size_t>(n);
+    }
+    return true;
+  };
+  if (!put(header)) {
+    failed_ = true;
+    return false;
+  }
+  for (std::string_view part : parts) {
+    if (!put(part)) {
       failed_ = true;
       return false;
     }
-    p += n;
-    left -= static_cast<size_t>(n);
   }
   return true;
 }

@@ -108,14 +108,18 @@ class Texts {
 
 json position(long line, long character) { return {{"line", line}, {"character", character}}; }
 
+struct EditorPosition {
+  long line, character;
+};
+
 // The editor's position of byte offset in text.
-json position_at(QueryContext &ctx, const Text &t, size_t offset) {
+EditorPosition position_at(QueryContext &ctx, const Text &t, size_t offset) {
   if (offset > t.bytes.size()) offset = t.bytes.size();
   const std::vector<size_t> &starts = t.line_starts();
   long line = static_cast<long>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
   size_t line_start = 0;
   std::string_view l = t.line(line, &line_start);
-  return position(line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe));
+  return {line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe)};
 }
 
 // Where a hit's name stands: its line, the column of its first character
@@ -291,25 +295,43 @@ std::string workspace_symbols(QueryContext &ctx, const std::string &query) {
   return out;
 }
 
-json document_symbols(QueryContext &ctx, const std::string &path) {
+std::string document_symbols(QueryContext &ctx, const std::string &path) {
+  // Written straight as text, as the workspace's symbols are: the memory it
+  // takes is the answer's own, not several times that in JSON objects.
   Texts texts(ctx);
-  json out = json::array();
+  std::string out = "[";
   std::vector<NameHit> hits = ctx.index->in_file(path);
-  if (hits.empty()) return out;
+  if (hits.empty()) return "[]";
   const Text &t = texts.get(path, hits[0].open, hits[0].encoding);
-  if (!t.ok) return out;
+  if (!t.ok) return "[]";
+  // Room for more than any symbol takes, so the text is never copied as it
+  // grows: pages reserved and not written cost no memory.
+  out.reserve(hits.size() * 320);
+  auto put_position = [&out](long line, long character) {
+    out += "{\"line\":" + std::to_string(line) + ",\"character\":" + std::to_string(character) + "}";
+  };
+  auto put_position_at = [&](size_t offset) {
+    EditorPosition p = position_at(ctx, t, offset);
+    put_position(p.line, p.character);
+  };
   for (const NameHit &h : hits) {
     size_t end = h.at.end;
     while (end > h.at.begin && (t.bytes[end - 1] == '\n' || t.bytes[end - 1] == '\r')) --end;
-    json sel = name_range(ctx, texts, h);
-    const char *detail = kind_word(h.at.kind);
-    out.push_back({{"name", h.name},
-                   {"detail", detail},
-                   {"kind", symbol_kind(h.at.kind)},
-                   {"range", {{"start", position_at(ctx, t, h.at.begin)},
-                              {"end", position_at(ctx, t, end)}}},
-                   {"selectionRange", sel}});
+    NameSpan n = name_span(ctx, texts, h);
+    if (out.size() > 1) out += ',';
+    // Names are letters, digits and '_': nothing in them needs escaping.
+    out += "{\"name\":\"" + h.name + "\",\"detail\":\"" + kind_word(h.at.kind) +
+           "\",\"kind\":" + std::to_string(symbol_kind(h.at.kind)) + ",\"range\":{\"start\":";
+    put_position_at(h.at.begin);
+    out += ",\"end\":";
+    put_position_at(end);
+    out += "},\"selectionRange\":{\"start\":";
+    put_position(n.line, n.start);
+    out += ",\"end\":";
+    put_position(n.line, n.end);
+    out += "}}";
   }
+  out += "]";
   return out;
 }
 

@@ -58,8 +58,8 @@ nlohmann::json hover(QueryContext &ctx, const std::string &path, long line, long
 /// SymbolInformation[] of the names matching query, as JSON text.
 std::string workspace_symbols(QueryContext &ctx, const std::string &query);
 
-/// DocumentSymbol[] of the file path, in source order.
-nlohmann::json document_symbols(QueryContext &ctx, const std::string &path);
+/// DocumentSymbol[] of the file path, in source order, as JSON text.
+std::string document_symbols(QueryContext &ctx, const std::string &path);
 
 }  // namespace kolvu
 

@@ -1,5 +1,6 @@
 #include "lsp/server.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +30,14 @@ namespace kolvu {
 using nlohmann::json;
 
 namespace {
+
+// An answer this long leaves free memory worth handing back to the system.
+const size_t kBigAnswer = 1u << 20;
+
+// Returns the free memory at the top of the heap and in freed pages to the
+// system, so that a big document closed or a big answer sent leaves the
+// server as small as before it.
+void give_back_memory() { malloc_trim(0); }
 
 // How long an open document's changes must rest before it is scanned again
 // on its own; a request scans it at once.
@@ -86,11 +95,11 @@ class Server {
   // Dispatch: each method's handler found in a table. A request's handler
   // returns its result, or leaves it already written as JSON text in *raw.
   using RequestHandler = json (Server::*)(const json &params, std::string *raw);
-  using NotificationHandler = void (Server::*)(const json &params);
+  using NotificationHandler = void (Server::*)(json &params);
   static const std::unordered_map<std::string_view, RequestHandler> &request_handlers();
   static const std::unordered_map<std::string_view, NotificationHandler> &notification_handlers();
   void handle(Incoming &in);
-  void handle_notification(const std::string &method, const json &params);
+  void handle_notification(const std::string &method, json &params);
 
   // Requests.
   json on_initialize(const json &params, std::string *raw);
@@ -99,7 +108,7 @@ class Server {
   json on_hover(const json &params, std::string *raw);
   json on_document_symbol(const json &params, std::string *raw);
   json on_workspace_symbol(const json &params, std::string *raw);
-  void on_initialized(const json &) { initialized(); }
+  void on_initialized(json &) { initialized(); }
 
   // Lifecycle.
   json initialize(const json &params);
@@ -109,11 +118,11 @@ class Server {
 
   // Documents and files.
   std::string path_of(const json &text_document) const;
-  void did_open(const json &params);
-  void did_change(const json &params);
-  void did_close(const json &params);
-  void watched_files(const json &params);
-  void folders_changed(const json &params);
+  void did_open(json &params);
+  void did_change(json &params);
+  void did_close(json &params);
+  void watched_files(json &params);
+  void folders_changed(json &params);
   void scan_document(const std::string &path);
   void scan_dirty();
   bool in_workspace(const std::string &path) const;
@@ -202,7 +211,10 @@ void Server::handle(Incoming &in) {
     return;
   }
   const std::string method = *method_it;
-  json params = msg.value("params", json());
+  // Taken out of the message, not copied: a document's text can be large.
+  json params;
+  auto params_it = in.msg.find("params");
+  if (params_it != in.msg.end()) params = std::move(*params_it);
   if (!has_id) {
     handle_notification(method, params);
     return;
@@ -229,9 +241,13 @@ void Server::handle(Incoming &in) {
     std::string raw;  // a result already written as JSON text
     json result = (this->*handler->second)(params, &raw);
     if (!raw.empty()) {
-      writer_.write("{\"jsonrpc\":\"2.0\",\"id\":" +
-                    id.dump(-1, ' ', false, json::error_handler_t::replace) +
-                    ",\"result\":" + raw + "}");
+      std::string head = "{\"jsonrpc\":\"2.0\",\"id\":" +
+                         id.dump(-1, ' ', false, json::error_handler_t::replace) + ",\"result\":";
+      writer_.write({head, raw, "}"});
+      if (raw.size() >= kBigAnswer) {
+        std::string().swap(raw);
+        give_back_memory();
+      }
     } else {
       reply(id, std::move(result));
     }
@@ -300,12 +316,13 @@ json Server::on_hover(const json &params, std::string *) {
   return hover(ctx, path, line, character);
 }
 
-json Server::on_document_symbol(const json &params, std::string *) {
+json Server::on_document_symbol(const json &params, std::string *raw) {
   if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
   std::string path = path_of(params.at("textDocument"));
   scan_dirty();
   QueryContext ctx = context();
-  return document_symbols(ctx, path);
+  *raw = document_symbols(ctx, path);
+  return nullptr;
 }
 
 json Server::on_workspace_symbol(const json &params, std::string *raw) {
@@ -317,7 +334,7 @@ json Server::on_workspace_symbol(const json &params, std::string *raw) {
   return nullptr;
 }
 
-void Server::handle_notification(const std::string &method, const json &params) {
+void Server::handle_notification(const std::string &method, json &params) {
   if (method == "exit") {
     exit_ = true;
     return;
@@ -526,18 +543,18 @@ void Server::scan_dirty() {
   for (const std::string &path : docs_.dirty()) scan_document(path);
 }
 
-void Server::did_open(const json &params) {
-  const json &td = params.at("textDocument");
+void Server::did_open(json &params) {
+  json &td = params.at("textDocument");
   std::string path = path_of(td);
   OpenDocument doc;
   doc.uri = td.at("uri").get<std::string>();
-  doc.text = td.at("text").get<std::string>();
+  doc.text = std::move(td.at("text").get_ref<std::string &>());
   doc.version = td.value("version", 0L);
   docs_.open(path, std::move(doc));
   scan_document(path);
 }
 
-void Server::did_change(const json &params) {
+void Server::did_change(json &params) {
   std::string path = path_of(params.at("textDocument"));
   OpenDocument *doc = docs_.find(path);
   if (doc == nullptr) throw BadParams{"a change to a document that is not open: " + path};
@@ -561,7 +578,7 @@ void Server::did_change(const json &params) {
   doc->dirty = true;
 }
 
-void Server::folders_changed(const json &params) {
+void Server::folders_changed(json &params) {
   const json &event = params.at("event");
   std::vector<std::string> added;
   auto folder_path = [this](const json &f) {
@@ -604,15 +621,16 @@ bool Server::in_workspace(const std::string &path) const {
   return false;
 }
 
-void Server::did_close(const json &params) {
+void Server::did_close(json &params) {
   std::string path = path_of(params.at("textDocument"));
   docs_.close(path);
   index_.remove_file(path, true);
+  give_back_memory();
   std::string error;
   if (in_workspace(path) && !index_one_file(&index_, settings_, path, &error)) log(error, 2);
 }
 
-void Server::watched_files(const json &params) {
+void Server::watched_files(json &params) {
   for (const json &c : params.at("changes")) {
     std::string path;
     std::string uri = c.at("uri").get<std::string>();
