@@ -8,7 +8,8 @@ namespace kolvu {
 bool index_one_file(SymbolIndex *index, const LspSettings &settings, const std::string &path,
                     std::string *error) {
   std::string text, why;
-  if (!read_regular_file(path, kMaxFileBytes, &text, &why)) {
+  FileStamp stamp;
+  if (!read_regular_file(path, kMaxFileBytes, &text, &why, &stamp)) {
     index->remove_file(path, false);
     *error = path + ": " + why;
     return false;
@@ -20,7 +21,7 @@ bool index_one_file(SymbolIndex *index, const LspSettings &settings, const std::
     return false;
   }
   Encoding enc = scan.result.encoding == Encoding::kAuto ? Encoding::kShiftJis : scan.result.encoding;
-  index->replace_file(path, enc, text, scan.names, false);
+  index->replace_file(path, enc, text, scan.names, false, stamp);
   return true;
 }
 

@@ -170,6 +170,13 @@ std::string identifier(QueryContext &ctx, Texts &texts, const std::string &path,
   return std::string(id);
 }
 
+// Every definition of name, from files as they are on disk now.
+std::vector<NameHit> lookup_fresh(QueryContext &ctx, const std::string &name, const std::string &path) {
+  std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  if (ctx.refresh && ctx.refresh(hits)) hits = ctx.index->lookup(name, path);
+  return hits;
+}
+
 }  // namespace
 
 int symbol_kind(NameKind kind) {
@@ -208,7 +215,7 @@ json find_definitions(QueryContext &ctx, const std::string &path, long line, lon
   std::string name = identifier(ctx, texts, path, line, character, &range);
   if (name.empty()) return nullptr;
   json out = json::array();
-  for (const NameHit &h : ctx.index->lookup(name, path)) out.push_back(location(ctx, texts, h));
+  for (const NameHit &h : lookup_fresh(ctx, name, path)) out.push_back(location(ctx, texts, h));
   return out;
 }
 
@@ -217,7 +224,7 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
   json range;
   std::string name = identifier(ctx, texts, path, line, character, &range);
   if (name.empty()) return nullptr;
-  std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  std::vector<NameHit> hits = lookup_fresh(ctx, name, path);
   // One text at one place is shown once, whatever names it gives
   // (typedef struct X {...} X; is the struct X and the typedef X): the
   // definitions grouped by file and extent, in the order met.

@@ -28,6 +28,8 @@ struct QueryContext {
   Utf8Converter *conv;
   std::function<void(const std::string &)> log;       // a file that cannot be read
   std::function<void(const std::string &)> forget;    // drops a vanished file
+  // Brings the files of hits up to date with the disk; true when any was not.
+  std::function<bool(const std::vector<NameHit> &)> refresh;
 };
 
 /// Hover shows at most this many definitions, then "and N more".

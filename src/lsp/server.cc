@@ -16,12 +16,14 @@
 
 #include "common/utf8.h"
 #include "common/walk.h"
+#include "lsp/disk_watcher.h"
 #include "lsp/documents.h"
 #include "lsp/failure.h"
 #include "lsp/framing.h"
 #include "lsp/incoming.h"
 #include "lsp/indexer.h"
 #include "lsp/queries.h"
+#include "lsp/regular_file.h"
 #include "lsp/symbol_index.h"
 #include "lsp/uri.h"
 
@@ -64,6 +66,7 @@ class Server {
       : settings_(settings), version_(version), writer_(out_fd), err_fd_(err_fd) {}
 
   ~Server() {
+    watcher_.reset();
     folder_indexers_.clear();
     indexer_.reset();
   }
@@ -114,6 +117,7 @@ class Server {
   json initialize(const json &params);
   void initialized();
   void progress_answered(const json &reply);
+  void start_watching();
   void take_options(const json &options);
 
   // Documents and files.
@@ -128,6 +132,9 @@ class Server {
   bool in_workspace(const std::string &path) const;
 
   QueryContext context();
+  // Files of hits changed or gone on disk since they were indexed are
+  // scanned again or dropped; true when any was.
+  bool refresh_files(const std::vector<NameHit> &hits);
   void position_params(const json &params, std::string *path, long *line, long *character);
 
   LspSettings settings_;
@@ -148,6 +155,8 @@ class Server {
   SymbolIndex index_;
   Documents docs_;
   Utf8Converter conv_;
+  std::shared_ptr<ReaderState> state_;  // its queue takes the watcher's reports
+  std::unique_ptr<DiskWatcher> watcher_;  // when the client watches nothing
   std::unique_ptr<Indexer> indexer_;  // last: stopped first
   std::vector<std::unique_ptr<Indexer>> folder_indexers_;  // of folders added later
 };
@@ -164,6 +173,7 @@ void Server::log(const std::string &message, int type) {
 }
 
 int Server::run(std::shared_ptr<ReaderState> state) {
+  state_ = state;
   for (;;) {
     Incoming in;
     bool dirty = !docs_.dirty().empty();
@@ -381,6 +391,13 @@ void Server::take_options(const json &o) {
   }
   if (o.contains("workers") && !set_workers(o["workers"].get<long>(), &s, &error)) fail();
   if (o.contains("follow")) s.follow = o["follow"].get<bool>();
+  if (o.contains("watch")) {
+    // How the server watches the disk when the client does not: inotify,
+    // or walks (for file systems whose changes it does not hear of).
+    std::string w = o["watch"].get<std::string>();
+    if (w != "inotify" && w != "walk") throw BadParams{"initializationOptions: watch is inotify or walk"};
+    s.watch_by_walking = w == "walk";
+  }
   settings_ = s;
 }
 
@@ -450,6 +467,7 @@ void Server::initialized() {
                             {"method", "workspace/didChangeWatchedFiles"},
                             {"registerOptions", {{"watchers", json::array({{{"globPattern", glob}}})}}}}})}});
   }
+  if (!watch_registration_) start_watching();
   {
     std::lock_guard<std::mutex> lock(progress_.mutex);
     if (progress_wanted_) {
@@ -483,6 +501,26 @@ void Server::initialized() {
     if (progress_.state == IndexProgress::kOn)
       progress_value({{"kind", "report"}, {"percentage", pct}, {"message", progress_.message}});
   });
+}
+
+void Server::start_watching() {
+  // What the watcher finds comes in as the client's reports would, through
+  // the queue, so it is handled in order with the messages.
+  std::weak_ptr<ReaderState> state = state_;
+  watcher_ = std::make_unique<DiskWatcher>(
+      settings_,
+      [state](std::vector<DiskWatcher::Change> changes) {
+        json list = json::array();
+        for (const DiskWatcher::Change &c : changes)
+          list.push_back({{"uri", path_to_uri(c.path)}, {"type", c.type}});
+        Incoming in;
+        in.msg = {{"jsonrpc", "2.0"},
+                  {"method", "workspace/didChangeWatchedFiles"},
+                  {"params", {{"changes", std::move(list)}}}};
+        if (auto s = state.lock()) s->queue.push(std::move(in));
+      },
+      [this](const std::string &m) { log(m, 2); }, settings_.watch_by_walking);
+  for (const std::string &r : roots_) watcher_->add_root(r);
 }
 
 void Server::progress_answered(const json &msg) {
@@ -528,7 +566,26 @@ QueryContext Server::context() {
   ctx.conv = &conv_;
   ctx.log = [this](const std::string &m) { log(m, 2); };
   ctx.forget = [this](const std::string &p) { index_.remove_file(p, false); };
+  ctx.refresh = [this](const std::vector<NameHit> &hits) { return refresh_files(hits); };
   return ctx;
+}
+
+bool Server::refresh_files(const std::vector<NameHit> &hits) {
+  bool changed = false;
+  std::vector<const std::string *> seen;
+  for (const NameHit &h : hits) {
+    if (h.open) continue;
+    if (std::find_if(seen.begin(), seen.end(), [&h](const std::string *p) { return *p == h.path; }) !=
+        seen.end())
+      continue;
+    seen.push_back(&h.path);
+    FileStamp indexed;
+    if (!index_.disk_stamp(h.path, &indexed) || stamp_of(h.path) == indexed) continue;
+    changed = true;
+    std::string error;
+    if (!index_one_file(&index_, settings_, h.path, &error)) log(error + " (dropped from the index)", 2);
+  }
+  return changed;
 }
 
 void Server::scan_document(const std::string &path) {
@@ -596,6 +653,7 @@ void Server::folders_changed(json &params) {
     if (std::find(roots_.begin(), roots_.end(), path) != roots_.end()) continue;
     roots_.push_back(path);
     added.push_back(path);
+    if (watcher_) watcher_->add_root(path);
   }
   if (added.empty() || !indexer_) return;  // before initialized the first run takes them
   auto indexer = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
@@ -639,6 +697,10 @@ void Server::watched_files(json &params) {
     int type = c.at("type").get<int>();
     if (type == 3) {
       index_.remove_file(path, false);
+      // A folder deleted or moved away: the files below it go too.
+      size_t slash = path.rfind('/');
+      if (!has_source_ext(path.substr(slash == std::string::npos ? 0 : slash + 1), settings_.exts))
+        index_.remove_below(path);
       continue;
     }
     std::string error;

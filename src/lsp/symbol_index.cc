@@ -68,7 +68,8 @@ void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
 }
 
 void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
-                               const std::vector<SourceName> &names, bool open) {
+                               const std::vector<SourceName> &names, bool open,
+                               FileStamp stamp) {
   // The entries are made before the lock is taken.
   std::vector<IndexedName> made;
   made.reserve(names.size());
@@ -89,7 +90,7 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   auto found = ids_.find(path);
   if (found == ids_.end()) {
     id = static_cast<uint32_t>(files_.size());
-    files_.push_back(File{path, encoding, false, {}});
+    files_.push_back(File{path, encoding, false, false, FileStamp(), {}});
     ids_.emplace(path, id);
   } else {
     id = found->second;
@@ -103,6 +104,8 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   old_names.swap(f.names);
   f.encoding = encoding;
   f.open = open;
+  f.on_disk = !open;
+  f.stamp = stamp;
   for (size_t i = 0; i < names.size(); ++i) {
     made[i].file = id;
     auto it = names_.find(names[i].name);
@@ -129,6 +132,17 @@ void SymbolIndex::remove_file(const std::string &path, bool open) {
   if (f.open && !open) return;
   drop_names(found->second);
   f.open = false;
+  f.on_disk = false;
+}
+
+bool SymbolIndex::disk_stamp(const std::string &path, FileStamp *stamp) const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  auto found = ids_.find(path);
+  if (found == ids_.end()) return false;
+  const File &f = files_[found->second];
+  if (!f.on_disk) return false;
+  *stamp = f.stamp;
+  return true;
 }
 
 void SymbolIndex::remove_below(const std::string &dir) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kolvu/scan.h"
+#include "lsp/regular_file.h"
 #include "lsp/source_names.h"
 
 namespace kolvu {
@@ -46,8 +47,13 @@ class SymbolIndex {
   /// Replaces the names of path by names, found in its bytes src read in
   /// encoding. From a file on disk (open false) nothing changes while the
   /// path is open in the editor.
+  /// stamp is the file's on disk when its bytes were read.
   void replace_file(const std::string &path, Encoding encoding, std::string_view src,
-                    const std::vector<SourceName> &names, bool open);
+                    const std::vector<SourceName> &names, bool open, FileStamp stamp = {});
+
+  /// The stamp path had when its names were taken from disk; false when
+  /// they were not (no names, or the editor's text).
+  bool disk_stamp(const std::string &path, FileStamp *stamp) const;
 
   /// Drops every name of path; when open is true also the mark that it is
   /// open, so that a scan of the file on disk counts again.
@@ -77,6 +83,8 @@ class SymbolIndex {
     std::string path;
     Encoding encoding = Encoding::kAuto;
     bool open = false;
+    bool on_disk = false;  // names taken from the file on disk, with this stamp
+    FileStamp stamp;
     std::vector<Map::iterator> names;  // each once
   };
 

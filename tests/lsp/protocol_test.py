@@ -549,6 +549,69 @@ class Documents(Tree):
         s.close()
 
 
+class DiskWithoutEvents(Tree):
+    def wait_until(self, what, check, seconds=5.0):
+        end = time.time() + seconds
+        while True:
+            if check():
+                return
+            if time.time() > end:
+                self.fail("%s not seen within %s s" % (what, seconds))
+            time.sleep(0.05)
+
+    def test_files_seen_without_client_events(self):
+        # The client offers no file watching: the server watches itself,
+        # by inotify and, where asked, by walks.
+        for watch in ["inotify", "walk"]:
+            with self.subTest(watch=watch):
+                s = Session(self.root, watch=False, options={"exclude": ["build"], "watch": watch})
+                inc = os.path.join(self.root, b"inc")
+
+                def names(q):
+                    return {x["name"] for x in s.symbols(q)}
+
+                def put(rel, data):
+                    path = os.path.join(self.root, rel)
+                    os.makedirs(os.path.dirname(path), exist_ok=True)
+                    with open(path, "wb") as f:
+                        f.write(data)
+                put(b"inc/fresh_%s.h" % watch.encode(), b"#define FRESH_ONE 1\n")
+                self.wait_until("a created file", lambda: "FRESH_ONE" in names("FRESH_"))
+                put(b"inc/fresh_%s.h" % watch.encode(), b"#define FRESH_TWO 2\n")
+                self.wait_until("a changed file", lambda: names("FRESH_") == {"FRESH_TWO"})
+                os.unlink(os.path.join(inc, b"fresh_%s.h" % watch.encode()))
+                self.wait_until("a deleted file", lambda: names("FRESH_") == set())
+                # A new folder and the file in it; an excluded one is not entered.
+                put(b"newdir_%s/sub/deep.h" % watch.encode(), b"#define DEEP_NAME 1\n")
+                put(b"build/gen2.h", b"#define EXCLUDED_TOO 1\n")
+                self.wait_until("a file in a new folder", lambda: "DEEP_NAME" in names("DEEP_NAME"))
+                self.assertEqual(names("EXCLUDED_TOO"), set())
+                shutil.rmtree(os.path.join(self.root, b"newdir_%s" % watch.encode()))
+                self.wait_until("a deleted folder", lambda: names("DEEP_NAME") == set())
+                s.close()
+
+    def test_lookups_check_the_disk(self):
+        # The client watches (so the server does not) but says nothing:
+        # a lookup that meets a changed or vanished file reads it again.
+        s = Session(self.root)
+        union = os.path.join(self.root, b"src/union.h")
+        col = column_of(MAIN_C, 2, "MAX_LEN", "utf-16")
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 2)
+        with open(union, "wb") as f:
+            f.write(b"\n\n#define MAX_LEN 1024\n")
+        locs = s.definition("src/main.c", 2, col)
+        self.assertEqual([l["range"]["start"]["line"] for l in locs], [1, 2])
+        saved = open(union, "rb").read()
+        os.unlink(union)
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 1)
+        with open(union, "wb") as f:
+            f.write(saved)
+        # Told of its return, it is indexed again (after the hover that lost it).
+        s.client.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": file_uri(union), "type": 1}]})
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 2)
+        s.close()
+
+
 class Folders(Tree):
     def test_folders_added_and_removed(self):
         c = Client(BINARY, ["-j2"])
