@@ -108,6 +108,11 @@ class Session:
         return self.client.result(method, {"textDocument": {"uri": self.uri(rel)},
                                            "position": {"line": line, "character": character}})
 
+    def hover_text(self, rel, line, character):
+        h = self.client.result("textDocument/hover", {"textDocument": {"uri": self.uri(rel)},
+                                                      "position": {"line": line, "character": character}})
+        return h["contents"]["value"]
+
     def symbols(self, query):
         return self.client.result("workspace/symbol", {"query": query})
 
@@ -362,9 +367,7 @@ class Queries(Tree):
             with open(os.path.join(self.root, b"inc/other%d.h" % i), "wb") as f:
                 f.write(b"#define node_%d 1\ntypedef int node;\n" % i)
         s = Session(self.root)
-        h = s.client.result("textDocument/hover", {"textDocument": {"uri": s.uri(b"inc/node.h")},
-                                                   "position": {"line": 2, "character": 3}})
-        value = h["contents"]["value"]
+        value = s.hover_text(b"inc/node.h", 2, 3)
         self.assertEqual(value.count("typedef struct node {"), 1, value)
         self.assertIn("`inc/node.h` line 1 (struct node, typedef node)", value)
         self.assertEqual(value.count("```c"), 8)
@@ -376,9 +379,7 @@ class Queries(Tree):
             with open(os.path.join(self.root, b"inc/many%02d.h" % i), "wb") as f:
                 f.write(b"#define MANY %d\n" % i)
         s = Session(self.root)
-        h = s.client.result("textDocument/hover", {"textDocument": {"uri": s.uri(b"inc/many00.h")},
-                                                   "position": {"line": 0, "character": 9}})
-        value = h["contents"]["value"]
+        value = s.hover_text(b"inc/many00.h", 0, 9)
         self.assertEqual(value.count("```c"), 8)
         self.assertTrue(value.endswith("and 3 more"), value[-40:])
         s.close()
