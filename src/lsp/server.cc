@@ -33,7 +33,8 @@ using nlohmann::json;
 
 namespace {
 
-// An answer this long leaves free memory worth handing back to the system.
+// An answer or a document this long leaves free memory worth handing back
+// to the system once it is sent or closed.
 const size_t kBigAnswer = 1u << 20;
 
 // Returns the free memory at the top of the heap and in freed pages to the
@@ -681,9 +682,11 @@ bool Server::in_workspace(const std::string &path) const {
 
 void Server::did_close(json &params) {
   std::string path = path_of(params.at("textDocument"));
+  const OpenDocument *doc = docs_.find(path);
+  const bool big = doc != nullptr && doc->text.size() >= kBigAnswer;
   docs_.close(path);
   index_.remove_file(path, true);
-  give_back_memory();
+  if (big) give_back_memory();
   std::string error;
   if (in_workspace(path) && !index_one_file(&index_, settings_, path, &error)) log(error, 2);
 }
