@@ -42,6 +42,9 @@ const size_t kBigAnswer = 1u << 20;
 // server as small as before it.
 void give_back_memory() { malloc_trim(0); }
 
+// How long a file compared with the disk by a lookup is taken as it was.
+const int kRecheckMs = 200;
+
 // How long an open document's changes must rest before it is scanned again
 // on its own; a request scans it at once.
 const int kSettleMs = 50;
@@ -156,6 +159,8 @@ class Server {
   SymbolIndex index_;
   Documents docs_;
   Utf8Converter conv_;
+  // When each file of a lookup's hits was last compared with the disk.
+  std::unordered_map<std::string, std::chrono::steady_clock::time_point> checked_;
   std::shared_ptr<ReaderState> state_;  // its queue takes the watcher's reports
   std::unique_ptr<DiskWatcher> watcher_;  // when the client watches nothing
   std::unique_ptr<Indexer> indexer_;  // last: stopped first
@@ -573,13 +578,14 @@ QueryContext Server::context() {
 
 bool Server::refresh_files(const std::vector<NameHit> &hits) {
   bool changed = false;
-  std::vector<const std::string *> seen;
+  const auto now = std::chrono::steady_clock::now();
   for (const NameHit &h : hits) {
     if (h.open) continue;
-    if (std::find_if(seen.begin(), seen.end(), [&h](const std::string *p) { return *p == h.path; }) !=
-        seen.end())
-      continue;
-    seen.push_back(&h.path);
+    // A file looked at a moment ago is not looked at again: a name defined
+    // in hundreds of headers costs hundreds of stat calls only once.
+    auto last = checked_.find(h.path);
+    if (last != checked_.end() && now - last->second < std::chrono::milliseconds(kRecheckMs)) continue;
+    checked_[h.path] = now;
     FileStamp indexed;
     if (!index_.disk_stamp(h.path, &indexed) || stamp_of(h.path) == indexed) continue;
     changed = true;

@@ -598,12 +598,15 @@ class DiskWithoutEvents(Tree):
         union = os.path.join(self.root, b"src/union.h")
         col = column_of(MAIN_C, 2, "MAX_LEN", "utf-16")
         self.assertEqual(len(s.definition("src/main.c", 2, col)), 2)
+        # A file is compared with the disk at most every 0.2 s.
+        time.sleep(0.3)
         with open(union, "wb") as f:
             f.write(b"\n\n#define MAX_LEN 1024\n")
         locs = s.definition("src/main.c", 2, col)
         self.assertEqual([l["range"]["start"]["line"] for l in locs], [1, 2])
         saved = open(union, "rb").read()
         os.unlink(union)
+        time.sleep(0.3)
         self.assertEqual(len(s.definition("src/main.c", 2, col)), 1)
         with open(union, "wb") as f:
             f.write(saved)
