@@ -159,8 +159,9 @@ class Server {
   SymbolIndex index_;
   Documents docs_;
   Utf8Converter conv_;
-  // When each file of a lookup's hits was last compared with the disk.
-  std::unordered_map<std::string, std::chrono::steady_clock::time_point> checked_;
+  // When each file of a lookup's hits was last compared with the disk, by
+  // the index's number of the file.
+  std::vector<std::chrono::steady_clock::time_point> checked_;
   std::shared_ptr<ReaderState> state_;  // its queue takes the watcher's reports
   std::unique_ptr<DiskWatcher> watcher_;  // when the client watches nothing
   std::unique_ptr<Indexer> indexer_;  // last: stopped first
@@ -583,9 +584,11 @@ bool Server::refresh_files(const std::vector<NameHit> &hits) {
     if (h.open) continue;
     // A file looked at a moment ago is not looked at again: a name defined
     // in hundreds of headers costs hundreds of stat calls only once.
-    auto last = checked_.find(h.path);
-    if (last != checked_.end() && now - last->second < std::chrono::milliseconds(kRecheckMs)) continue;
-    checked_[h.path] = now;
+    if (h.at.file >= checked_.size()) checked_.resize(h.at.file + 1);
+    auto &last = checked_[h.at.file];
+    if (last.time_since_epoch().count() != 0 && now - last < std::chrono::milliseconds(kRecheckMs))
+      continue;
+    last = now;
     FileStamp indexed;
     if (!index_.disk_stamp(h.path, &indexed) || stamp_of(h.path) == indexed) continue;
     changed = true;
