@@ -62,9 +62,11 @@ def make_tree(root):
 
 
 def sanitized():
-    """True when the server is built with AddressSanitizer."""
+    """True when the server is built with AddressSanitizer or
+    ThreadSanitizer, whose allocators keep what is freed."""
     with open(BINARY, "rb") as f:
-        return b"__asan_init" in f.read()
+        data = f.read()
+    return b"__asan_init" in data or b"__tsan_init" in data
 
 
 def units(text, encoding):
