@@ -230,17 +230,19 @@ bool MessageWriter::write(std::initializer_list<std::string_view> parts) {
     }
     return true;
   };
-  if (!put(header)) {
-    failed_ = true;
-    return false;
+  // A message of ordinary size goes out in one write; a big one part by
+  // part, not copied.
+  bool ok = true;
+  if (length < (1u << 20)) {
+    std::string whole = header;
+    for (std::string_view part : parts) whole.append(part);
+    ok = put(whole);
+  } else {
+    ok = put(header);
+    for (std::string_view part : parts) ok = ok && put(part);
   }
-  for (std::string_view part : parts) {
-    if (!put(part)) {
-      failed_ = true;
-      return false;
-    }
-  }
-  return true;
+  if (!ok) failed_ = true;
+  return ok;
 }
 
 }  // namespace kolvu
