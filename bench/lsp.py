@@ -15,7 +15,9 @@ and both programs run with two workers over it. Prints:
   - the server's CPU time per request (wall-time percentiles include the
     client's own work and, on a busy machine, waits for a processor);
   - the time from the didChange of a 1 MB open document to its new
-    definition being served (20 changes).
+    definition being served (20 changes);
+  - indexing again with workspace/symbol queries sent one after another
+    until it ends: their p50/p99, and the indexing time against the first.
 """
 import gc
 import os
@@ -178,6 +180,24 @@ def main():
     c.notify("exit")
     c.wait_exit()
 
+    # Indexing again, with workspace/symbol queries one after another until
+    # it ends: their times, and how long the indexing took with them.
+    c = Client(lsp, ["-j2"])
+    c.result("initialize", {"processId": os.getpid(), "rootUri": file_uri(ws.encode()),
+                            "capabilities": {"window": {"workDoneProgress": True}}})
+    t0 = time.perf_counter()
+    c.notify("initialized", {})
+    during = []
+    while not any(m.get("method") == "$/progress" and m["params"]["value"].get("kind") == "end"
+                  for m in c.pending):
+        n = rng.choice(names)
+        dt, _ = timed(c, "workspace/symbol", {"query": n[:rng.randint(1, min(4, len(n)))]})
+        during.append(dt)
+    lsp_busy_s = time.perf_counter() - t0
+    c.result("shutdown")
+    c.notify("exit")
+    c.wait_exit()
+
     print("corpus: %d headers, %d bytes, %d definitions from kolvu-index, in %s"
           % (len(corpus), size, len(names), ws))
     print("machine: %d cores" % os.cpu_count())
@@ -193,6 +213,9 @@ def main():
     print("workspace/symbol, 1,000 prefixes: p50 %.3f ms, p99 %.3f ms" % (pct(syms, 50), pct(syms, 99)))
     print("server CPU per request: definition and hover %.3f ms, workspace/symbol %.3f ms"
           % (cpu_requests, cpu_symbols))
+    print("indexing with workspace/symbol queries running: %.3f s (%.2f times without); "
+          "%d queries: p50 %.3f ms, p99 %.3f ms"
+          % (lsp_busy_s, lsp_busy_s / lsp_s, len(during), pct(during, 50), pct(during, 99)))
     print("didChange of a 1 MB document to its new definition served: median %.2f ms, max %.2f ms"
           % (statistics.median(changes), max(changes)))
 

@@ -16,3 +16,13 @@ endforeach()
 target_sources(fuzz_scanner_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests/scanner/reference_scanner.cc)
 # The complete mode's target sets it beside the tool's mode.
 target_sources(fuzz_complete_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests/scanner/mode_diff.cc)
+# The server's target replays its corpus too, when the server is built.
+if(TARGET kolvu_lsp_core)
+  add_executable(fuzz_lsp_replay ${KOLVU_FUZZ_DIR}/fuzz_lsp.cc ${KOLVU_FUZZ_DIR}/replay_main.cc)
+  target_link_libraries(fuzz_lsp_replay PRIVATE kolvu_lsp_core kolvu_core)
+  target_include_directories(fuzz_lsp_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_options(fuzz_lsp_replay PRIVATE ${KOLVU_WARNINGS})
+  file(GLOB seeds CONFIGURE_DEPENDS ${KOLVU_FUZZ_DIR}/corpus/fuzz_lsp/*)
+  list(SORT seeds)
+  add_test(NAME fuzz_lsp_corpus COMMAND fuzz_lsp_replay ${seeds})
+endif()

@@ -8,7 +8,7 @@
 #   KOLVU_FUZZ_BUILD    build directory (default: build-fuzz in the source tree)
 #   KOLVU_FUZZ_WORK     scratch directory for the growing corpora, the logs and
 #                       crash inputs (default: a fresh temporary directory)
-#   KOLVU_FUZZ_TARGETS  the targets to run (default: all five)
+#   KOLVU_FUZZ_TARGETS  the targets to run (default: all six)
 #
 # The corpus is copied to the scratch directory first, so a run never adds
 # files to fuzz/corpus. The script fails when any target crashes, fails one
@@ -27,7 +27,7 @@ set -euo pipefail
 secs=${1:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KOLVU_FUZZ_BUILD:-$root/build-fuzz}
-targets=${KOLVU_FUZZ_TARGETS:-fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings}
+targets=${KOLVU_FUZZ_TARGETS:-fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings fuzz_lsp}
 work=${KOLVU_FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/kolvu-fuzz.XXXXXX")}
 
 if ! grep -q 'KOLVU_FUZZ' "$root/CMakeLists.txt"; then
@@ -40,6 +40,7 @@ fi
 max_len() {
   case $1 in
     fuzz_errmsg) echo 4096 ;;
+    fuzz_lsp) echo 16384 ;;  # a few messages, or one nested past the depth limit
     *) echo 8192 ;;
   esac
 }

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -41,6 +42,30 @@ bool parse_length(std::string_view v, size_t limit, size_t *n, bool *too_large) 
   if (i != v.size()) return false;
   *n = value;
   return !*too_large;
+}
+
+// Where a whole "Content-Length: N\r\n" line begins whose "\r\n" starts
+// in [from, to) of buf (the line itself may begin before from, and any
+// bytes before it on its line are not looked at); npos when none. JSON
+// holds no raw line break inside a string and no such field outside one,
+// so inside a body this is always the next message's header.
+size_t find_length_line(const std::string &buf, size_t from, size_t to) {
+  for (size_t i = from; i < to && i + 1 < buf.size(); ++i) {
+    const void *cr = std::memchr(buf.data() + i, '\r', to - i);
+    if (cr == nullptr) return std::string::npos;
+    i = static_cast<size_t>(static_cast<const char *>(cr) - buf.data());
+    if (i + 1 >= buf.size() || buf[i + 1] != '\n') continue;
+    size_t j = i;
+    while (j > 0 && (buf[j - 1] == ' ' || buf[j - 1] == '\t')) --j;
+    size_t digits_end = j;
+    while (j > 0 && buf[j - 1] >= '0' && buf[j - 1] <= '9') --j;
+    if (j == digits_end) continue;
+    while (j > 0 && (buf[j - 1] == ' ' || buf[j - 1] == '\t')) --j;
+    if (j < kLengthField.size()) continue;
+    j -= kLengthField.size();
+    if (ieq_prefix(std::string_view(buf.data() + j, kLengthField.size()), kLengthField)) return j;
+  }
+  return std::string::npos;
 }
 
 }  // namespace
@@ -96,6 +121,7 @@ MessageReader::Result MessageReader::next(std::string *body) {
   bool have_length = false;
   bool bad = false;
   bool any_field = false;
+  size_t block = at_;  // where the header's first field begins
   std::string reason;
   // The header block.
   for (;;) {
@@ -134,6 +160,7 @@ MessageReader::Result MessageReader::next(std::string *body) {
       }
       break;
     }
+    if (!any_field) block = static_cast<size_t>(line.data() - buf_.data());
     any_field = true;
     if (ieq_prefix(line, kLengthField)) {
       bool too_large = false;
@@ -151,11 +178,29 @@ MessageReader::Result MessageReader::next(std::string *body) {
     if (bad) break;
   }
   if (bad) {
+    // The next header may stand on one of these lines, after the end of a
+    // body shorter than its length said: look for it from here.
     *body = reason;
+    at_ = block + 1;
     resync_ = true;
     return Result::kBad;
   }
-  while (buf_.size() - at_ < length) {
+  // The body, unless the next message's header turns up inside it: then the
+  // length was wrong, and that message is read next, not lost.
+  size_t searched = 0;
+  for (;;) {
+    size_t have = std::min(buf_.size() - at_, length);
+    // Bytes already read past the body may end a header line begun inside it.
+    size_t look = std::min(buf_.size() - at_, length + kMaxHeaderLine);
+    size_t from = at_ + (searched > 0 ? searched - 1 : 0);
+    size_t header = find_length_line(buf_, from, at_ + look);
+    if (header != std::string::npos && header < at_ + have) {
+      at_ = header;
+      *body = "Content-Length longer than the message: the next header stands inside it";
+      return Result::kBad;
+    }
+    searched = look;
+    if (have == length) break;
     if (!fill()) {
       at_ = buf_.size();
       *body = "input ends inside a message body";
@@ -167,24 +212,37 @@ MessageReader::Result MessageReader::next(std::string *body) {
   return Result::kMessage;
 }
 
-bool MessageWriter::write(std::string_view body) {
-  std::string out = "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-  out.append(body);
+bool MessageWriter::write(std::initializer_list<std::string_view> parts) {
+  size_t length = 0;
+  for (std::string_view p : parts) length += p.size();
+  const std::string header = "Content-Length: " + std::to_string(length) + "\r\n\r\n";
   std::lock_guard<std::mutex> lock(mutex_);
   if (failed_) return false;
-  const char *p = out.data();
-  size_t left = out.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd_, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed_ = true;
-      return false;
+  auto put = [this](std::string_view bytes) {
+    const char *p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+      ssize_t n = ::write(fd_, p, left);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      p += n;
+      left -= static_cast<size_t>(n);
     }
-    p += n;
-    left -= static_cast<size_t>(n);
+    return true;
+  };
+  // A message of ordinary size goes out in one write; a big one part by
+  // part, not copied.
+  bool ok = true;
+  if (length < (1u << 20)) {
+    std::string whole = header;
+    for (std::string_view part : parts) whole.append(part);
+    ok = put(whole);
+  } else {
+    ok = put(header);
+    for (std::string_view part : parts) ok = ok && put(part);
   }
-  return true;
+  if (!ok) failed_ = true;
+  return ok;
 }
 
 }  // namespace kolvu

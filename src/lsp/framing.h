@@ -8,6 +8,7 @@
 #define KOLVU_LSP_FRAMING_H_
 
 #include <cstddef>
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -48,7 +49,10 @@ class MessageReader {
 class MessageWriter {
  public:
   explicit MessageWriter(int fd) : fd_(fd) {}
-  bool write(std::string_view body);
+  bool write(std::string_view body) { return write({body}); }
+  /// One message whose body is the parts one after the other, written
+  /// without joining them first (a big answer is not copied).
+  bool write(std::initializer_list<std::string_view> parts);
   bool failed() const { return failed_; }
 
  private:

@@ -22,11 +22,36 @@ json salvage_id(const std::string &body) {
     if (s.find('\\') != std::string::npos) return nullptr;
     return s;
   }
-  size_t start = i;
-  if (i < body.size() && body[i] == '-') ++i;
-  while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i;
-  if (i == start || i - start > 15) return nullptr;
-  return std::stoll(body.substr(start, i - start));
+  bool negative = i < body.size() && body[i] == '-';
+  if (negative) ++i;
+  // At most 15 digits: the value always fits, whatever follows them.
+  long long value = 0;
+  size_t digits = 0;
+  for (; i < body.size() && body[i] >= '0' && body[i] <= '9'; ++i, ++digits) {
+    if (digits == 15) return nullptr;
+    value = value * 10 + (body[i] - '0');
+  }
+  if (digits == 0) return nullptr;
+  return negative ? -value : value;
+}
+
+bool nested_deeper_than(std::string_view body, size_t limit) {
+  size_t depth = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < body.size(); ++i) {
+    char c = body[i];
+    if (in_string) {
+      if (c == '\\') ++i;
+      else if (c == '"') in_string = false;
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return true;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return false;
 }
 
 bool is_id(const json &id) { return id.is_number_integer() || id.is_string(); }
@@ -76,6 +101,13 @@ void read_messages(std::shared_ptr<ReaderState> state) {
       in.type = Incoming::kBad;
       in.error = body;
       in.bad_id = nullptr;
+      state->queue.push(std::move(in));
+      continue;
+    }
+    if (nested_deeper_than(body, kMaxJsonDepth)) {
+      in.type = Incoming::kBad;
+      in.error = "message nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+      in.bad_id = salvage_id(body);
       state->queue.push(std::move(in));
       continue;
     }

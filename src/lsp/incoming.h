@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -30,6 +31,14 @@ struct Incoming {
 /// The id of a body that does not parse as JSON: the number or plain string
 /// after its first "id" key, or null.
 nlohmann::json salvage_id(const std::string &body);
+
+/// Arrays and objects nested deeper than this make a message bad; the
+/// depth is checked on the bytes, before anything recurses over them.
+const size_t kMaxJsonDepth = 256;
+
+/// True when the JSON text body opens more than limit arrays or objects
+/// one inside the other (strings passed over); body need not be valid.
+bool nested_deeper_than(std::string_view body, size_t limit);
 
 /// True for a request id of the protocol: an integer or a string.
 bool is_id(const nlohmann::json &id);

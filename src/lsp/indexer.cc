@@ -1,55 +1,15 @@
 #include "lsp/indexer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "common/walk.h"
+#include "lsp/regular_file.h"
 
 namespace kolvu {
-
-bool read_whole_file(const std::string &path, std::string *text, std::string *error) {
-  text->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  struct stat st;
-  if (::fstat(fd, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      *error = std::strerror(EISDIR);
-      return false;
-    }
-    if (st.st_size > 0) text->reserve(static_cast<size_t>(st.st_size));
-  }
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n > 0) {
-      text->append(buf, static_cast<size_t>(n));
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      *error = std::strerror(errno);
-      ::close(fd);
-      return false;
-    }
-    break;
-  }
-  ::close(fd);
-  return true;
-}
 
 bool index_one_file(SymbolIndex *index, const LspSettings &settings, const std::string &path,
                     std::string *error) {
   std::string text, why;
-  if (!read_whole_file(path, &text, &why)) {
+  FileStamp stamp;
+  if (!read_regular_file(path, kMaxFileBytes, &text, &why, &stamp)) {
     index->remove_file(path, false);
     *error = path + ": " + why;
     return false;
@@ -61,7 +21,7 @@ bool index_one_file(SymbolIndex *index, const LspSettings &settings, const std::
     return false;
   }
   Encoding enc = scan.result.encoding == Encoding::kAuto ? Encoding::kShiftJis : scan.result.encoding;
-  index->replace_file(path, enc, text, scan.names, false);
+  index->replace_file(path, enc, text, scan.names, false, stamp);
   return true;
 }
 

@@ -17,10 +17,6 @@
 
 namespace kolvu {
 
-/// Reads the file at path whole into *text; false with errno's text in
-/// *error.
-bool read_whole_file(const std::string &path, std::string *text, std::string *error);
-
 /// Scans the file at path and replaces its names in index; on failure drops
 /// them and returns false with a message "PATH: reason".
 bool index_one_file(SymbolIndex *index, const LspSettings &settings, const std::string &path,

@@ -22,6 +22,7 @@ struct LspSettings {
   std::vector<std::string> excludes;  // glob patterns
   bool follow = false;                // enter links to directories
   int workers = 1;
+  bool watch_by_walking = false;      // watch the disk by walks, not inotify
 };
 
 struct LspCommandLine {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "lsp/indexer.h"
+#include "lsp/regular_file.h"
 #include "lsp/uri.h"
 #include "scanner/encoding_guess.h"
 
@@ -77,7 +78,7 @@ class Texts {
       return t;
     }
     std::string error;
-    if (!read_whole_file(path, &t.owned, &error)) {
+    if (!read_regular_file(path, kMaxFileBytes, &t.owned, &error)) {
       if (ctx_.log) ctx_.log(path + ": " + error + " (dropped from the index)");
       if (ctx_.forget && !open) ctx_.forget(path);
       return t;
@@ -95,14 +96,18 @@ class Texts {
 
 json position(long line, long character) { return {{"line", line}, {"character", character}}; }
 
+struct EditorPosition {
+  long line, character;
+};
+
 // The editor's position of byte offset in text.
-json position_at(QueryContext &ctx, const Text &t, size_t offset) {
+EditorPosition position_at(QueryContext &ctx, const Text &t, size_t offset) {
   if (offset > t.bytes.size()) offset = t.bytes.size();
   const std::vector<size_t> &starts = t.line_starts();
   long line = static_cast<long>(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
   size_t line_start = 0;
   std::string_view l = t.line(line, &line_start);
-  return position(line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe));
+  return {line, editor_column(ctx.conv, t.encoding, l, offset - line_start, ctx.pe)};
 }
 
 // Where a hit's name stands: its line, the column of its first character
@@ -153,6 +158,13 @@ std::string identifier(QueryContext &ctx, Texts &texts, const std::string &path,
   return std::string(id);
 }
 
+// Every definition of name, from files as they are on disk now.
+std::vector<NameHit> lookup_fresh(QueryContext &ctx, const std::string &name, const std::string &path) {
+  std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  if (ctx.refresh && ctx.refresh(hits)) hits = ctx.index->lookup(name, path);
+  return hits;
+}
+
 }  // namespace
 
 int symbol_kind(NameKind kind) {
@@ -164,6 +176,17 @@ int symbol_kind(NameKind kind) {
     case NameKind::kUnion: return 23;          // Struct
   }
   return 14;
+}
+
+const char *kind_word(NameKind kind) {
+  switch (kind) {
+    case NameKind::kUnion: return "union";
+    case NameKind::kStruct: return "struct";
+    case NameKind::kTypedef: return "typedef";
+    case NameKind::kFunctionMacro:
+    case NameKind::kMacro: return "#define";
+  }
+  return "#define";
 }
 
 std::string relative_path(const std::vector<std::string> &roots, const std::string &path) {
@@ -180,7 +203,7 @@ json find_definitions(QueryContext &ctx, const std::string &path, long line, lon
   std::string name = identifier(ctx, texts, path, line, character, &range);
   if (name.empty()) return nullptr;
   json out = json::array();
-  for (const NameHit &h : ctx.index->lookup(name, path)) out.push_back(location(ctx, texts, h));
+  for (const NameHit &h : lookup_fresh(ctx, name, path)) out.push_back(location(ctx, texts, h));
   return out;
 }
 
@@ -189,11 +212,28 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
   json range;
   std::string name = identifier(ctx, texts, path, line, character, &range);
   if (name.empty()) return nullptr;
-  std::vector<NameHit> hits = ctx.index->lookup(name, path);
+  std::vector<NameHit> hits = lookup_fresh(ctx, name, path);
+  // One text at one place is shown once, whatever names it gives
+  // (typedef struct X {...} X; is the struct X and the typedef X): the
+  // definitions grouped by file and extent, in the order met.
+  struct Shown {
+    const NameHit *hit;
+    std::vector<NameKind> kinds;
+  };
+  std::vector<Shown> groups;
+  for (const NameHit &h : hits) {
+    auto same = std::find_if(groups.begin(), groups.end(), [&h](const Shown &g) {
+      return g.hit->path == h.path && g.hit->at.begin == h.at.begin && g.hit->at.end == h.at.end;
+    });
+    if (same == groups.end()) groups.push_back({&h, {h.at.kind}});
+    else if (std::find(same->kinds.begin(), same->kinds.end(), h.at.kind) == same->kinds.end())
+      same->kinds.push_back(h.at.kind);
+  }
   std::string md;
   int shown = 0;
-  for (const NameHit &h : hits) {
+  for (const Shown &g : groups) {
     if (shown == kHoverLimit) break;
+    const NameHit &h = *g.hit;
     const Text &t = texts.get(h.path, h.open, h.encoding);
     if (!t.ok || h.at.end > t.bytes.size() || h.at.begin > h.at.end) continue;
     std::string raw;
@@ -211,12 +251,18 @@ json hover(QueryContext &ctx, const std::string &path, long line, long character
                                               t.bytes.begin() + h.at.offset, '\n'));
     md += "```c\n" + utf8 + "\n```\n\n`" + relative_path(ctx.roots, h.path) + "` line " +
           std::to_string(first);
+    if (g.kinds.size() > 1) {
+      md += " (";
+      for (size_t k = 0; k < g.kinds.size(); ++k)
+        md += (k ? ", " : "") + std::string(kind_word(g.kinds[k])) + " " + name;
+      md += ")";
+    }
     if (!clean) md += " (some bytes did not convert to UTF-8 and are shown as \xEF\xBF\xBD)";
     ++shown;
   }
   if (shown == 0) return nullptr;
-  if (hits.size() > static_cast<size_t>(shown)) {
-    md += "\n\nand " + std::to_string(hits.size() - static_cast<size_t>(shown)) + " more";
+  if (groups.size() > static_cast<size_t>(shown)) {
+    md += "\n\nand " + std::to_string(groups.size() - static_cast<size_t>(shown)) + " more";
   }
   return {{"contents", {{"kind", "markdown"}, {"value", md}}}, {"range", range}};
 }
@@ -244,28 +290,43 @@ std::string workspace_symbols(QueryContext &ctx, const std::string &query) {
   return out;
 }
 
-json document_symbols(QueryContext &ctx, const std::string &path) {
+std::string document_symbols(QueryContext &ctx, const std::string &path) {
+  // Written straight as text, as the workspace's symbols are: the memory it
+  // takes is the answer's own, not several times that in JSON objects.
   Texts texts(ctx);
-  json out = json::array();
+  std::string out = "[";
   std::vector<NameHit> hits = ctx.index->in_file(path);
-  if (hits.empty()) return out;
+  if (hits.empty()) return "[]";
   const Text &t = texts.get(path, hits[0].open, hits[0].encoding);
-  if (!t.ok) return out;
+  if (!t.ok) return "[]";
+  // Room for more than any symbol takes, so the text is never copied as it
+  // grows: pages reserved and not written cost no memory.
+  out.reserve(hits.size() * 320);
+  auto put_position = [&out](long line, long character) {
+    out += "{\"line\":" + std::to_string(line) + ",\"character\":" + std::to_string(character) + "}";
+  };
+  auto put_position_at = [&](size_t offset) {
+    EditorPosition p = position_at(ctx, t, offset);
+    put_position(p.line, p.character);
+  };
   for (const NameHit &h : hits) {
     size_t end = h.at.end;
     while (end > h.at.begin && (t.bytes[end - 1] == '\n' || t.bytes[end - 1] == '\r')) --end;
-    json sel = name_range(ctx, texts, h);
-    const char *detail = h.at.kind == NameKind::kUnion    ? "union"
-                         : h.at.kind == NameKind::kStruct ? "struct"
-                         : h.at.kind == NameKind::kTypedef ? "typedef"
-                                                           : "#define";
-    out.push_back({{"name", h.name},
-                   {"detail", detail},
-                   {"kind", symbol_kind(h.at.kind)},
-                   {"range", {{"start", position_at(ctx, t, h.at.begin)},
-                              {"end", position_at(ctx, t, end)}}},
-                   {"selectionRange", sel}});
+    NameSpan n = name_span(ctx, texts, h);
+    if (out.size() > 1) out += ',';
+    // Names are letters, digits and '_': nothing in them needs escaping.
+    out += "{\"name\":\"" + h.name + "\",\"detail\":\"" + kind_word(h.at.kind) +
+           "\",\"kind\":" + std::to_string(symbol_kind(h.at.kind)) + ",\"range\":{\"start\":";
+    put_position_at(h.at.begin);
+    out += ",\"end\":";
+    put_position_at(end);
+    out += "},\"selectionRange\":{\"start\":";
+    put_position(n.line, n.start);
+    out += ",\"end\":";
+    put_position(n.line, n.end);
+    out += "}}";
   }
+  out += "]";
   return out;
 }
 

@@ -28,6 +28,8 @@ struct QueryContext {
   Utf8Converter *conv;
   std::function<void(const std::string &)> log;       // a file that cannot be read
   std::function<void(const std::string &)> forget;    // drops a vanished file
+  // Brings the files of hits up to date with the disk; true when any was not.
+  std::function<bool(const std::vector<NameHit> &)> refresh;
 };
 
 /// Hover shows at most this many definitions, then "and N more".
@@ -38,6 +40,10 @@ const size_t kSymbolLimit = 1000;
 /// SymbolKind numbers: a function-like macro as a function, another macro
 /// as a constant, a typedef as a class, a struct or union as a struct.
 int symbol_kind(NameKind kind);
+
+/// The word that introduces a definition of kind: "#define", "typedef",
+/// "struct" or "union".
+const char *kind_word(NameKind kind);
 
 /// path relative to the workspace folder holding it, or path itself.
 std::string relative_path(const std::vector<std::string> &roots, const std::string &path);
@@ -54,8 +60,8 @@ nlohmann::json hover(QueryContext &ctx, const std::string &path, long line, long
 /// SymbolInformation[] of the names matching query, as JSON text.
 std::string workspace_symbols(QueryContext &ctx, const std::string &query);
 
-/// DocumentSymbol[] of the file path, in source order.
-nlohmann::json document_symbols(QueryContext &ctx, const std::string &path);
+/// DocumentSymbol[] of the file path, in source order, as JSON text.
+std::string document_symbols(QueryContext &ctx, const std::string &path);
 
 }  // namespace kolvu
 

@@ -1,5 +1,6 @@
 #include "lsp/server.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,17 +8,22 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 
 #include <nlohmann/json.hpp>
 
 #include "common/utf8.h"
 #include "common/walk.h"
+#include "lsp/disk_watcher.h"
 #include "lsp/documents.h"
+#include "lsp/failure.h"
 #include "lsp/framing.h"
 #include "lsp/incoming.h"
 #include "lsp/indexer.h"
 #include "lsp/queries.h"
+#include "lsp/regular_file.h"
 #include "lsp/symbol_index.h"
 #include "lsp/uri.h"
 
@@ -27,15 +33,17 @@ using nlohmann::json;
 
 namespace {
 
-enum ErrorCode {
-  kParseError = -32700,
-  kInvalidRequest = -32600,
-  kMethodNotFound = -32601,
-  kInvalidParams = -32602,
-  kInternalError = -32603,
-  kServerNotInitialized = -32002,
-  kRequestCancelled = -32800,
-};
+// An answer or a document this long leaves free memory worth handing back
+// to the system once it is sent or closed.
+const size_t kBigAnswer = 1u << 20;
+
+// Returns the free memory at the top of the heap and in freed pages to the
+// system, so that a big document closed or a big answer sent leaves the
+// server as small as before it.
+void give_back_memory() { malloc_trim(0); }
+
+// How long a file compared with the disk by a lookup is taken as it was.
+const int kRecheckMs = 200;
 
 // How long an open document's changes must rest before it is scanned again
 // on its own; a request scans it at once.
@@ -56,16 +64,13 @@ struct IndexProgress {
   std::string end_message;
 };
 
-struct BadParams {
-  std::string message;
-};
-
 class Server {
  public:
   Server(const LspSettings &settings, const std::string &version, int out_fd, int err_fd)
       : settings_(settings), version_(version), writer_(out_fd), err_fd_(err_fd) {}
 
   ~Server() {
+    watcher_.reset();
     folder_indexers_.clear();
     indexer_.reset();
   }
@@ -94,29 +99,46 @@ class Server {
   }
   void log(const std::string &message, int type = 3);
 
-  // Dispatch.
+  // Dispatch: each method's handler found in a table. A request's handler
+  // returns its result, or leaves it already written as JSON text in *raw.
+  using RequestHandler = json (Server::*)(const json &params, std::string *raw);
+  using NotificationHandler = void (Server::*)(json &params);
+  static const std::unordered_map<std::string_view, RequestHandler> &request_handlers();
+  static const std::unordered_map<std::string_view, NotificationHandler> &notification_handlers();
   void handle(Incoming &in);
-  json handle_request(const std::string &method, const json &params, std::string *raw);
-  void handle_notification(const std::string &method, const json &params);
+  void handle_notification(const std::string &method, json &params);
+
+  // Requests.
+  json on_initialize(const json &params, std::string *raw);
+  json on_shutdown(const json &params, std::string *raw);
+  json on_definition(const json &params, std::string *raw);
+  json on_hover(const json &params, std::string *raw);
+  json on_document_symbol(const json &params, std::string *raw);
+  json on_workspace_symbol(const json &params, std::string *raw);
+  void on_initialized(json &) { initialized(); }
 
   // Lifecycle.
   json initialize(const json &params);
   void initialized();
   void progress_answered(const json &reply);
+  void start_watching();
   void take_options(const json &options);
 
   // Documents and files.
   std::string path_of(const json &text_document) const;
-  void did_open(const json &params);
-  void did_change(const json &params);
-  void did_close(const json &params);
-  void watched_files(const json &params);
-  void folders_changed(const json &params);
+  void did_open(json &params);
+  void did_change(json &params);
+  void did_close(json &params);
+  void watched_files(json &params);
+  void folders_changed(json &params);
   void scan_document(const std::string &path);
   void scan_dirty();
   bool in_workspace(const std::string &path) const;
 
   QueryContext context();
+  // Files of hits changed or gone on disk since they were indexed are
+  // scanned again or dropped; true when any was.
+  bool refresh_files(const std::vector<NameHit> &hits);
   void position_params(const json &params, std::string *path, long *line, long *character);
 
   LspSettings settings_;
@@ -137,6 +159,11 @@ class Server {
   SymbolIndex index_;
   Documents docs_;
   Utf8Converter conv_;
+  // When each file of a lookup's hits was last compared with the disk, by
+  // the index's number of the file.
+  std::vector<std::chrono::steady_clock::time_point> checked_;
+  std::shared_ptr<ReaderState> state_;  // its queue takes the watcher's reports
+  std::unique_ptr<DiskWatcher> watcher_;  // when the client watches nothing
   std::unique_ptr<Indexer> indexer_;  // last: stopped first
   std::vector<std::unique_ptr<Indexer>> folder_indexers_;  // of folders added later
 };
@@ -153,6 +180,7 @@ void Server::log(const std::string &message, int type) {
 }
 
 int Server::run(std::shared_ptr<ReaderState> state) {
+  state_ = state;
   for (;;) {
     Incoming in;
     bool dirty = !docs_.dirty().empty();
@@ -161,7 +189,11 @@ int Server::run(std::shared_ptr<ReaderState> state) {
       continue;
     }
     if (in.type == Incoming::kEnd) break;
-    handle(in);
+    try {
+      handle(in);
+    } catch (...) {  // outside any handler: the message is dropped, the server goes on
+      log("a message dropped: " + current_failure().message, 1);
+    }
     if (exit_) break;
   }
   return shut_down_ ? 0 : 1;
@@ -196,7 +228,10 @@ void Server::handle(Incoming &in) {
     return;
   }
   const std::string method = *method_it;
-  json params = msg.value("params", json());
+  // Taken out of the message, not copied: a document's text can be large.
+  json params;
+  auto params_it = in.msg.find("params");
+  if (params_it != in.msg.end()) params = std::move(*params_it);
   if (!has_id) {
     handle_notification(method, params);
     return;
@@ -214,83 +249,120 @@ void Server::handle(Incoming &in) {
     reply_error(id, kInvalidRequest, "the server is shutting down");
     return;
   }
+  auto handler = request_handlers().find(method);
+  if (handler == request_handlers().end()) {
+    reply_error(id, kMethodNotFound, "unknown method " + method);
+    return;
+  }
   try {
     std::string raw;  // a result already written as JSON text
-    json result = handle_request(method, params, &raw);
+    json result = (this->*handler->second)(params, &raw);
     if (!raw.empty()) {
-      writer_.write("{\"jsonrpc\":\"2.0\",\"id\":" +
-                    id.dump(-1, ' ', false, json::error_handler_t::replace) +
-                    ",\"result\":" + raw + "}");
-    } else if (result.is_discarded()) {
-      reply_error(id, kMethodNotFound, "unknown method " + method);
+      std::string head = "{\"jsonrpc\":\"2.0\",\"id\":" +
+                         id.dump(-1, ' ', false, json::error_handler_t::replace) + ",\"result\":";
+      writer_.write({head, raw, "}"});
+      if (raw.size() >= kBigAnswer) {
+        std::string().swap(raw);
+        give_back_memory();
+      }
     } else {
       reply(id, std::move(result));
     }
-  } catch (const BadParams &e) {
-    reply_error(id, kInvalidParams, e.message);
-  } catch (const json::exception &e) {
-    reply_error(id, kInvalidParams, std::string("invalid params: ") + e.what());
-  } catch (const std::exception &e) {
-    reply_error(id, kInternalError, e.what());
+  } catch (...) {
+    // One guard for every handler: what it throws answers this request
+    // only, and a fault of the server's is logged as well.
+    Failure f = current_failure();
+    if (f.code == kInternalError) log(method + ": " + f.message, 1);
+    reply_error(id, f.code, f.message);
   }
 }
 
-json Server::handle_request(const std::string &method, const json &params, std::string *raw) {
-  if (method == "initialize") {
-    if (initialized_) throw BadParams{"initialize was already received"};
-    return initialize(params);
-  }
-  if (method == "shutdown") {
-    shut_down_ = true;
-    return nullptr;
-  }
-  if (method == "textDocument/definition" || method == "textDocument/declaration" ||
-      method == "textDocument/hover") {
-    std::string path;
-    long line, character;
-    position_params(params, &path, &line, &character);
-    scan_dirty();
-    QueryContext ctx = context();
-    if (method == "textDocument/hover") return hover(ctx, path, line, character);
-    return find_definitions(ctx, path, line, character);
-  }
-  if (method == "textDocument/documentSymbol") {
-    if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
-    std::string path = path_of(params.at("textDocument"));
-    scan_dirty();
-    QueryContext ctx = context();
-    return document_symbols(ctx, path);
-  }
-  if (method == "workspace/symbol") {
-    if (!params.is_object() || !params.contains("query") || !params["query"].is_string())
-      throw BadParams{"query is missing"};
-    scan_dirty();
-    QueryContext ctx = context();
-    *raw = workspace_symbols(ctx, params["query"].get<std::string>());
-    return nullptr;
-  }
-  return json(json::value_t::discarded);
+const std::unordered_map<std::string_view, Server::RequestHandler> &Server::request_handlers() {
+  static const std::unordered_map<std::string_view, RequestHandler> table = {
+      {"initialize", &Server::on_initialize},
+      {"shutdown", &Server::on_shutdown},
+      {"textDocument/definition", &Server::on_definition},
+      {"textDocument/declaration", &Server::on_definition},
+      {"textDocument/hover", &Server::on_hover},
+      {"textDocument/documentSymbol", &Server::on_document_symbol},
+      {"workspace/symbol", &Server::on_workspace_symbol},
+  };
+  return table;
 }
 
-void Server::handle_notification(const std::string &method, const json &params) {
+// didSave is not among them: the open document already stands in for the
+// file; anything else is not ours to act on.
+const std::unordered_map<std::string_view, Server::NotificationHandler> &
+Server::notification_handlers() {
+  static const std::unordered_map<std::string_view, NotificationHandler> table = {
+      {"initialized", &Server::on_initialized},
+      {"textDocument/didOpen", &Server::did_open},
+      {"textDocument/didChange", &Server::did_change},
+      {"textDocument/didClose", &Server::did_close},
+      {"workspace/didChangeWatchedFiles", &Server::watched_files},
+      {"workspace/didChangeWorkspaceFolders", &Server::folders_changed},
+  };
+  return table;
+}
+
+json Server::on_initialize(const json &params, std::string *) {
+  if (initialized_) throw BadParams{"initialize was already received"};
+  return initialize(params);
+}
+
+json Server::on_shutdown(const json &, std::string *) {
+  shut_down_ = true;
+  return nullptr;
+}
+
+json Server::on_definition(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return find_definitions(ctx, path, line, character);
+}
+
+json Server::on_hover(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return hover(ctx, path, line, character);
+}
+
+json Server::on_document_symbol(const json &params, std::string *raw) {
+  if (!params.is_object() || !params.contains("textDocument")) throw BadParams{"textDocument is missing"};
+  std::string path = path_of(params.at("textDocument"));
+  scan_dirty();
+  QueryContext ctx = context();
+  *raw = document_symbols(ctx, path);
+  return nullptr;
+}
+
+json Server::on_workspace_symbol(const json &params, std::string *raw) {
+  if (!params.is_object() || !params.contains("query") || !params["query"].is_string())
+    throw BadParams{"query is missing"};
+  scan_dirty();
+  QueryContext ctx = context();
+  *raw = workspace_symbols(ctx, params["query"].get<std::string>());
+  return nullptr;
+}
+
+void Server::handle_notification(const std::string &method, json &params) {
   if (method == "exit") {
     exit_ = true;
     return;
   }
   if (!initialized_ || shut_down_) return;
+  auto handler = notification_handlers().find(method);
+  if (handler == notification_handlers().end()) return;
   try {
-    if (method == "initialized") initialized();
-    else if (method == "textDocument/didOpen") did_open(params);
-    else if (method == "textDocument/didChange") did_change(params);
-    else if (method == "textDocument/didClose") did_close(params);
-    else if (method == "workspace/didChangeWatchedFiles") watched_files(params);
-    else if (method == "workspace/didChangeWorkspaceFolders") folders_changed(params);
-    // didSave: the open document already stands in for the file; anything
-    // else is not ours to act on.
-  } catch (const BadParams &e) {
-    log(method + ": " + e.message, 1);
-  } catch (const json::exception &e) {
-    log(method + ": invalid params: " + e.what(), 1);
+    (this->*handler->second)(params);
+  } catch (...) {
+    log(method + ": " + current_failure().message, 1);
   }
 }
 
@@ -326,6 +398,13 @@ void Server::take_options(const json &o) {
   }
   if (o.contains("workers") && !set_workers(o["workers"].get<long>(), &s, &error)) fail();
   if (o.contains("follow")) s.follow = o["follow"].get<bool>();
+  if (o.contains("watch")) {
+    // How the server watches the disk when the client does not: inotify,
+    // or walks (for file systems whose changes it does not hear of).
+    std::string w = o["watch"].get<std::string>();
+    if (w != "inotify" && w != "walk") throw BadParams{"initializationOptions: watch is inotify or walk"};
+    s.watch_by_walking = w == "walk";
+  }
   settings_ = s;
 }
 
@@ -395,6 +474,7 @@ void Server::initialized() {
                             {"method", "workspace/didChangeWatchedFiles"},
                             {"registerOptions", {{"watchers", json::array({{{"globPattern", glob}}})}}}}})}});
   }
+  if (!watch_registration_) start_watching();
   {
     std::lock_guard<std::mutex> lock(progress_.mutex);
     if (progress_wanted_) {
@@ -430,6 +510,26 @@ void Server::initialized() {
   });
 }
 
+void Server::start_watching() {
+  // What the watcher finds comes in as the client's reports would, through
+  // the queue, so it is handled in order with the messages.
+  std::weak_ptr<ReaderState> state = state_;
+  watcher_ = std::make_unique<DiskWatcher>(
+      settings_,
+      [state](std::vector<DiskWatcher::Change> changes) {
+        json list = json::array();
+        for (const DiskWatcher::Change &c : changes)
+          list.push_back({{"uri", path_to_uri(c.path)}, {"type", c.type}});
+        Incoming in;
+        in.msg = {{"jsonrpc", "2.0"},
+                  {"method", "workspace/didChangeWatchedFiles"},
+                  {"params", {{"changes", std::move(list)}}}};
+        if (auto s = state.lock()) s->queue.push(std::move(in));
+      },
+      [this](const std::string &m) { log(m, 2); }, settings_.watch_by_walking);
+  for (const std::string &r : roots_) watcher_->add_root(r);
+}
+
 void Server::progress_answered(const json &msg) {
   std::lock_guard<std::mutex> lock(progress_.mutex);
   if (progress_.state != IndexProgress::kAsked || msg["id"] != progress_.create_id) return;
@@ -459,9 +559,8 @@ void Server::position_params(const json &params, std::string *path, long *line, 
     throw BadParams{"textDocument and position are needed"};
   *path = path_of(params.at("textDocument"));
   const json &p = params.at("position");
-  *line = p.at("line").get<long>();
-  *character = p.at("character").get<long>();
-  if (*line < 0 || *character < 0) throw BadParams{"negative position"};
+  *line = position_number(p, "line", "position");
+  *character = position_number(p, "character", "position");
 }
 
 QueryContext Server::context() {
@@ -474,7 +573,29 @@ QueryContext Server::context() {
   ctx.conv = &conv_;
   ctx.log = [this](const std::string &m) { log(m, 2); };
   ctx.forget = [this](const std::string &p) { index_.remove_file(p, false); };
+  ctx.refresh = [this](const std::vector<NameHit> &hits) { return refresh_files(hits); };
   return ctx;
+}
+
+bool Server::refresh_files(const std::vector<NameHit> &hits) {
+  bool changed = false;
+  const auto now = std::chrono::steady_clock::now();
+  for (const NameHit &h : hits) {
+    if (h.open) continue;
+    // A file looked at a moment ago is not looked at again: a name defined
+    // in hundreds of headers costs hundreds of stat calls only once.
+    if (h.at.file >= checked_.size()) checked_.resize(h.at.file + 1);
+    auto &last = checked_[h.at.file];
+    if (last.time_since_epoch().count() != 0 && now - last < std::chrono::milliseconds(kRecheckMs))
+      continue;
+    last = now;
+    FileStamp indexed;
+    if (!index_.disk_stamp(h.path, &indexed) || stamp_of(h.path) == indexed) continue;
+    changed = true;
+    std::string error;
+    if (!index_one_file(&index_, settings_, h.path, &error)) log(error + " (dropped from the index)", 2);
+  }
+  return changed;
 }
 
 void Server::scan_document(const std::string &path) {
@@ -489,39 +610,42 @@ void Server::scan_dirty() {
   for (const std::string &path : docs_.dirty()) scan_document(path);
 }
 
-void Server::did_open(const json &params) {
-  const json &td = params.at("textDocument");
+void Server::did_open(json &params) {
+  json &td = params.at("textDocument");
   std::string path = path_of(td);
   OpenDocument doc;
   doc.uri = td.at("uri").get<std::string>();
-  doc.text = td.at("text").get<std::string>();
+  doc.text = std::move(td.at("text").get_ref<std::string &>());
   doc.version = td.value("version", 0L);
   docs_.open(path, std::move(doc));
   scan_document(path);
 }
 
-void Server::did_change(const json &params) {
+void Server::did_change(json &params) {
   std::string path = path_of(params.at("textDocument"));
   OpenDocument *doc = docs_.find(path);
   if (doc == nullptr) throw BadParams{"a change to a document that is not open: " + path};
+  size_t i = 0;
   for (const json &c : params.at("contentChanges")) {
     TextChange change;
     change.text = c.at("text").get<std::string>();
     if (c.contains("range")) {
       const json &r = c["range"];
+      const std::string where = "contentChanges[" + std::to_string(i) + "].range.";
       change.whole = false;
-      change.start_line = r.at("start").at("line").get<long>();
-      change.start_char = r.at("start").at("character").get<long>();
-      change.end_line = r.at("end").at("line").get<long>();
-      change.end_char = r.at("end").at("character").get<long>();
+      change.start_line = position_number(r.at("start"), "line", where + "start");
+      change.start_char = position_number(r.at("start"), "character", where + "start");
+      change.end_line = position_number(r.at("end"), "line", where + "end");
+      change.end_char = position_number(r.at("end"), "character", where + "end");
     }
+    ++i;
     if (!apply_change(&doc->text, change, pe_)) throw BadParams{"a change with its range out of order"};
   }
   doc->version = params.at("textDocument").value("version", doc->version);
   doc->dirty = true;
 }
 
-void Server::folders_changed(const json &params) {
+void Server::folders_changed(json &params) {
   const json &event = params.at("event");
   std::vector<std::string> added;
   auto folder_path = [this](const json &f) {
@@ -539,6 +663,7 @@ void Server::folders_changed(const json &params) {
     if (std::find(roots_.begin(), roots_.end(), path) != roots_.end()) continue;
     roots_.push_back(path);
     added.push_back(path);
+    if (watcher_) watcher_->add_root(path);
   }
   if (added.empty() || !indexer_) return;  // before initialized the first run takes them
   auto indexer = std::make_unique<Indexer>(&index_, settings_, [this](const std::string &m) { log(m, 2); });
@@ -564,15 +689,18 @@ bool Server::in_workspace(const std::string &path) const {
   return false;
 }
 
-void Server::did_close(const json &params) {
+void Server::did_close(json &params) {
   std::string path = path_of(params.at("textDocument"));
+  const OpenDocument *doc = docs_.find(path);
+  const bool big = doc != nullptr && doc->text.size() >= kBigAnswer;
   docs_.close(path);
   index_.remove_file(path, true);
+  if (big) give_back_memory();
   std::string error;
   if (in_workspace(path) && !index_one_file(&index_, settings_, path, &error)) log(error, 2);
 }
 
-void Server::watched_files(const json &params) {
+void Server::watched_files(json &params) {
   for (const json &c : params.at("changes")) {
     std::string path;
     std::string uri = c.at("uri").get<std::string>();
@@ -581,6 +709,10 @@ void Server::watched_files(const json &params) {
     int type = c.at("type").get<int>();
     if (type == 3) {
       index_.remove_file(path, false);
+      // A folder deleted or moved away: the files below it go too.
+      size_t slash = path.rfind('/');
+      if (!has_source_ext(path.substr(slash == std::string::npos ? 0 : slash + 1), settings_.exts))
+        index_.remove_below(path);
       continue;
     }
     std::string error;
@@ -591,12 +723,17 @@ void Server::watched_files(const json &params) {
 }  // namespace
 
 int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
-          int err_fd) {
+          int err_fd, bool join_reader) {
   auto state = std::make_shared<ReaderState>(in_fd, kMaxMessageBody);
   std::thread reader(read_messages, state);
-  reader.detach();
-  Server server(settings, version, out_fd, err_fd);
-  return server.run(state);
+  if (!join_reader) reader.detach();
+  int status;
+  {
+    Server server(settings, version, out_fd, err_fd);
+    status = server.run(state);
+  }
+  if (join_reader) reader.join();
+  return status;
 }
 
 }  // namespace kolvu

@@ -18,9 +18,12 @@ namespace kolvu {
 const size_t kMaxMessageBody = 64u << 20;
 
 /// Serves until exit or the end of input; returns the exit status: 0 after
-/// shutdown, 1 without.
+/// shutdown, 1 without. The thread that reads in_fd is left to end with its
+/// input, unless join_reader is true: then serve returns once it has read
+/// in_fd to its end, which must come by itself (a file, not a terminal),
+/// so the caller may close in_fd and use the number again.
 int serve(const LspSettings &settings, const std::string &version, int in_fd, int out_fd,
-          int err_fd);
+          int err_fd, bool join_reader = false);
 
 }  // namespace kolvu
 

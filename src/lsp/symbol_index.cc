@@ -58,9 +58,11 @@ void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
     v.erase(std::remove_if(v.begin(), v.end(), [id](const IndexedName &n) { return n.file == id; }),
             v.end());
     definitions_ -= before - v.size();
-    if (v.empty() && !keep_empty) names_.erase(it);
+    if (v.empty() && !keep_empty) {
+      names_.erase(it);
+      flat_whole_ = false;
+    }
   }
-  ++generation_;
   if (!keep_empty) {
     f.names.clear();
     f.names.shrink_to_fit();
@@ -68,7 +70,8 @@ void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
 }
 
 void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
-                               const std::vector<SourceName> &names, bool open) {
+                               const std::vector<SourceName> &names, bool open,
+                               FileStamp stamp) {
   // The entries are made before the lock is taken.
   std::vector<IndexedName> made;
   made.reserve(names.size());
@@ -89,7 +92,7 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   auto found = ids_.find(path);
   if (found == ids_.end()) {
     id = static_cast<uint32_t>(files_.size());
-    files_.push_back(File{path, encoding, false, {}});
+    files_.push_back(File{path, encoding, false, false, FileStamp(), {}});
     ids_.emplace(path, id);
   } else {
     id = found->second;
@@ -103,10 +106,15 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   old_names.swap(f.names);
   f.encoding = encoding;
   f.open = open;
+  f.on_disk = !open;
+  f.stamp = stamp;
   for (size_t i = 0; i < names.size(); ++i) {
     made[i].file = id;
     auto it = names_.find(names[i].name);
-    if (it == names_.end()) it = names_.emplace(names[i].name, std::vector<IndexedName>()).first;
+    if (it == names_.end()) {
+      it = names_.emplace(names[i].name, std::vector<IndexedName>()).first;
+      if (flat_whole_) flat_added_.push_back(&*it);  // else the list is made anew
+    }
     it->second.push_back(made[i]);
     f.names.push_back(it);
   }
@@ -115,10 +123,12 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
   f.names.erase(std::unique(f.names.begin(), f.names.end()), f.names.end());
   f.names.shrink_to_fit();
   for (Map::iterator it : old_names) {
-    if (it->second.empty()) names_.erase(it);
+    if (it->second.empty()) {
+      names_.erase(it);
+      flat_whole_ = false;
+    }
   }
   definitions_ += names.size();
-  ++generation_;
 }
 
 void SymbolIndex::remove_file(const std::string &path, bool open) {
@@ -129,6 +139,17 @@ void SymbolIndex::remove_file(const std::string &path, bool open) {
   if (f.open && !open) return;
   drop_names(found->second);
   f.open = false;
+  f.on_disk = false;
+}
+
+bool SymbolIndex::disk_stamp(const std::string &path, FileStamp *stamp) const {
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  auto found = ids_.find(path);
+  if (found == ids_.end()) return false;
+  const File &f = files_[found->second];
+  if (!f.on_disk) return false;
+  *stamp = f.stamp;
+  return true;
 }
 
 void SymbolIndex::remove_below(const std::string &dir) {
@@ -204,21 +225,46 @@ std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) c
   std::lock_guard<std::mutex> flat_lock(flat_mutex_);
   refresh_flat();
   const uint64_t want = mask_of(lower_query);
+  auto matches = [&](const Map::value_type *node) {  // and was not taken above
+    return node->first.compare(0, query.size(), query) != 0;
+  };
+  // The added names that match, in name order, as many as may be taken.
+  std::vector<const Map::value_type *> added;
+  std::string lowered;
+  for (const Map::value_type *node : flat_added_) {
+    lowered.clear();
+    for (char c : node->first) lowered += lower(c);
+    if (subsequence(lower_query, lowered.data(), lowered.size()) && matches(node)) added.push_back(node);
+  }
+  auto by_name = [](const Map::value_type *a, const Map::value_type *b) { return a->first < b->first; };
+  size_t room = limit - hits.size();
+  if (added.size() > room) {
+    std::nth_element(added.begin(), added.begin() + static_cast<std::ptrdiff_t>(room), added.end(), by_name);
+    added.resize(room);
+  }
+  std::sort(added.begin(), added.end(), by_name);
+  size_t next_added = 0;
+  auto take_added_before = [&](const Map::value_type *node) {
+    for (; next_added < added.size() && (node == nullptr || by_name(added[next_added], node)); ++next_added) {
+      if (!take(*added[next_added])) return false;
+    }
+    return true;
+  };
   const char *p = flat_lower_.data();
   for (size_t i = 0; i < flat_nodes_.size(); ++i) {
     const Map::value_type *node = flat_nodes_[i];
     size_t size = node->first.size();
-    if ((flat_masks_[i] & want) == want && subsequence(lower_query, p, size) &&
-        node->first.compare(0, query.size(), query) != 0 &&  // taken above
-        !take(*node))
+    if ((flat_masks_[i] & want) == want && subsequence(lower_query, p, size) && matches(node) &&
+        (!take_added_before(node) || !take(*node)))
       return hits;
     p += size + 1;
   }
+  take_added_before(nullptr);
   return hits;
 }
 
 void SymbolIndex::refresh_flat() const {
-  if (flat_generation_ == generation_) return;
+  if (flat_whole_ && flat_added_.size() <= std::max<size_t>(4096, flat_nodes_.size())) return;
   size_t bytes = 0;
   for (const auto &entry : names_) bytes += entry.first.size() + 1;
   flat_lower_.clear();
@@ -234,7 +280,8 @@ void SymbolIndex::refresh_flat() const {
     flat_lower_ += '\0';
     flat_nodes_.push_back(&entry);
   }
-  flat_generation_ = generation_;
+  flat_added_.clear();
+  flat_whole_ = true;
 }
 
 size_t SymbolIndex::file_count() const {

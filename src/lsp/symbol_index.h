@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kolvu/scan.h"
+#include "lsp/regular_file.h"
 #include "lsp/source_names.h"
 
 namespace kolvu {
@@ -46,8 +47,13 @@ class SymbolIndex {
   /// Replaces the names of path by names, found in its bytes src read in
   /// encoding. From a file on disk (open false) nothing changes while the
   /// path is open in the editor.
+  /// stamp is the file's on disk when its bytes were read.
   void replace_file(const std::string &path, Encoding encoding, std::string_view src,
-                    const std::vector<SourceName> &names, bool open);
+                    const std::vector<SourceName> &names, bool open, FileStamp stamp = {});
+
+  /// The stamp path had when its names were taken from disk; false when
+  /// they were not (no names, or the editor's text).
+  bool disk_stamp(const std::string &path, FileStamp *stamp) const;
 
   /// Drops every name of path; when open is true also the mark that it is
   /// open, so that a scan of the file on disk counts again.
@@ -77,6 +83,8 @@ class SymbolIndex {
     std::string path;
     Encoding encoding = Encoding::kAuto;
     bool open = false;
+    bool on_disk = false;  // names taken from the file on disk, with this stamp
+    FileStamp stamp;
     std::vector<Map::iterator> names;  // each once
   };
 
@@ -85,8 +93,8 @@ class SymbolIndex {
   // them, for the caller to fill again or erase.
   void drop_names(uint32_t id, bool keep_empty = false);
   NameHit hit(const Map::value_type &entry, const IndexedName &at) const;
-  // Makes the flat list below match the names again; with the lock held
-  // shared and flat_mutex_ held.
+  // Makes the flat list below whole again when it has to be; with the lock
+  // held shared and flat_mutex_ held.
   void refresh_flat() const;
 
   mutable std::shared_mutex mutex_;
@@ -94,16 +102,20 @@ class SymbolIndex {
   std::vector<File> files_;
   std::unordered_map<std::string, uint32_t> ids_;
   size_t definitions_ = 0;
-  uint64_t generation_ = 0;  // counts the changes of names_
 
   // For the subsequence search, the names in order, lower-cased, one after
   // the other with a 0 byte after each: one pass over them costs far less
-  // than a walk of the tree. Made again on the first search after a change.
+  // than a walk of the tree. Made whole again on the first search after a
+  // name went away; names added since it was made are listed beside it
+  // (flat_added_, filled by replace_file) and searched too, until they are
+  // as many as it holds: so a search while files are indexed costs about
+  // what it costs after, and the list is made whole a few times in all.
   mutable std::mutex flat_mutex_;
-  mutable uint64_t flat_generation_ = ~uint64_t{0};
+  mutable bool flat_whole_ = false;  // false: to be made again before use
   mutable std::string flat_lower_;
   mutable std::vector<const Map::value_type *> flat_nodes_;
   mutable std::vector<uint64_t> flat_masks_;  // the characters each name holds
+  mutable std::vector<const Map::value_type *> flat_added_;
 };
 
 }  // namespace kolvu

@@ -54,6 +54,18 @@ TEST(Framing, ReadsMessagesAndRecoversFromBadOnes) {
       {"ends inside the header", "Content-Length: 10\r\n", {"B"}},
       {"blank lines before a header", "\r\n\r\nContent-Length: 1\r\n\r\na", {"M:a"}},
       {"nothing", "", {}},
+      // A wrong length loses no later message: one too long ends at the
+      // next header found inside it, one too short leaves bytes that are
+      // passed over up to the next header.
+      {"length too long", "Content-Length: 30\r\n\r\n{}Content-Length: 1\r\n\r\nb", {"B", "M:b"}},
+      {"length too long, the header's end past it",
+       "Content-Length: 4\r\n\r\n{}Content-Length: 1\r\n\r\nb", {"B", "M:b"}},
+      {"length too short", "Content-Length: 2\r\n\r\n{}xyzContent-Length: 1\r\n\r\nb",
+       {"M:{}", "B", "M:b"}},
+      {"length too short, a colon left", "Content-Length: 1\r\n\r\n{\"a\":1}Content-Length: 1\r\n\r\nb",
+       {"M:{", "B", "M:b"}},
+      {"the field's words inside a body", "Content-Length: 25\r\n\r\n{\"t\":\"Content-Length: 1\"}",
+       {"M:{\"t\":\"Content-Length: 1\"}"}},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(read_all(c.input), c.want) << c.name;

@@ -22,6 +22,11 @@ TEST(Incoming, IdsOfBodiesThatDoNotParse) {
       {R"({"id":1234567890123456789})", nullptr},
       {R"({"idx":5})", nullptr},
       {"garbage", nullptr},
+      {R"({"id":-})", nullptr},
+      {R"({"id":-x)", nullptr},
+      {R"({"id":-)", nullptr},
+      {R"({"id":999999999999999})", 999999999999999LL},
+      {R"({"id":-999999999999999)", -999999999999999LL},
       {"", nullptr},
   };
   for (const Case &c : cases) {
@@ -32,6 +37,17 @@ TEST(Incoming, IdsOfBodiesThatDoNotParse) {
   EXPECT_FALSE(is_id(json(1.5)));
   EXPECT_FALSE(is_id(json(nullptr)));
   EXPECT_FALSE(is_id(json::array()));
+}
+
+TEST(Incoming, NestingDepthOnTheBytes) {
+  EXPECT_FALSE(nested_deeper_than("[[[]]]", 3));
+  EXPECT_TRUE(nested_deeper_than("[[[[]]]]", 3));
+  EXPECT_TRUE(nested_deeper_than("{\"a\":[{\"b\":[", 3));    // need not be valid
+  EXPECT_FALSE(nested_deeper_than("[[[]],[[]],[[]]]", 3));  // depth, not count
+  EXPECT_FALSE(nested_deeper_than("[\"[[[[\"]", 3));         // brackets in strings
+  EXPECT_FALSE(nested_deeper_than("[\"\\\"[[[[\"]", 3));     // an escaped quote stays inside
+  EXPECT_FALSE(nested_deeper_than("]]]]][[[", 3));          // closings first count for nothing
+  EXPECT_TRUE(nested_deeper_than(std::string(200000, '['), kMaxJsonDepth));
 }
 
 Incoming message(const char *text) {

@@ -61,6 +61,14 @@ def make_tree(root):
     put(b"notes.txt", b"#define NOT_A_SOURCE 1\n")
 
 
+def sanitized():
+    """True when the server is built with AddressSanitizer or
+    ThreadSanitizer, whose allocators keep what is freed."""
+    with open(BINARY, "rb") as f:
+        data = f.read()
+    return b"__asan_init" in data or b"__tsan_init" in data
+
+
 def units(text, encoding):
     """The length of text in the units of a position encoding."""
     if encoding == "utf-8":
@@ -101,6 +109,11 @@ class Session:
     def definition(self, rel, line, character, method="textDocument/definition"):
         return self.client.result(method, {"textDocument": {"uri": self.uri(rel)},
                                            "position": {"line": line, "character": character}})
+
+    def hover_text(self, rel, line, character):
+        h = self.client.result("textDocument/hover", {"textDocument": {"uri": self.uri(rel)},
+                                                      "position": {"line": line, "character": character}})
+        return h["contents"]["value"]
 
     def symbols(self, query):
         return self.client.result("workspace/symbol", {"query": query})
@@ -347,14 +360,28 @@ class Queries(Tree):
         self.assertLess(value.index("inc/defs.h"), value.index("src/union.h"))
         s.close()
 
+    def test_hover_once_per_definition_text(self):
+        # A typedef of a struct with the struct's own name gives two names
+        # of one text; they are shown once, and count once against the limit.
+        with open(os.path.join(self.root, b"inc/node.h"), "wb") as f:
+            f.write(b"typedef struct node {\n    int v;\n} node;\nstruct node;\n")
+        for i in range(8):
+            with open(os.path.join(self.root, b"inc/other%d.h" % i), "wb") as f:
+                f.write(b"#define node_%d 1\ntypedef int node;\n" % i)
+        s = Session(self.root)
+        value = s.hover_text(b"inc/node.h", 2, 3)
+        self.assertEqual(value.count("typedef struct node {"), 1, value)
+        self.assertIn("`inc/node.h` line 1 (struct node, typedef node)", value)
+        self.assertEqual(value.count("```c"), 8)
+        self.assertTrue(value.endswith("and 1 more"), value[-40:])  # 9 texts, not 10 names
+        s.close()
+
     def test_hover_limit(self):
         for i in range(11):
             with open(os.path.join(self.root, b"inc/many%02d.h" % i), "wb") as f:
                 f.write(b"#define MANY %d\n" % i)
         s = Session(self.root)
-        h = s.client.result("textDocument/hover", {"textDocument": {"uri": s.uri(b"inc/many00.h")},
-                                                   "position": {"line": 0, "character": 9}})
-        value = h["contents"]["value"]
+        value = s.hover_text(b"inc/many00.h", 0, 9)
         self.assertEqual(value.count("```c"), 8)
         self.assertTrue(value.endswith("and 3 more"), value[-40:])
         s.close()
@@ -425,6 +452,31 @@ class Queries(Tree):
 
 
 class Documents(Tree):
+    def test_big_document_symbols_and_memory_given_back(self):
+        s = Session(self.root)
+        c = s.client
+        uri = s.uri(b"src/big.h")
+        n = 100000
+        text = "".join("#define BIG_%06d (%d) /* 定数 */\n" % (i, i) for i in range(n))
+        before = c.rss_kib()
+        c.notify("textDocument/didOpen", {"textDocument": {"uri": uri, "languageId": "c",
+                                                           "version": 1, "text": text}})
+        syms = c.result("textDocument/documentSymbol", {"textDocument": {"uri": uri}})
+        self.assertEqual(len(syms), n)
+        self.assertEqual(syms[-1], {"name": "BIG_%06d" % (n - 1), "detail": "#define", "kind": 14,
+                                    "range": {"start": {"line": n - 1, "character": 0},
+                                              "end": {"line": n - 1, "character": len(text.split("\n")[-2])}},
+                                    "selectionRange": {"start": {"line": n - 1, "character": 8},
+                                                       "end": {"line": n - 1, "character": 18}}})
+        del syms
+        c.notify("textDocument/didClose", {"textDocument": {"uri": uri}})
+        self.assertEqual(s.symbols("BIG_000001"), [])
+        # What the document and its answer took is handed back (they took
+        # some 40 MB here); a sanitizer's allocator keeps freed memory a while.
+        if not sanitized():
+            self.assertLess(c.rss_kib() - before, 12 * 1024)
+        self.assertEqual(s.close(), 0)
+
     def test_open_change_close(self):
         for enc in ["utf-16", "utf-8", "utf-32"]:
             with self.subTest(encoding=enc):
@@ -497,6 +549,72 @@ class Documents(Tree):
         os.unlink(path)
         c.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": uri, "type": 3}]})
         self.assertEqual(s.symbols("WATCHED"), [])
+        s.close()
+
+
+class DiskWithoutEvents(Tree):
+    def wait_until(self, what, check, seconds=5.0):
+        end = time.time() + seconds
+        while True:
+            if check():
+                return
+            if time.time() > end:
+                self.fail("%s not seen within %s s" % (what, seconds))
+            time.sleep(0.05)
+
+    def test_files_seen_without_client_events(self):
+        # The client offers no file watching: the server watches itself,
+        # by inotify and, where asked, by walks.
+        for watch in ["inotify", "walk"]:
+            with self.subTest(watch=watch):
+                s = Session(self.root, watch=False, options={"exclude": ["build"], "watch": watch})
+                inc = os.path.join(self.root, b"inc")
+
+                def names(q):
+                    return {x["name"] for x in s.symbols(q)}
+
+                def put(rel, data):
+                    path = os.path.join(self.root, rel)
+                    os.makedirs(os.path.dirname(path), exist_ok=True)
+                    with open(path, "wb") as f:
+                        f.write(data)
+                put(b"inc/fresh_%s.h" % watch.encode(), b"#define FRESH_ONE 1\n")
+                self.wait_until("a created file", lambda: "FRESH_ONE" in names("FRESH_"))
+                put(b"inc/fresh_%s.h" % watch.encode(), b"#define FRESH_TWO 2\n")
+                self.wait_until("a changed file", lambda: names("FRESH_") == {"FRESH_TWO"})
+                os.unlink(os.path.join(inc, b"fresh_%s.h" % watch.encode()))
+                self.wait_until("a deleted file", lambda: names("FRESH_") == set())
+                # A new folder and the file in it; an excluded one is not entered.
+                put(b"newdir_%s/sub/deep.h" % watch.encode(), b"#define DEEP_NAME 1\n")
+                put(b"build/gen2.h", b"#define EXCLUDED_TOO 1\n")
+                self.wait_until("a file in a new folder", lambda: "DEEP_NAME" in names("DEEP_NAME"))
+                self.assertEqual(names("EXCLUDED_TOO"), set())
+                shutil.rmtree(os.path.join(self.root, b"newdir_%s" % watch.encode()))
+                self.wait_until("a deleted folder", lambda: names("DEEP_NAME") == set())
+                s.close()
+
+    def test_lookups_check_the_disk(self):
+        # The client watches (so the server does not) but says nothing:
+        # a lookup that meets a changed or vanished file reads it again.
+        s = Session(self.root)
+        union = os.path.join(self.root, b"src/union.h")
+        col = column_of(MAIN_C, 2, "MAX_LEN", "utf-16")
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 2)
+        # A file is compared with the disk at most every 0.2 s.
+        time.sleep(0.3)
+        with open(union, "wb") as f:
+            f.write(b"\n\n#define MAX_LEN 1024\n")
+        locs = s.definition("src/main.c", 2, col)
+        self.assertEqual([l["range"]["start"]["line"] for l in locs], [1, 2])
+        saved = open(union, "rb").read()
+        os.unlink(union)
+        time.sleep(0.3)
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 1)
+        with open(union, "wb") as f:
+            f.write(saved)
+        # Told of its return, it is indexed again (after the hover that lost it).
+        s.client.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": file_uri(union), "type": 1}]})
+        self.assertEqual(len(s.definition("src/main.c", 2, col)), 2)
         s.close()
 
 
@@ -613,6 +731,91 @@ class BadInput(Tree):
         c.notify("exit")
         self.assertEqual(c.wait_exit(), 0)
         self.assertIn(b"Content-Length", c.stderr)  # diagnostics go to standard error
+
+    def test_messages_that_ended_the_server(self):
+        def body(text):
+            return b"Content-Length: %d\r\n\r\n" % len(text) + text
+
+        def errors_then_probe(c, data, pause=0.0):
+            """The error replies data brings, up to the answer to a probe
+            sent after it (after pause seconds, in a write of its own)."""
+            c.send_raw(data)
+            time.sleep(pause)
+            probe = c.request("workspace/symbol", {"query": "MAX_LEN"}, wait=False)
+            errors = []
+            while True:
+                m = c.wait_for(lambda m: "id" in m and "method" not in m)
+                if m.get("id") == probe:
+                    self.assertIn("result", m)
+                    return errors
+                errors.append(m)
+
+        deep = b'{"jsonrpc":"2.0","id":5,"method":"workspace/symbol","params":' + b"[" * 200000
+        c = Client(BINARY)
+        # Even before initialize: ids that are no numbers.
+        for bad in [b'{"id":-}', b'{"id":-x']:
+            with self.subTest(bad):
+                c.send_raw(body(bad))
+                r = c.wait_for(lambda m: "id" in m and "method" not in m)
+                self.assertEqual(r["error"]["code"], -32700)
+                self.assertIsNone(r["id"])
+        c.result("initialize", {"processId": None, "rootUri": file_uri(self.root), "capabilities": {}})
+        c.notify("initialized", {})
+        good = body(b'{"jsonrpc":"2.0","id":"g","method":"workspace/symbol","params":{"query":"SQUARE"}}')
+        # (case, bytes, pause before the probe, [(code, id) of each error])
+        cases = [
+            ("nesting 200,000 deep", body(deep + b"]" * 200000), 0, [(-32700, 5)]),
+            ("nesting that never closes", body(deep), 0, [(-32700, 5)]),
+            ("length too long, the next message in the same write",
+             b"Content-Length: 500\r\n\r\n{}" + good, 0, [(-32700, None), (None, "g")]),
+            ("length too long, the next message later",
+             b"Content-Length: 500\r\n\r\n{}", 0.3, [(-32700, None)]),
+            ("length too short", b"Content-Length: 5\r\n\r\n" + good[good.index(b"{"):] + good, 0,
+             [(-32700, None), (-32700, None), (None, "g")]),
+        ]
+        for name, data, pause, want in cases:
+            with self.subTest(name):
+                errors = errors_then_probe(c, data, pause)
+                self.assertEqual([(e["error"]["code"] if "error" in e else None, e["id"]) for e in errors],
+                                 want, errors)
+        # Positions beyond the protocol's numbers name their field.
+        for line, character, field in [(2 ** 63, 0, "position.line"), (0, 2 ** 31, "position.character"),
+                                       (-1, 0, "position.line"), (0, 2 ** 64 - 1, "position.character")]:
+            with self.subTest(line=line, character=character):
+                r = c.request("textDocument/hover", {"textDocument": {"uri": file_uri(self.root) + "/src/main.c"},
+                                                     "position": {"line": line, "character": character}})
+                self.assertEqual(r["error"]["code"], -32602)
+                self.assertIn(field + " is out of range", r["error"]["message"])
+        self.assertIn("result", c.request("textDocument/hover", {
+            "textDocument": {"uri": file_uri(self.root) + "/src/main.c"},
+            "position": {"line": 2 ** 31 - 1, "character": 2 ** 31 - 1}}))
+        self.assertEqual(c.result("shutdown"), None)
+        c.notify("exit")
+        self.assertEqual(c.wait_exit(), 0)
+
+    def test_only_regular_files_are_read(self):
+        # A FIFO named like a header is there from the start (the walk meets
+        # it) and is reported again; devices are asked about by address.
+        fifo = os.path.join(self.root, b"inc/pipe.h")
+        os.mkfifo(fifo)
+        s = Session(self.root)
+        c = s.client
+        c.notify("workspace/didChangeWatchedFiles", {"changes": [{"uri": file_uri(fifo), "type": 1},
+                                                                 {"uri": file_uri(fifo), "type": 2}]})
+        for uri in [file_uri(fifo), "file:///dev/stdin", "file:///dev/zero", "file:///proc/self/fd/0"]:
+            for method in ["textDocument/hover", "textDocument/definition"]:
+                with self.subTest(uri=uri, method=method):
+                    r = c.result(method, {"textDocument": {"uri": uri},
+                                          "position": {"line": 0, "character": 0}})
+                    self.assertIsNone(r)
+        log = c.wait_for(lambda m: m.get("method") == "window/logMessage"
+                         and "pipe.h" in m["params"]["message"])
+        self.assertIn("not a regular file", log["params"]["message"])
+        self.assertEqual(len(s.symbols("SQUARE")), 1)
+        self.assertLess(c.rss_kib(), 100 * 1024)
+        # The end of input still ends it.
+        c.close_input()
+        self.assertEqual(c.wait_exit(), 1)
 
     def test_cancel_of_a_queued_request(self):
         with open(os.path.join(self.root, b"inc/lots.h"), "wb") as f:

@@ -92,6 +92,31 @@ TEST(SymbolIndex, SearchTakesExactThenPrefixThenSubsequence) {
   }
 }
 
+TEST(SymbolIndex, SearchWhileNamesComeAndGoAnswersAsAFreshIndex) {
+  // Names added after a search are found beside the list made for it, in
+  // the same order as when the list is made whole; a name gone is gone.
+  SymbolIndex growing;
+  put(&growing, "/w/a.h", "#define Point 1\n#define apoint 2\n#define xPy 3\n");
+  EXPECT_EQ(names(growing.search("py", 100)), (V{"xPy"}));
+  put(&growing, "/w/b.h", "#define Aptly 1\n#define bPy 2\n#define POINTY 3\n#define zpy 4\n");
+  put(&growing, "/w/c.h", "#define cpy 1\n#define Py 2\n");
+  SymbolIndex fresh;
+  put(&fresh, "/w/all.h",
+      "#define Point 1\n#define apoint 2\n#define xPy 3\n#define Aptly 1\n#define bPy 2\n"
+      "#define POINTY 3\n#define zpy 4\n#define cpy 1\n#define Py 2\n");
+  for (const char *query : {"py", "Py", "pt", "P", "oy", ""}) {
+    for (size_t limit : {100, 3, 1}) {
+      EXPECT_EQ(names(growing.search(query, limit)), names(fresh.search(query, limit)))
+          << query << " " << limit;
+    }
+  }
+  EXPECT_EQ(names(growing.search("py", 100)), (V{"Aptly", "POINTY", "Py", "bPy", "cpy", "xPy", "zpy"}));
+  growing.remove_file("/w/b.h", false);
+  EXPECT_EQ(names(growing.search("py", 100)), (V{"Py", "cpy", "xPy"}));
+  put(&growing, "/w/d.h", "#define dpy 1\n");
+  EXPECT_EQ(names(growing.search("py", 100)), (V{"Py", "cpy", "dpy", "xPy"}));
+}
+
 TEST(SymbolIndex, ReadersAndAWriterAtOnce) {
   SymbolIndex index;
   std::thread writer([&index] {
