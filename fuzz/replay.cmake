@@ -3,7 +3,8 @@
 # target once over each file named on its command line, and one test per
 # target runs it over fuzz/corpus/<target>/*. Included from tests/.
 set(KOLVU_FUZZ_DIR ${CMAKE_CURRENT_LIST_DIR})
-foreach(target fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings)
+include(${KOLVU_FUZZ_DIR}/targets.cmake)
+foreach(target ${KOLVU_FUZZ_TARGETS})
   add_executable(${target}_replay ${KOLVU_FUZZ_DIR}/${target}.cc ${KOLVU_FUZZ_DIR}/replay_main.cc)
   target_link_libraries(${target}_replay PRIVATE kolvu_core)
   target_include_directories(${target}_replay PRIVATE ${PROJECT_SOURCE_DIR}/tests)
