@@ -8,8 +8,12 @@
 #   KOLVU_FUZZ_BUILD    build directory (default: build-fuzz in the source tree)
 #   KOLVU_FUZZ_WORK     scratch directory for the growing corpora, the logs and
 #                       crash inputs (default: a fresh temporary directory)
-#   KOLVU_FUZZ_TARGETS  the targets to run (default: all six)
+#   KOLVU_FUZZ_TARGETS  the targets to run (default: every fuzz/fuzz_*.cc)
+#   KOLVU_FUZZ_JOBS     targets run at once (default: the processors, nproc)
 #
+# Each target runs single-threaded, so with two processors two targets run
+# side by side, each for the full time; a target's lines are printed when it
+# ends.
 # The corpus is copied to the scratch directory first, so a run never adds
 # files to fuzz/corpus. The script fails when any target crashes, fails one
 # of its checks, leaks, times out or exits; the input that did it is kept in
@@ -27,7 +31,11 @@ set -euo pipefail
 secs=${1:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KOLVU_FUZZ_BUILD:-$root/build-fuzz}
-targets=${KOLVU_FUZZ_TARGETS:-fuzz_scanner fuzz_complete fuzz_namelist fuzz_errmsg fuzz_strings fuzz_lsp}
+if [ -z "${KOLVU_FUZZ_TARGETS:-}" ]; then
+  KOLVU_FUZZ_TARGETS=$(cd "$root/fuzz" && for f in fuzz_*.cc; do echo "${f%.cc}"; done)
+fi
+targets=$(echo $KOLVU_FUZZ_TARGETS)
+jobs=${KOLVU_FUZZ_JOBS:-$(nproc)}
 work=${KOLVU_FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/kolvu-fuzz.XXXXXX")}
 
 if ! grep -q 'KOLVU_FUZZ' "$root/CMakeLists.txt"; then
@@ -50,22 +58,41 @@ cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DKOLVU_FUZZ=ON \
 # shellcheck disable=SC2086
 cmake --build "$build" -j"$(nproc)" --target $targets
 
-status=0
-for t in $targets; do
-  dir=$work/$t
+# Runs target $1 in its scratch folder; its report goes to <scratch>/<target>/report.
+fuzz_one() {
+  local t=$1 dir=$work/$1
   mkdir -p "$dir/corpus"
   cp "$root/fuzz/corpus/$t/"* "$dir/corpus/"
-  echo "== $t: ${secs}s"
-  if "$build/fuzz/$t" -max_total_time="$secs" -max_len="$(max_len "$t")" -timeout=10 \
-      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/" \
-      "$dir/corpus" 2>"$dir/log"; then
-    grep -E '^stat::number_of_executed_units' "$dir/log" || true
-  else
-    status=1
-    echo "$t FAILED; the end of its log ($dir/log):"
-    tail -n 40 "$dir/log"
-    ls "$dir" | grep -E '^(crash|leak|timeout|oom)-' | sed "s|^|  input: $dir/|" || true
-  fi
+  {
+    echo "== $t: ${secs}s"
+    if "$build/fuzz/$t" -max_total_time="$secs" -max_len="$(max_len "$t")" -timeout=10 \
+        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$dir/" \
+        "$dir/corpus" 2>"$dir/log"; then
+      grep -E '^stat::number_of_executed_units' "$dir/log" || true
+    else
+      echo "$t FAILED; the end of its log ($dir/log):"
+      tail -n 40 "$dir/log"
+      ls "$dir" | grep -E '^(crash|leak|timeout|oom)-' | sed "s|^|  input: $dir/|" || true
+      return 1
+    fi
+  } >"$dir/report"
+}
+
+# At most $jobs targets at once; each report is printed as its target ends.
+status=0
+declare -A running=()
+finish_one() {
+  local pid t
+  if wait -n -p pid; then :; else status=1; fi
+  t=${running[$pid]}
+  unset "running[$pid]"
+  cat "$work/$t/report" 2>/dev/null || echo "$t FAILED before it ran (no fuzz/corpus/$t?)"
+}
+for t in $targets; do
+  [ ${#running[@]} -lt "$jobs" ] || finish_one
+  fuzz_one "$t" &
+  running[$!]=$t
 done
+while [ ${#running[@]} -gt 0 ]; do finish_one; done
 echo "scratch: $work"
 exit $status

@@ -8,11 +8,12 @@
 #   staged     install with DESTDIR into a fake final prefix; check that the
 #              pkg-config file names the final prefix, and that the CMake
 #              package still works from the staging folder
-#   absolute   configure and build the source afresh with an absolute
-#              CMAKE_INSTALL_LIBDIR, install, and use it both ways
 #   shared     configure and build the source afresh with shared libraries
 #              (-DBUILD_SHARED_LIBS=ON), install, check the sonames, and use
 #              them both ways
+#   absolute   configure the shared step's build again with an absolute
+#              CMAKE_INSTALL_LIBDIR (nothing is compiled again), install, and
+#              use it both ways
 #
 # Each way also builds a module with -shared -fPIC against the libraries and
 # has a host program load it with dlopen and scan a file.
@@ -280,17 +281,22 @@ elseif(STEP STREQUAL "staged")
   cmake_consumer("${root}" "${root}" "${WORK_DIR}/consumer-staged")
 
 elseif(STEP STREQUAL "absolute")
-  set(build "${WORK_DIR}/absolute-build")
+  # The shared step's build folder (its fixture) configured again with an
+  # absolute CMAKE_INSTALL_LIBDIR: the directories change what is installed
+  # where, not what is compiled, so nothing is built a second time.
+  set(build "${WORK_DIR}/shared-build")
   set(abs_prefix "${WORK_DIR}/absolute-prefix")
   set(abs_libdir "${WORK_DIR}/absolute-lib")
-  file(REMOVE_RECURSE "${build}" "${abs_prefix}" "${abs_libdir}")
-  run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${build}" -G "${GENERATOR}"
-      "-DCMAKE_CXX_COMPILER=${CXX}" -DCMAKE_BUILD_TYPE=Debug
-      -DBUILD_TESTING=OFF "-DCMAKE_INSTALL_PREFIX=${abs_prefix}"
-      "-DCMAKE_INSTALL_LIBDIR=${abs_libdir}")
-  run("${CMAKE_COMMAND}" --build "${build}" --config Debug -j2)
-  run("${CMAKE_COMMAND}" --install "${build}" --config Debug)
-  require_file("${abs_libdir}/libkolvu_util.a")
+  if(NOT EXISTS "${build}/CMakeCache.txt")
+    fail("absolute: no ${build}; the shared step makes it (fixture kolvu_shared_build)")
+  endif()
+  file(REMOVE_RECURSE "${abs_prefix}" "${abs_libdir}")
+  run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${build}"
+      "-DCMAKE_INSTALL_PREFIX=${abs_prefix}" "-DCMAKE_INSTALL_LIBDIR=${abs_libdir}")
+  run("${CMAKE_COMMAND}" --build "${build}" --config Release -j2)
+  run("${CMAKE_COMMAND}" --install "${build}" --config Release)
+  require_file("${abs_libdir}/libkolvu_util.so.${VERSION}")
+  require_file("${abs_libdir}/libkolvu_scan.so.${VERSION}")
   require_file("${abs_prefix}/${INCLUDEDIR}/kolvu/util.h")
   set(pc "${abs_libdir}/pkgconfig/kolvu_util.pc")
   require_file("${pc}")
@@ -302,7 +308,8 @@ elseif(STEP STREQUAL "absolute")
          "includedir=${pc_includedir}")
   endif()
   set(CONSUMER_FLAGS "")  # this build has no sanitizers
-  set(CONFIG Debug)
+  set(CONFIG Release)
+  set(ENV{LD_LIBRARY_PATH} "${abs_libdir}")
   # The package lies outside the prefix: name the folder that holds it.
   cmake_consumer("${abs_libdir}/cmake" "${abs_libdir}" "${WORK_DIR}/consumer-absolute")
   pkgconfig_consumer("${abs_libdir}/pkgconfig" "${WORK_DIR}/consumer-absolute-pc")

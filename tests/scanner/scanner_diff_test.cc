@@ -15,6 +15,7 @@
 #include "support/name_list.h"
 #include "out_seam.h"
 #include "scanner/reference_scanner.h"
+#include "scanner/scalar_engine.h"
 #include "scanner/scan_variants.h"
 #include "scanner/scanner.h"
 #include "driver/scan_file.h"
@@ -129,9 +130,11 @@ std::string write_temp(const std::string &src) {
 
 // Every build of the scanner this machine can run.
 std::vector<void (*)(TextFile *, const char *, int)> variants() {
-  std::vector<void (*)(TextFile *, const char *, int)> v = {[](TextFile *f, const char *n, int m) {
-    scan_stream_baseline(f, tool_scan_setup(n, m, pr_fname != 0));
-  }};
+  std::vector<void (*)(TextFile *, const char *, int)> v = {
+      [](TextFile *f, const char *n, int m) { scan_stream_baseline(f, tool_scan_setup(n, m, pr_fname != 0)); },
+      [](TextFile *f, const char *n, int m) {
+        kolvu_test::scan_stream_scalar(f, tool_scan_setup(n, m, pr_fname != 0));
+      }};
 #if defined(KOLVU_AVX2_SCANNER)
   if (__builtin_cpu_supports("avx2"))
     v.push_back([](TextFile *f, const char *n, int m) {
@@ -353,6 +356,9 @@ std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> ahead_v
   std::vector<bool (*)(TextFile *, const char *, int, bool, ScanBuffer *)> v = {
       [](TextFile *f, const char *n, int m, bool b, ScanBuffer *o) {
         return scan_ahead_baseline(f, tool_scan_setup(n, m, b), o);
+      },
+      [](TextFile *f, const char *n, int m, bool b, ScanBuffer *o) {
+        return kolvu_test::scan_ahead_scalar(f, tool_scan_setup(n, m, b), o);
       }};
 #if defined(KOLVU_AVX2_SCANNER)
   if (__builtin_cpu_supports("avx2"))
