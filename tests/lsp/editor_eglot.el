@@ -60,16 +60,18 @@ after it, where eglot-ensure starts or joins the server."
     all))
 
 (condition-case err
-    (let ((json-array-type 'list) server (names nil) (tries 0) files)
+    (let ((json-array-type 'list) server (names nil) files
+          (deadline (+ (float-time) 10)))
       (kolvu-open "src/main.c")
       (setq server (eglot-current-server))
       (unless server (error "no server for src/main.c"))
-      ;; Indexing runs in the background: ask until the names are there.
-      (while (and (null names) (< tries 200))
+      ;; Indexing runs in the background: ask until the names are there, for
+      ;; 10 seconds at most.
+      (while (and (null names) (< (float-time) deadline))
         (setq names (mapcar (lambda (s) (plist-get s :name))
-                            (jsonrpc-request server :workspace/symbol '(:query "MAX"))))
-        (unless names (sleep-for 0.1))
-        (setq tries (1+ tries)))
+                            (jsonrpc-request server :workspace/symbol '(:query "MAX")
+                                             :timeout 2)))
+        (unless names (sleep-for 0.1)))
       (kolvu-put 'symbols (vconcat names))
       (kolvu-put 'jumps
                  (mapcar (lambda (j) (cons (intern (nth 0 j)) (apply #'kolvu-jump (cdr j))))

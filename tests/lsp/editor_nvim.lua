@@ -43,16 +43,18 @@ local ok, err = pcall(function()
     return client ~= nil and client.initialized
   end, 20), 'no client started, or not initialized')
 
-  -- Indexing runs in the background: ask until the names are there.
-  local names = {}
-  assert(vim.wait(20000, function()
+  -- Indexing runs in the background: ask until the names are there, for
+  -- 10 seconds at most, by a deadline of our own (a vim.wait whose
+  -- condition waited itself was seen to run three times its limit).
+  local names, deadline = {}, vim.loop.hrtime() + 10e9
+  repeat
     local r = vim.lsp.buf_request_sync(0, 'workspace/symbol', { query = 'MAX' }, 2000)
-    names = {}
     for _, res in pairs(r or {}) do
       for _, s in ipairs(res.result or {}) do table.insert(names, s.name) end
     end
-    return #names > 0
-  end, 100), 'no workspace symbols')
+    if #names == 0 then vim.wait(100) end
+  until #names > 0 or vim.loop.hrtime() > deadline
+  assert(#names > 0, 'no workspace symbols')
   out.symbols = names
 
   for _, j in ipairs(vim.fn.json_decode(os.getenv('JUMPS'))) do

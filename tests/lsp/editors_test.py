@@ -97,7 +97,7 @@ def run(binary, editor, tree, result):
     # editor runs: the root must come from the .kolvu marker.
     try:
         p = subprocess.run(argv, env=env, cwd=env["HOME"], stdin=subprocess.DEVNULL,
-                           capture_output=True, timeout=90)
+                           capture_output=True, timeout=60)
         status, said = p.returncode, p.stdout + p.stderr
     except subprocess.TimeoutExpired as e:
         status, said = "timed out", (e.stdout or b"") + (e.stderr or b"")
