@@ -12,7 +12,10 @@
 (defun kolvu-lsp-project (dir)
   (let ((root (locate-dominating-file dir ".kolvu")))
     (and root (cons 'transient (expand-file-name root)))))
-(add-hook 'project-find-functions #'kolvu-lsp-project 90) ; after version control
+;; After project.el is loaded, so that its own version-control finder stays
+;; in the list, first.
+(with-eval-after-load 'project
+  (add-hook 'project-find-functions #'kolvu-lsp-project 90))
 
 (with-eval-after-load 'eglot
   (add-to-list 'eglot-server-programs

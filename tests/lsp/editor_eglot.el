@@ -96,6 +96,13 @@ after it, where eglot-ensure starts or joins the server."
       (kolvu-put 'files files)
       (kolvu-put 'servers (length (kolvu-servers)))
       (kolvu-put 'root (directory-file-name (expand-file-name (project-root (eglot--project server)))))
-      (eglot-shutdown server)
+      ;; A file of a checkout inside the tree.
+      (kolvu-open (getenv "VC_FILE"))
+      (let ((other (eglot-current-server)))
+        (kolvu-put 'vc `((other . ,(if (and other (not (eq other server))) t :json-false))
+                         (root . ,(and other (directory-file-name
+                                              (expand-file-name
+                                               (project-root (eglot--project other)))))))))
+      (mapc #'eglot-shutdown (kolvu-servers))
       (kolvu-finish))
   (error (kolvu-put 'error (format "%S" err)) (kolvu-finish)))

@@ -91,6 +91,12 @@ local ok, err = pcall(function()
   end
   out.servers = servers
   out.root = client.config.root_dir
-  vim.lsp.stop_client(client.id)
+
+  -- A file of a checkout inside the tree.
+  open(os.getenv('VC_FILE'))
+  local other
+  vim.wait(10000, function() other = client_of(0); return other ~= nil end, 20)
+  out.vc = { other = other ~= nil and other.id ~= client.id, root = other and other.config.root_dir }
+  vim.lsp.stop_client(vim.lsp.get_active_clients())
 end)
 finish(not ok and tostring(err) or nil)

@@ -7,7 +7,8 @@ tree; each file read in its own encoding; definitions of a macro and of
 typedefs whose names stand after Japanese text (the cursor must land on
 the name), from the Shift_JIS, the UTF-8 and the C++ file; hovers that
 read Japanese comments back from either encoding; workspace symbols; no
-error or warning logged by the server. Run as
+error or warning logged by the server. Last, a file of a git checkout
+inside the tree gets a server of its own, rooted at the checkout. Run as
     editors_test.py KOLVU_LSP nvim|nvim-0.7|emacs
 Exits with 77 (skipped) when the editor is not installed, or too old for
 the set-up.
@@ -84,7 +85,7 @@ def run(binary, editor, tree, result):
                XDG_CONFIG_HOME=tree + "/home/.config", XDG_DATA_HOME=tree + "/home/.local",
                XDG_CACHE_HOME=tree + "/home/.cache", XDG_STATE_HOME=tree + "/home/.state",
                JUMPS=json.dumps(JUMPS), HOVERS=json.dumps(HOVERS),
-               FILES=json.dumps(sorted(TREE)),
+               FILES=json.dumps(sorted(TREE)), VC_FILE="lib/vc.h",
                PATH=os.path.dirname(binary) + os.pathsep + os.environ.get("PATH", ""))
     os.makedirs(env["HOME"], exist_ok=True)
     if editor.startswith("nvim"):
@@ -124,6 +125,14 @@ def main():
             with open(os.path.join(tree, path), "wb") as f:
                 f.write(text.encode(encoding))
         open(tree + "/.kolvu", "w").close()
+        # A checkout inside the tree: version control decides its root.
+        os.makedirs(tree + "/lib")
+        with open(tree + "/lib/vc.h", "w") as f:
+            f.write("#define LIB_VERSION 3\n")
+        if shutil.which("git"):
+            subprocess.run(["git", "init", "-q", tree + "/lib"], check=True)
+        else:
+            os.makedirs(tree + "/lib/.git")
         got = run(binary, editor, tree, tree + "/result.json")
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -142,6 +151,9 @@ def main():
     check("no error or warning logged by the server", got.get("logged") == [], got.get("logged"))
     check("one server for the four files", got.get("servers") == 1, got.get("servers"))
     check("its root is the folder of .kolvu", got.get("root") == tree, got.get("root"))
+    vc = got.get("vc") or {}
+    check("lib/vc.h: a server of its own", vc.get("other") is True, vc)
+    check("lib/vc.h: rooted at its checkout, not at .kolvu", vc.get("root") == tree + "/lib", vc)
     files = got.get("files") or {}
     for path, (text, encoding) in sorted(TREE.items()):
         f = files.get(path) or {}
