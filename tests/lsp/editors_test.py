@@ -1,23 +1,34 @@
-"""Two real editors drive kolvu-lsp over a small Shift_JIS tree: Neovim's
-built-in client (headless) and Emacs with eglot (batch). In each, the
-definition of a macro defined in another file and of a typedef whose name
-stands after Japanese text (the cursor must land on the name), the hover
-of a typedef (its Japanese comment read back in UTF-8), and workspace
-symbols. Run as
-    editors_test.py KOLVU_LSP nvim|emacs
-Exits with 77 (skipped) when the editor is not installed.
+"""Two real editors drive kolvu-lsp from the set-ups of examples/editors/,
+loaded as they stand: Neovim's built-in client (headless) and Emacs with
+eglot (batch). The tree has no version control but a .kolvu at its top,
+Shift_JIS sources, a UTF-8 header with Japanese text and a .hpp file in
+other folders. In each editor: one server for all of them, rooted at the
+tree; each file read in its own encoding; definitions of a macro and of
+typedefs whose names stand after Japanese text (the cursor must land on
+the name), from the Shift_JIS, the UTF-8 and the C++ file; hovers that
+read Japanese comments back from either encoding; workspace symbols; no
+error or warning logged by the server. Last, a file of a git checkout
+inside the tree gets a server of its own, rooted at the checkout. Run as
+    editors_test.py KOLVU_LSP nvim|nvim-0.7|emacs
+Exits with 77 (skipped) when the editor is not installed, or too old for
+the set-up.
 """
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+EXAMPLES = os.path.join(HERE, "..", "..", "examples", "editors")
+README = os.path.join(HERE, "..", "..", "README.md")
 
-DEFS_H = """/* 定数の定義 */
+# path: (text, encoding)
+TREE = {
+    "inc/defs.h": ("""/* 定数の定義 */
 #define MAX_LEN 256
 #define MAX_NAME 32
 typedef unsigned long /* 符号なし長整数 */ ULONG;
@@ -25,88 +36,158 @@ typedef struct {
     int x;  /* 横位置 */
     int y;  /* 縦位置 */
 } Point;
-"""
-
-MAIN_C = """#include "defs.h"
+""", "cp932"),
+    "src/main.c": ("""#include "defs.h"
 /* 表示名の長さ */
 static char name[MAX_LEN];
 static Point origin;
 static ULONG count;
-"""
+""", "cp932"),
+    "inc/frame.h": ("""/* 表示枠: この見出しは UTF-8 で書かれている */
+#include "defs.h"
+typedef struct {
+    Point corner;  /* 左上の位置 */
+    ULONG width;   /* 幅 */
+} Frame;
+/* 枠の数 */ static ULONG frames;
+""", "utf-8"),
+    "src/view.hpp": ("""// 画面の部品 (C++)
+#include "../inc/frame.h"
+static Frame main_frame;
+""", "cp932"),
+}
+
+# What the editor scripts do, in order: (key, file, line, word).
+JUMPS = [("macro", "src/main.c", 3, "MAX_LEN"),
+         ("typedef", "src/main.c", 5, "ULONG"),
+         ("utf8", "inc/frame.h", 7, "ULONG"),
+         ("hpp", "src/view.hpp", 3, "Frame")]
+HOVERS = [("Point", "src/main.c", 4, "Point"),
+          ("Frame", "src/view.hpp", 3, "Frame")]
+# Where each jump lands: (file, line, name).
+TARGETS = {"macro": ("inc/defs.h", 2, "MAX_LEN"),
+           "typedef": ("inc/defs.h", 4, "ULONG"),
+           "utf8": ("inc/defs.h", 4, "ULONG"),
+           "hpp": ("inc/frame.h", 6, "Frame")}
+SETUPS = {"nvim": "kolvu-lsp.lua", "nvim-0.7": "kolvu-lsp-0.7.lua", "emacs": "kolvu-lsp.el"}
 
 
-EXAMPLES = os.path.join(HERE, "..", "..", "examples", "editors")
-README = os.path.join(HERE, "..", "..", "README.md")
+def nvim_version():
+    out = subprocess.run(["nvim", "--version"], capture_output=True, text=True).stdout
+    m = re.search(r"NVIM v(\d+)\.(\d+)", out)
+    return (int(m.group(1)), int(m.group(2))) if m else (0, 0)
 
 
 def run(binary, editor, tree, result):
-    # The editors find kolvu-lsp on PATH, as the README's set-ups expect.
+    setup = os.path.join(EXAMPLES, SETUPS[editor])
+    # The editors find kolvu-lsp on PATH, as the set-ups expect.
     env = dict(os.environ, TREE=tree, RESULT=result, HOME=tree + "/home",
+               XDG_CONFIG_HOME=tree + "/home/.config", XDG_DATA_HOME=tree + "/home/.local",
+               XDG_CACHE_HOME=tree + "/home/.cache", XDG_STATE_HOME=tree + "/home/.state",
+               JUMPS=json.dumps(JUMPS), HOVERS=json.dumps(HOVERS),
+               FILES=json.dumps(sorted(TREE)), VC_FILE="lib/vc.h",
                PATH=os.path.dirname(binary) + os.pathsep + os.environ.get("PATH", ""))
     os.makedirs(env["HOME"], exist_ok=True)
-    if editor == "nvim":
-        argv = ["nvim", "--headless", "-u", os.path.join(EXAMPLES, "kolvu-lsp.lua"), "-i", "NONE",
-                "-n", "-c", "luafile " + os.path.join(HERE, "editor_nvim.lua")]
+    if editor.startswith("nvim"):
+        argv = ["nvim", "--headless", "-u", setup, "-i", "NONE", "-n",
+                "-c", "luafile " + os.path.join(HERE, "editor_nvim.lua")]
     else:
-        env["EXAMPLE"] = os.path.join(EXAMPLES, "kolvu-lsp.el")
+        env["EXAMPLE"] = setup
         argv = ["emacs", "--batch", "-Q", "-l", os.path.join(HERE, "editor_eglot.el")]
-    p = subprocess.run(argv, env=env, cwd=tree, stdin=subprocess.DEVNULL, capture_output=True,
-                       timeout=120)
+    # Started from the home folder, so that nothing is found from where the
+    # editor runs: the root must come from the .kolvu marker.
+    try:
+        p = subprocess.run(argv, env=env, cwd=env["HOME"], stdin=subprocess.DEVNULL,
+                           capture_output=True, timeout=60)
+        status, said = p.returncode, p.stdout + p.stderr
+    except subprocess.TimeoutExpired as e:
+        status, said = "timed out", (e.stdout or b"") + (e.stderr or b"")
     if not os.path.exists(result):
-        sys.exit("%s wrote no result (status %d)\n%s\n%s"
-                 % (editor, p.returncode, p.stdout.decode(errors="replace"),
-                    p.stderr.decode(errors="replace")))
+        sys.exit("%s wrote no result (status %s)\n%s" % (editor, status, said.decode(errors="replace")))
     return json.load(open(result, encoding="utf-8"))
 
 
 def main():
     binary, editor = os.path.abspath(sys.argv[1]), sys.argv[2]
-    if shutil.which(editor) is None:
-        print("%s is not installed: skipped" % editor)
+    program = "nvim" if editor.startswith("nvim") else "emacs"
+    if shutil.which(program) is None:
+        print("%s is not installed: skipped" % program)
+        sys.exit(77)
+    if editor == "nvim" and nvim_version() < (0, 8):
+        print("%s needs Neovim 0.8 or later, this is %d.%d: skipped"
+              % (SETUPS[editor], *nvim_version()))
         sys.exit(77)
     work = tempfile.mkdtemp(prefix="kolvu-lsp-%s-" % editor)
     try:
         tree = os.path.realpath(work)
-        os.makedirs(tree + "/inc")
-        os.makedirs(tree + "/src")
-        with open(tree + "/inc/defs.h", "wb") as f:
-            f.write(DEFS_H.encode("cp932"))
-        with open(tree + "/src/main.c", "wb") as f:
-            f.write(MAIN_C.encode("cp932"))
+        for path, (text, encoding) in TREE.items():
+            os.makedirs(os.path.dirname(os.path.join(tree, path)), exist_ok=True)
+            with open(os.path.join(tree, path), "wb") as f:
+                f.write(text.encode(encoding))
+        open(tree + "/.kolvu", "w").close()
+        # A checkout inside the tree: version control decides its root.
+        os.makedirs(tree + "/lib")
+        with open(tree + "/lib/vc.h", "w") as f:
+            f.write("#define LIB_VERSION 3\n")
+        if shutil.which("git"):
+            subprocess.run(["git", "init", "-q", tree + "/lib"], check=True)
+        else:
+            os.makedirs(tree + "/lib/.git")
         got = run(binary, editor, tree, tree + "/result.json")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
     failures = []
-    example = "kolvu-lsp.lua" if editor == "nvim" else "kolvu-lsp.el"
     readme = open(README, encoding="utf-8").read()
-    setup = open(os.path.join(EXAMPLES, example), encoding="utf-8").read()
+    setup = open(os.path.join(EXAMPLES, SETUPS[editor]), encoding="utf-8").read()
 
     def check(what, ok, detail):
-        print("%-40s %s" % (what, "ok" if ok else "FAILED: %r" % (detail,)))
+        print("%-52s %s" % (what, "ok" if ok else "FAILED: %r" % (detail,)))
         if not ok:
             failures.append(what)
 
-    check("the README gives %s as it stands" % example, setup in readme, example)
+    check("the README gives %s as it stands" % SETUPS[editor], setup in readme, SETUPS[editor])
     check("no error in the editor", "error" not in got, got.get("error"))
-    defs = tree + "/inc/defs.h"
-    lines = DEFS_H.split("\n")
-    for key, line, name in [("macro", 2, "MAX_LEN"), ("typedef", 4, "ULONG")]:
-        j = got.get(key) or {}
-        text = lines[line - 1]
-        chars = text.index(name)
+    check("no error or warning logged by the server", got.get("logged") == [], got.get("logged"))
+    check("one server for the four files", got.get("servers") == 1, got.get("servers"))
+    check("its root is the folder of .kolvu", got.get("root") == tree, got.get("root"))
+    vc = got.get("vc") or {}
+    check("lib/vc.h: a server of its own", vc.get("other") is True, vc)
+    check("lib/vc.h: rooted at its checkout, not at .kolvu", vc.get("root") == tree + "/lib", vc)
+    files = got.get("files") or {}
+    for path, (text, encoding) in sorted(TREE.items()):
+        f = files.get(path) or {}
+        check("%s: attached to the server" % path, f.get("attached") is True, f)
+        got_encoding = f.get("encoding") or ""
+        check("%s: read as %s" % (path, encoding),
+              got_encoding.startswith("utf-8") if encoding == "utf-8" else "cp932" in got_encoding,
+              f)
+        check("%s: its first line reads back" % path, f.get("first") == text.split("\n")[0], f)
+    jumps = got.get("jumps") or {}
+    for key, _, _, word in JUMPS:
+        path, line, name = TARGETS[key]
+        text = TREE[path][0].split("\n")[line - 1]
+        j = jumps.get(key) or {}
         at = (j.get("file"), j.get("line"))
-        check("%s: jumps to inc/defs.h line %d" % (name, line), at == (defs, line), at)
-        if editor == "nvim":
+        check("%s (%s): jumps to %s line %d" % (word, key, path, line),
+              at == (os.path.join(tree, path), line), at)
+        chars = text.index(name)
+        if program == "nvim":
             col, want = j.get("byte"), len(text[:chars].encode("utf-8"))
         else:
             col, want = j.get("chars"), chars
-        check("%s: cursor on the name (column %d)" % (name, want), col == want, col)
-        check("%s: the line reads back in UTF-8" % name, j.get("text") == text, j.get("text"))
-    hover = got.get("hover") or ""
-    check("hover shows the typedef", "} Point;" in hover and "```c" in hover, hover)
-    check("hover reads the Japanese comment", "横位置" in hover and "縦位置" in hover, hover)
-    check("hover names the file and line", "inc/defs.h` line 5" in hover, hover)
+        check("%s (%s): cursor on the name (column %d)" % (word, key, want), col == want, col)
+        check("%s (%s): the line reads back in UTF-8" % (word, key), j.get("text") == text,
+              j.get("text"))
+    hovers = got.get("hovers") or {}
+    point = hovers.get("Point") or ""
+    check("hover shows the typedef Point", "} Point;" in point and "```c" in point, point)
+    check("hover reads its Shift_JIS comments", "横位置" in point and "縦位置" in point, point)
+    check("hover names the file and line", "inc/defs.h` line 5" in point, point)
+    frame = hovers.get("Frame") or ""
+    check("hover in the .hpp shows the typedef Frame", "} Frame;" in frame, frame)
+    check("hover reads the UTF-8 file's comments", "左上の位置" in frame and "幅" in frame, frame)
+    check("hover names inc/frame.h line 3", "inc/frame.h` line 3" in frame, frame)
     symbols = got.get("symbols") or []
     check("workspace symbols", symbols[:2] == ["MAX_LEN", "MAX_NAME"], symbols)
     if failures:
