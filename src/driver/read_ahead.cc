@@ -16,6 +16,10 @@
 #include <system_error>
 #include <thread>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "driver/scan_file.h"
 #include "util/alloc_seam.h"
 
@@ -25,6 +29,8 @@ namespace {
 
 const int kAhead = 6;               // files worked on ahead at most
 const size_t kOutputRoom = 32 * 1024;  // of a scan ahead
+const int kScanSpins = 20000;       // checks before the scan goes to sleep
+const int kThreadSpins = 5000;      // and before the thread does
 const int kNone = -1;
 const rlim_t kFewDescriptors = 64;
 
@@ -42,11 +48,11 @@ const rlim_t kFewDescriptors = 64;
 //   kRead --(thread)--> kScanning --> kScanned (output in the slot)
 //                                 \-> kFailed (scanned again in its turn)
 //
-// A side with nothing to do sleeps at once: checking in a loop would keep
-// a processor busy that the scan or another program could use. Waking a
-// sleeper costs microseconds, so both sides make it rare: the thread, once
-// asleep, waits until half of the slots are free again, and each side wakes
-// the other only when it sleeps and what it waits for has come.
+// Waking a sleeping thread costs tens of microseconds, several files' worth,
+// so both sides avoid it: each checks for a while before it sleeps; the
+// thread, once asleep, waits until half of the slots are free again; and
+// each side wakes the other only when it sleeps and what it waits for has
+// come.
 //
 // A slot's entry and state change together, in one word, so that no side
 // can take a slot's state for that of an entry the slot held before.
@@ -84,6 +90,12 @@ struct ReadAhead {
 };
 
 ReadAhead *ahead = nullptr;
+
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_pause();
+#endif
+}
 
 // Sleeps until done() holds or the read-ahead stops; *waits_for says
 // meanwhile what it waits for. The stores and loads are sequentially
@@ -188,6 +200,12 @@ void read_ahead_thread(ReadAhead *r) {
     }
     // Nothing to do until the scan moves on, or takes in a "-l" value.
     int released = r->released.load(), lists = r->lists.load();
+    auto moved = [r, released, lists] {
+      return r->released.load() != released || r->lists.load() != lists;
+    };
+    int spins = 0;
+    while (!moved() && ++spins < kThreadSpins) relax();
+    if (spins < kThreadSpins) continue;
     int want = r->claimed.load() - kAhead / 2 + 1;  // half the slots free
     if (want <= released) want = released + 1;
     sleep_until(r, &r->thread_waits_for, want, [r, want, lists] {
@@ -243,12 +261,15 @@ void await_entry(ReadAhead *r, int i) {
     int t = slot.tag.load();
     return entry_of(t) == i && state_of(t) != kScanning;
   };
-  while (!ready()) {
+  for (int spins = 0; !ready();) {
     int j = claim(r);
-    if (j != kNone)  // the thread is behind: read the next entry here
+    if (j != kNone) {  // the thread is behind: read the next entry here
       read_entry(r, j);
-    else
+    } else if (++spins < kScanSpins) {
+      relax();
+    } else {
       sleep_until(r, &r->scan_waits_for, i, ready);
+    }
   }
 }
 
