@@ -171,6 +171,11 @@ bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) cons
       continue;
     }
     first = false;
+    if (c == '[' && t_[i + 1] == '[') {  // an attribute list: union [[gnu::may_alias]] U
+      i = group_end(i, '[', ']');
+      if (i == SIZE_MAX) return false;
+      continue;
+    }
     if (c == ':' && t_[i + 1] == ':') {
       i += 2;
       continue;

@@ -168,6 +168,8 @@ TEST(CompleteScan, NamesOnceLost) {
       {"C++ keywords as C names", "struct alignas {int x;} v1;\nstruct final {int y;} v2;\n"
        "struct X final {int z;};\n",
        "s:alignas@1 s:final@2 s:X@3"},
+      {"an attribute list before a tag", "union [[gnu::may_alias]] _Any_data\n{ int a; };\n",
+       "u:_Any_data@1"},
       {"#pragma weak", "#pragma weak NAMEW = OTHER\n#pragma weak ALONE\n#pragma once\n",
        "d:NAMEW@1 d:ALONE@2"},
       {"a quote after a lead byte closes its literal",
