@@ -14,24 +14,6 @@
 namespace kolvu {
 namespace {
 
-// The bytes the walk of code stops at: those that can begin a comment, a
-// literal, a directive, a keyword, a digraph or trigraph, or change a depth;
-// lead bytes too where the encoding has them.
-struct StopTable {
-  bool v[256];
-  explicit StopTable(bool double_byte) : v() {
-    for (unsigned char c : {'/', '\'', '"', '(', ')', '{', '}', ';', '#', 't', 's', 'u', '%', '<',
-                            '?', '\0'})
-      v[c] = true;
-    if (double_byte)
-      for (int c = 0; c < 256; ++c)
-        if (byte_class[c] & kLead) v[c] = true;
-  }
-};
-
-const StopTable kDoubleByteStops(true);
-const StopTable kSingleByteStops(false);
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // All capitals, digits and '_': the shape of a macro whose arguments may
@@ -53,7 +35,6 @@ const size_t kMargin = 64;
 CompleteScanner::CompleteScanner(const unsigned char *leads, SeamVec<RawRecord> *records,
                                  SeamVec<RawName> *names)
     : leads_(leads),
-      stops_(leads[0x81] & kLead ? kDoubleByteStops.v : kSingleByteStops.v),
       records_(records),
       names_(names) {}
 
@@ -423,7 +404,10 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
   hungry_ = false;
   size_t i = at_;
   while (ok_) {
-    while (!stops_[static_cast<unsigned char>(t_[i])]) ++i;
+    for (;; ++i) {  // the zero after the text stops the walk too
+      while (!lex::is(t_[i], lex::kCodeStop)) ++i;
+      if (static_cast<unsigned char>(t_[i]) < 0x80 || lex::lead(leads_, t_[i])) break;
+    }
     if (i >= n_) break;
     if (!at_end_ && i + kMargin > n_) break;  // the rest waits for more text
     const size_t step = i;

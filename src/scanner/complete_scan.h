@@ -137,7 +137,6 @@ class CompleteScanner {
   mutable bool hungry_ = false;
   size_t at_ = 0;         // where the next call goes on
   const unsigned char *leads_;
-  const bool *stops_;
   SeamVec<RawRecord> *records_;
   SeamVec<RawName> *names_;
   bool ok_ = true;

@@ -38,7 +38,15 @@ enum : unsigned char {
   kHidden = 0x10,      // a byte that, as a second byte, is nothing of C's
   kDirStop = 0x20,     // what a directive's walk stops at: '\n', '/', quotes, bytes of 0x80 or above
   kBraceStop = 0x40,   // a walk over braces: those, braces and the digraph and trigraph bytes
+  kCodeStop = 0x80,    // a walk of code: what can begin a comment, literal, directive,
+                       // keyword, digraph or trigraph, or change a depth; NUL; 0x80 and above
 };
+
+constexpr bool code_stop(int c) {
+  for (char s : {'/', '\'', '"', '(', ')', '{', '}', ';', '#', 't', 's', 'u', '%', '<', '?', '\0'})
+    if (c == static_cast<unsigned char>(s)) return true;
+  return c >= 0x80;
+}
 
 struct ClassTable {
   unsigned char v[256];
@@ -53,7 +61,8 @@ struct ClassTable {
                                         (c == '\\' || c == '{' || c == '}' || c >= 0x80 ? kHidden : 0) |
                                         (c == '\n' || c == '/' || c == '"' || c == '\'' || c >= 0x80
                                              ? kDirStop | kBraceStop : 0) |
-                                        (c == '{' || c == '}' || c == '<' || c == '%' || c == '?' ? kBraceStop : 0));
+                                        (c == '{' || c == '}' || c == '<' || c == '%' || c == '?' ? kBraceStop : 0) |
+                                        (code_stop(c) ? kCodeStop : 0));
     }
   }
 };
