@@ -40,11 +40,35 @@ enum KindBits {
   TD_BLOCK = 0x08,    // typedef of a struct or union with a body
   SU_STRUCT = 0x10,   // struct definition
   SU_UNION = 0x20,    // union definition
+  // The other definitions of C, found in the complete mode only (the tool's
+  // mode ignores these bits).
+  FN_BODY = 0x40,       // function definition, its body included
+  FN_PROTO = 0x80,      // function declaration, extern or not
+  EN_TYPE = 0x100,      // enum definition (with its body)
+  EN_CONST = 0x200,     // enumeration constant: a name of its enum's record
+  SU_MEMBER = 0x400,    // member of a struct or union: a name of its record
+  VAR_DEF = 0x800,      // variable defined at file scope
+  VAR_EXTERN = 0x1000,  // variable declared extern
+  /// Every kind bit.
+  ALL_KINDS = 0x1fff,
 };
 
-enum class DefKind { kDefine, kTypedef, kStruct, kUnion };
+enum class DefKind {
+  kDefine,
+  kTypedef,
+  kStruct,
+  kUnion,
+  kFunction,    // a function definition
+  kPrototype,   // a function declaration
+  kEnum,        // an enum's tag, or its record
+  kEnumerator,  // an enumeration constant
+  kMember,      // a member of a struct or union
+  kVariable,    // a variable defined at file scope
+  kExtern,      // a variable declared extern
+};
 
-/// "define", "typedef", "struct" or "union".
+/// "define", "typedef", "struct", "union", "function", "prototype", "enum",
+/// "enumerator", "member", "variable" or "extern".
 const char *kind_name(DefKind kind);
 
 /// How the bytes of a source are read.
@@ -129,6 +153,12 @@ struct DefinitionName {
   long line;      // from 1
   long column;    // byte column in its line of the source, from 1
   size_t offset;  // of its first byte in the source
+  /// A member's or enumerator's container: the tag of its struct, union or
+  /// enum (scope_kind kStruct, kUnion or kEnum), or for an anonymous one
+  /// the first name of the typedef that defines it (scope_kind kTypedef);
+  /// empty for other names and where the container has no name.
+  std::string_view scope;
+  DefKind scope_kind = DefKind::kStruct;
 };
 
 /// One definition. The views point into memory of the scan, valid only

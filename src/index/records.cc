@@ -112,6 +112,13 @@ char kind_letter(DefKind kind) {
     case DefKind::kTypedef: return 't';
     case DefKind::kStruct: return 's';
     case DefKind::kUnion: return 'u';
+    case DefKind::kFunction: return 'f';
+    case DefKind::kPrototype: return 'p';
+    case DefKind::kEnum: return 'g';
+    case DefKind::kEnumerator: return 'e';
+    case DefKind::kMember: return 'm';
+    case DefKind::kVariable: return 'v';
+    case DefKind::kExtern: return 'x';
   }
   return '?';
 }

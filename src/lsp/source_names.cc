@@ -16,6 +16,7 @@ NameKind kind_of(DefKind kind, std::string_view src, const DefinitionName &n) {
     case DefKind::kTypedef: return NameKind::kTypedef;
     case DefKind::kStruct: return NameKind::kStruct;
     case DefKind::kUnion: return NameKind::kUnion;
+    default: break;  // the other kinds are not asked for yet
   }
   return NameKind::kMacro;
 }

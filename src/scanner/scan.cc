@@ -29,6 +29,13 @@ const char *kind_name(DefKind kind) {
     case DefKind::kTypedef: return "typedef";
     case DefKind::kStruct: return "struct";
     case DefKind::kUnion: return "union";
+    case DefKind::kFunction: return "function";
+    case DefKind::kPrototype: return "prototype";
+    case DefKind::kEnum: return "enum";
+    case DefKind::kEnumerator: return "enumerator";
+    case DefKind::kMember: return "member";
+    case DefKind::kVariable: return "variable";
+    case DefKind::kExtern: return "extern";
   }
   return "?";
 }

@@ -56,7 +56,8 @@ bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count,
   for (size_t i = from; i < from + count; ++i) {
     const RawName &r = raw[i];
     out->push({std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind,
-               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off)});
+               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off),
+               std::string_view(), DefKind::kStruct});
   }
   return true;
 }
