@@ -1,0 +1,55 @@
+#include "index/file_records.h"
+
+#include "index/etags.h"
+#include "index/file_name_json.h"
+
+namespace kolvu {
+
+namespace {
+
+const size_t kKeep = 1 << 20;  // buffer bytes kept from one file to the next
+
+}  // namespace
+
+FileRecords::FileRecords(IndexFormat format, const NameList *names)
+    : format_(format), names_(names != nullptr && names->size() > 0 ? names : nullptr) {}
+
+void FileRecords::start(const std::string &path) {
+  if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
+  if (piece_.capacity() > kKeep) std::string().swap(piece_);
+  piece_.clear();
+  tags_ = TagList();
+  file_json_.clear();
+  if (format_ == IndexFormat::kJson) append_file_name_json(path, &conv_, &file_json_);
+}
+
+void FileRecords::add(const Definition &d) {
+  if (format_ == IndexFormat::kJson) {
+    bool clean = true;
+    std::string_view text = conv_.view(d.encoding, d.text, &utf8_, &clean);
+    json_names_.clear();
+    for (size_t i = 0; i < d.name_count; ++i) {
+      const DefinitionName &n = d.names[i];
+      json_names_.push_back({n.name, n.kind, n.line, n.column});
+    }
+    append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, json_names_.data(),
+                        json_names_.size(), d.begin, d.end, d.parent, text, !clean},
+                       &piece_);
+    return;
+  }
+  // A line for every name wanted; an anonymous struct or union has none.
+  for (size_t i = 0; i < d.name_count; ++i) {
+    const DefinitionName &n = d.names[i];
+    if (names_ != nullptr && !names_->wants(n.name.data())) continue;
+    if (format_ == IndexFormat::kEtags) {
+      std::string_view line = d.text;  // the name's line of the text
+      for (long k = d.first_line; k < n.line; ++k) line.remove_prefix(line.find('\n') + 1);
+      append_etags_entry(etags_pattern(line, n.name), n.name, n.line,
+                         n.offset - static_cast<size_t>(n.column - 1), &piece_);
+      continue;
+    }
+    tags_.add(n.name, 0, n.line, kind_letter(n.kind));
+  }
+}
+
+}  // namespace kolvu
