@@ -2,6 +2,7 @@
 
 #include "index/etags.h"
 #include "index/file_name_json.h"
+#include "index/kinds.h"
 
 namespace kolvu {
 
@@ -11,8 +12,10 @@ const size_t kKeep = 1 << 20;  // buffer bytes kept from one file to the next
 
 }  // namespace
 
-FileRecords::FileRecords(IndexFormat format, const NameList *names)
-    : format_(format), names_(names != nullptr && names->size() > 0 ? names : nullptr) {}
+FileRecords::FileRecords(IndexFormat format, int kinds, const NameList *names)
+    : format_(format),
+      kinds_(kinds != 0 ? kinds : DEF_SINGLE | DEF_CONT),  // 0 scans every #define
+      names_(names != nullptr && names->size() > 0 ? names : nullptr) {}
 
 void FileRecords::start(const std::string &path) {
   if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
@@ -30,7 +33,8 @@ void FileRecords::add(const Definition &d) {
     json_names_.clear();
     for (size_t i = 0; i < d.name_count; ++i) {
       const DefinitionName &n = d.names[i];
-      json_names_.push_back({n.name, n.kind, n.line, n.column});
+      if (kind_asked(n.kind, kinds_))
+        json_names_.push_back({n.name, n.kind, n.line, n.column, n.scope, n.scope_kind});
     }
     append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, json_names_.data(),
                         json_names_.size(), d.begin, d.end, d.parent, text, !clean},
@@ -40,6 +44,7 @@ void FileRecords::add(const Definition &d) {
   // A line for every name wanted; an anonymous struct or union has none.
   for (size_t i = 0; i < d.name_count; ++i) {
     const DefinitionName &n = d.names[i];
+    if (!kind_asked(n.kind, kinds_)) continue;
     if (names_ != nullptr && !names_->wants(n.name.data())) continue;
     if (format_ == IndexFormat::kEtags) {
       std::string_view line = d.text;  // the name's line of the text
@@ -48,7 +53,7 @@ void FileRecords::add(const Definition &d) {
                          n.offset - static_cast<size_t>(n.column - 1), &piece_);
       continue;
     }
-    tags_.add(n.name, 0, n.line, kind_letter(n.kind));
+    tags_.add(n.name, 0, n.line, kind_letter(n.kind), n.scope, n.scope_kind);
   }
 }
 

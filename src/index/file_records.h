@@ -18,9 +18,11 @@ namespace kolvu {
 
 class FileRecords {
  public:
-  /// names: the names a tags or Emacs tags line is written for (null or
-  /// empty: all); JSON writes every name of a record the scan hands over.
-  FileRecords(IndexFormat format, const NameList *names);
+  /// Only names of kinds (KindBits) are written, whatever the records
+  /// hold: a struct's record may come for its members alone. names: the
+  /// names a tags or Emacs tags line is written for (null or empty: all);
+  /// JSON writes every name of those kinds of a record the scan hands over.
+  FileRecords(IndexFormat format, int kinds, const NameList *names);
 
   /// Starts the output of the file named path; what a large file before
   /// needed is not kept.
@@ -38,6 +40,7 @@ class FileRecords {
 
  private:
   const IndexFormat format_;
+  const int kinds_;
   const NameList *names_;
   Utf8Converter conv_;
   std::vector<JsonName> json_names_;

@@ -1,7 +1,6 @@
 #include "index/records.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace kolvu {
@@ -91,6 +90,13 @@ void append_json_record(const JsonRecord &r, std::string *out) {
     append_number(n.line, out);
     out->append(",\"column\":");
     append_number(n.column, out);
+    if (!n.scope.empty()) {
+      out->append(",\"scope\":");
+      append_json_string(n.scope, out);
+      out->append(",\"scope_kind\":\"");
+      out->append(kind_name(n.scope_kind));
+      out->push_back('"');
+    }
     out->push_back('}');
   }
   out->append("],\"begin\":");
@@ -106,26 +112,12 @@ void append_json_record(const JsonRecord &r, std::string *out) {
   out->append(r.lossy ? ",\"lossy\":true}\n" : "}\n");
 }
 
-char kind_letter(DefKind kind) {
-  switch (kind) {
-    case DefKind::kDefine: return 'd';
-    case DefKind::kTypedef: return 't';
-    case DefKind::kStruct: return 's';
-    case DefKind::kUnion: return 'u';
-    case DefKind::kFunction: return 'f';
-    case DefKind::kPrototype: return 'p';
-    case DefKind::kEnum: return 'g';
-    case DefKind::kEnumerator: return 'e';
-    case DefKind::kMember: return 'm';
-    case DefKind::kVariable: return 'v';
-    case DefKind::kExtern: return 'x';
-  }
-  return '?';
-}
-
-void TagList::add(std::string_view name, uint32_t file, long line, char kind) {
-  tags_.push_back({names_.size(), static_cast<uint32_t>(name.size()), file, line, kind});
+void TagList::add(std::string_view name, uint32_t file, long line, char kind,
+                  std::string_view scope, DefKind scope_kind) {
+  tags_.push_back({names_.size(), static_cast<uint32_t>(name.size()), file, line,
+                   static_cast<uint32_t>(scope.size()), kind, static_cast<uint8_t>(scope_kind)});
   names_.append(name);
+  names_.append(scope);
 }
 
 void TagList::take(TagList *other, uint32_t file) {
@@ -154,12 +146,20 @@ std::string tags_header(const char *version) {
 
 void append_tag_line(const TagList &tags, size_t i, const std::string &file, std::string *out) {
   const TagList::Tag &tag = tags[i];
-  char tail[48];
-  std::snprintf(tail, sizeof tail, "\t%ld;\"\t%c\n", tag.line, tag.kind);
   out->append(tags.name(tag));
   out->push_back('\t');
   out->append(file);
-  out->append(tail);
+  out->push_back('\t');
+  append_number(tag.line, out);
+  out->append(";\"\t");
+  out->push_back(tag.kind);
+  if (tag.scope_len > 0) {
+    out->push_back('\t');
+    out->append(kind_name(static_cast<DefKind>(tag.scope_kind)));
+    out->push_back(':');
+    out->append(tags.scope(tag));
+  }
+  out->push_back('\n');
 }
 
 bool fits_tags_file(const std::string &path) {

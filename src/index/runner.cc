@@ -58,7 +58,7 @@ class OutputSink {
 class FileIndexer {
  public:
   FileIndexer(const IndexJob &job, OutputSink *sink)
-      : job_(job), sink_(sink), records_(job.format, job.scan.names) {}
+      : job_(job), sink_(sink), records_(job.format, job.scan.kinds, job.scan.names) {}
 
   void index(Slot *s) {
     int fd = 0;
