@@ -9,6 +9,7 @@ namespace kolvu {
 namespace {
 
 const size_t kKeep = 1 << 20;  // buffer bytes kept from one file to the next
+const size_t kScratch = 64 * 1024;  // room for a record written at once
 
 }  // namespace
 
@@ -28,17 +29,33 @@ void FileRecords::start(const std::string &path) {
 
 void FileRecords::add(const Definition &d) {
   if (format_ == IndexFormat::kJson) {
-    bool clean = true;
-    std::string_view text = conv_.view(d.encoding, d.text, &utf8_, &clean);
     json_names_.clear();
     for (size_t i = 0; i < d.name_count; ++i) {
       const DefinitionName &n = d.names[i];
       if (kind_asked(n.kind, kinds_))
         json_names_.push_back({n.name, n.kind, n.line, n.column, n.scope, n.scope_kind});
     }
-    append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name, json_names_.data(),
-                        json_names_.size(), d.begin, d.end, d.parent, text, !clean},
-                       &piece_);
+    JsonRecord r{file_json_, d.first_line, d.last_line, d.kind, d.name, json_names_.data(),
+                 json_names_.size(), d.begin, d.end, d.parent, d.text, false};
+    // A record is written to the scratch buffer and appended in one piece;
+    // its text as it is when it is plain ASCII, as most are, found while
+    // writing it. Others are converted first.
+    if (json_record_bound(r) <= kScratch) {
+      if (scratch_ == nullptr) scratch_.reset(new char[kScratch]);
+      if (char *end = put_json_record<true>(r, scratch_.get())) {
+        piece_.append(scratch_.get(), static_cast<size_t>(end - scratch_.get()));
+        return;
+      }
+    }
+    bool clean = true;
+    r.text = conv_.view(d.encoding, d.text, &utf8_, &clean);
+    r.lossy = !clean;
+    if (json_record_bound(r) <= kScratch) {
+      char *end = put_json_record<false>(r, scratch_.get());
+      piece_.append(scratch_.get(), static_cast<size_t>(end - scratch_.get()));
+      return;
+    }
+    append_json_record(r, &piece_);
     return;
   }
   // A line for every name wanted; an anonymous struct or union has none.

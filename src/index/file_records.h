@@ -6,6 +6,7 @@
 #ifndef KOLVU_INDEX_FILE_RECORDS_H_
 #define KOLVU_INDEX_FILE_RECORDS_H_
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,7 @@ class FileRecords {
   std::vector<JsonName> json_names_;
   TagList tags_;
   std::string file_json_, utf8_, piece_;
+  std::unique_ptr<char[]> scratch_;  // a record is written here first
 };
 
 }  // namespace kolvu

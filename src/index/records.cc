@@ -20,96 +20,187 @@ bool word_needs_escape(uint64_t w) {
   return ((control | quote | backslash) & kHighs) != 0;
 }
 
-// The decimal digits of n (not negative) after out's bytes.
-void append_number(long n, std::string *out) {
+// What escaping adds to each byte: 1 for a two-character escape (a quote,
+// a backslash, \n \t \r \b \f), 5 for \u00XX, 0 for a byte as it is.
+struct EscapeTable {
+  unsigned char extra[256];
+  char letter[256];  // the letter after '\' of a two-character escape
+  EscapeTable() : extra(), letter() {
+    for (int c = 0; c < 0x20; ++c) extra[c] = 5;
+    const char pairs[][2] = {{'"', '"'}, {'\\', '\\'}, {'\n', 'n'}, {'\t', 't'},
+                             {'\r', 'r'}, {'\b', 'b'}, {'\f', 'f'}};
+    for (const auto &pair : pairs) {
+      extra[static_cast<unsigned char>(pair[0])] = 1;
+      letter[static_cast<unsigned char>(pair[0])] = pair[1];
+    }
+  }
+};
+const EscapeTable kEscape;
+
+// Writes the decimal digits of n (not negative) at p; returns their end.
+char *put_number(long n, char *p) {
   char digits[24];
   int i = sizeof digits;
   do {
     digits[--i] = static_cast<char>('0' + n % 10);
     n /= 10;
   } while (n > 0);
-  out->append(digits + i, sizeof digits - static_cast<size_t>(i));
+  size_t len = sizeof digits - static_cast<size_t>(i);
+  std::memcpy(p, digits + i, len);
+  return p + len;
+}
+
+void append_number(long n, std::string *out) {
+  char digits[24];
+  out->append(digits, static_cast<size_t>(put_number(n, digits) - digits));
+}
+
+template <size_t N>
+char *put(const char (&literal)[N], char *p) {
+  std::memcpy(p, literal, N - 1);
+  return p + N - 1;
+}
+
+char *put(std::string_view s, char *p) {
+  std::memcpy(p, s.data(), s.size());
+  return p + s.size();
+}
+
+// True when one of the eight bytes of w needs an escape or is 0x80 or above.
+bool word_needs_look(uint64_t w) { return word_needs_escape(w) || (w & kHighs) != 0; }
+
+// Writes s escaped, without its quotes, at p; returns its end. With
+// kAsciiOnly, returns null instead at a byte of 0x80 or above.
+template <bool kAsciiOnly>
+char *put_escaped(std::string_view s, char *p) {
+  static const char kHex[] = "0123456789abcdef";
+  const char *d = s.data();
+  size_t n = s.size(), i = 0;
+  for (;;) {
+    // Eight bytes at a time over the runs that need no escape.
+    for (; i + 8 <= n; i += 8, p += 8) {
+      uint64_t w;
+      std::memcpy(&w, d + i, 8);
+      if (kAsciiOnly ? word_needs_look(w) : word_needs_escape(w)) break;
+      std::memcpy(p, &w, 8);
+    }
+    size_t stop = i + 8 <= n ? i + 8 : n;
+    if (i == stop) return p;
+    for (; i < stop; ++i) {
+      unsigned char c = static_cast<unsigned char>(d[i]);
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      if (kEscape.extra[c] == 0) {
+        *p++ = static_cast<char>(c);
+      } else if (kEscape.extra[c] == 1) {
+        *p++ = '\\';
+        *p++ = kEscape.letter[c];
+      } else {
+        p = put("\\u00", p);
+        *p++ = kHex[c >> 4];
+        *p++ = kHex[c & 15];
+      }
+    }
+  }
+}
+
+char *put_string(std::string_view s, char *p) {
+  *p++ = '"';
+  p = put_escaped<false>(s, p);
+  *p++ = '"';
+  return p;
+}
+
+// The most bytes s takes as a JSON string, quotes included.
+size_t string_bound(std::string_view s) { return 2 + 6 * s.size(); }
+
+// The most bytes a record takes, its text aside.
+size_t head_bound(const JsonRecord &r) {
+  size_t bound = 256 + r.file_json.size() + string_bound(r.name);
+  for (size_t i = 0; i < r.name_count; ++i)
+    bound += 128 + string_bound(r.names[i].name) + string_bound(r.names[i].scope);
+  return bound;
 }
 
 }  // namespace
 
-void append_json_string(std::string_view s, std::string *out) {
-  static const char kHex[] = "0123456789abcdef";
-  out->push_back('"');
-  size_t plain = 0;  // start of the run not yet copied
-  for (size_t i = 0; i < s.size(); ++i) {
-    // Eight bytes at a time over the runs that need no escape.
-    while (i + 8 <= s.size()) {
-      uint64_t w;
-      std::memcpy(&w, s.data() + i, 8);
-      if (word_needs_escape(w)) break;
-      i += 8;
-    }
-    if (i == s.size()) break;
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out->append(s.data() + plain, i - plain);
-    plain = i + 1;
-    switch (c) {
-      case '"': out->append("\\\""); break;
-      case '\\': out->append("\\\\"); break;
-      case '\n': out->append("\\n"); break;
-      case '\t': out->append("\\t"); break;
-      case '\r': out->append("\\r"); break;
-      case '\b': out->append("\\b"); break;
-      case '\f': out->append("\\f"); break;
-      default:
-        out->append("\\u00");
-        out->push_back(kHex[c >> 4]);
-        out->push_back(kHex[c & 15]);
-    }
+size_t json_escapes(std::string_view s) {
+  const char *d = s.data();
+  size_t n = s.size(), i = 0, extra = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, d + i, 8);
+    if (!word_needs_escape(w)) continue;
+    for (size_t k = i; k < i + 8; ++k) extra += kEscape.extra[static_cast<unsigned char>(d[k])];
   }
-  out->append(s.data() + plain, s.size() - plain);
-  out->push_back('"');
+  for (; i < n; ++i) extra += kEscape.extra[static_cast<unsigned char>(d[i])];
+  return extra;
 }
 
-void append_json_record(const JsonRecord &r, std::string *out) {
-  out->append("{\"file\":");
-  out->append(r.file_json);
-  out->append(",\"line\":");
-  append_number(r.line, out);
-  out->append(",\"end_line\":");
-  append_number(r.end_line, out);
-  out->append(",\"kind\":\"");
-  out->append(kind_name(r.kind));
-  out->append("\",\"name\":");
-  append_json_string(r.name, out);
-  out->append(",\"names\":[");
+void append_json_string(std::string_view s, std::string *out) {
+  size_t at = out->size();
+  out->resize(at + string_bound(s));
+  char *end = put_string(s, &(*out)[at]);
+  out->resize(static_cast<size_t>(end - out->data()));
+}
+
+size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size(); }
+
+template <bool kAsciiOnly>
+char *put_json_record(const JsonRecord &r, char *p) {
+  p = put("{\"file\":", p);
+  p = put(r.file_json, p);
+  p = put(",\"line\":", p);
+  p = put_number(r.line, p);
+  p = put(",\"end_line\":", p);
+  p = put_number(r.end_line, p);
+  p = put(",\"kind\":\"", p);
+  p = put(kind_name(r.kind), p);
+  p = put("\",\"name\":", p);
+  p = put_string(r.name, p);
+  p = put(",\"names\":[", p);
   for (size_t i = 0; i < r.name_count; ++i) {
     const JsonName &n = r.names[i];
-    out->append(i == 0 ? "{\"name\":" : ",{\"name\":");
-    append_json_string(n.name, out);
-    out->append(",\"kind\":\"");
-    out->append(kind_name(n.kind));
-    out->append("\",\"line\":");
-    append_number(n.line, out);
-    out->append(",\"column\":");
-    append_number(n.column, out);
+    p = i == 0 ? put("{\"name\":", p) : put(",{\"name\":", p);
+    p = put_string(n.name, p);
+    p = put(",\"kind\":\"", p);
+    p = put(kind_name(n.kind), p);
+    p = put("\",\"line\":", p);
+    p = put_number(n.line, p);
+    p = put(",\"column\":", p);
+    p = put_number(n.column, p);
     if (!n.scope.empty()) {
-      out->append(",\"scope\":");
-      append_json_string(n.scope, out);
-      out->append(",\"scope_kind\":\"");
-      out->append(kind_name(n.scope_kind));
-      out->push_back('"');
+      p = put(",\"scope\":", p);
+      p = put_string(n.scope, p);
+      p = put(",\"scope_kind\":\"", p);
+      p = put(kind_name(n.scope_kind), p);
+      *p++ = '"';
     }
-    out->push_back('}');
+    *p++ = '}';
   }
-  out->append("],\"begin\":");
-  append_number(static_cast<long>(r.begin), out);
-  out->append(",\"end\":");
-  append_number(static_cast<long>(r.end), out);
+  p = put("],\"begin\":", p);
+  p = put_number(static_cast<long>(r.begin), p);
+  p = put(",\"end\":", p);
+  p = put_number(static_cast<long>(r.end), p);
   if (r.parent >= 0) {
-    out->append(",\"parent\":");
-    append_number(r.parent, out);
+    p = put(",\"parent\":", p);
+    p = put_number(r.parent, p);
   }
-  out->append(",\"text\":");
-  append_json_string(r.text, out);
-  out->append(r.lossy ? ",\"lossy\":true}\n" : "}\n");
+  p = put(",\"text\":\"", p);
+  p = put_escaped<kAsciiOnly>(r.text, p);
+  if (kAsciiOnly && p == nullptr) return nullptr;
+  return r.lossy ? put("\",\"lossy\":true}\n", p) : put("\"}\n", p);
+}
+
+template char *put_json_record<true>(const JsonRecord &r, char *p);
+template char *put_json_record<false>(const JsonRecord &r, char *p);
+
+// The record is written in place: out grows once by a bound of its size,
+// its text's escapes counted, and is cut back to what was written.
+void append_json_record(const JsonRecord &r, std::string *out) {
+  size_t at = out->size();
+  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text));
+  char *end = put_json_record<false>(r, &(*out)[at]);
+  out->resize(static_cast<size_t>(end - out->data()));
 }
 
 void TagList::add(std::string_view name, uint32_t file, long line, char kind,

@@ -23,6 +23,9 @@ namespace kolvu {
 /// '"' and '\' escaped, control characters as \n, \t ... or \u00XX.
 void append_json_string(std::string_view s, std::string *out);
 
+/// The bytes the escapes of s add to it as a JSON string.
+size_t json_escapes(std::string_view s);
+
 /// One name of a record, as JSON writes it: with "scope" and "scope_kind"
 /// when scope is not empty.
 struct JsonName {
@@ -51,6 +54,16 @@ struct JsonRecord {
 
 /// Appends one record and its newline.
 void append_json_record(const JsonRecord &r, std::string *out);
+
+/// The most bytes put_json_record writes for r.
+size_t json_record_bound(const JsonRecord &r);
+
+/// Writes one record and its newline at p, where json_record_bound(r)
+/// bytes are free, and returns the end of what it wrote. With kAsciiOnly,
+/// a text with a byte of 0x80 or above (which would need converting) is
+/// not written: null is returned.
+template <bool kAsciiOnly>
+char *put_json_record(const JsonRecord &r, char *p);
 
 /// Tags with their names packed in one block: a tree's tags are all held
 /// until the end, to be sorted, so each costs little more than its name.
