@@ -10,15 +10,20 @@ namespace {
 const uint64_t kOnes = 0x0101010101010101ull;
 const uint64_t kHighs = 0x8080808080808080ull;
 
-// True when one of the eight bytes of w needs an escape: below 0x20, '"'
-// or '\\'. Bytes of 0x80 and above never do.
-bool word_needs_escape(uint64_t w) {
-  uint64_t low = w & ~kHighs;  // the high bit kept apart, so no borrow leaks
-  uint64_t control = (low - kOnes * 0x20) & ~w;
-  uint64_t quote = ((low ^ (kOnes * '"')) - kOnes) & ~w;
-  uint64_t backslash = ((low ^ (kOnes * '\\')) - kOnes) & ~w;
-  return ((control | quote | backslash) & kHighs) != 0;
+// The high bit set in each byte of w that needs an escape, and in no other:
+// below 0x20, '"' or '\\' (bytes of 0x80 and above never do). Each byte's
+// seven low bits are added to apart, so no carry passes between bytes: the
+// high bit stays clear only for a byte below 0x20 (+0x60), or equal to the
+// character xored in (+0x7F).
+uint64_t escape_mask(uint64_t w) {
+  uint64_t low = w & ~kHighs;
+  uint64_t not_control = low + kOnes * 0x60;
+  uint64_t not_quote = (low ^ (kOnes * '"')) + kOnes * 0x7F;
+  uint64_t not_backslash = (low ^ (kOnes * '\\')) + kOnes * 0x7F;
+  return ~((not_control & not_quote & not_backslash) | w) & kHighs;
 }
+
+bool word_needs_escape(uint64_t w) { return escape_mask(w) != 0; }
 
 // What escaping adds to each byte: 1 for a two-character escape (a quote,
 // a backslash, \n \t \r \b \f), 5 for \u00XX, 0 for a byte as it is.
@@ -38,15 +43,28 @@ struct EscapeTable {
 const EscapeTable kEscape;
 
 // Writes the decimal digits of n (not negative) at p; returns their end.
+// Two digits at a time: lines, columns and offsets are most of a record.
 char *put_number(long n, char *p) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char digits[24];
-  int i = sizeof digits;
-  do {
-    digits[--i] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n > 0);
-  size_t len = sizeof digits - static_cast<size_t>(i);
-  std::memcpy(p, digits + i, len);
+  char *q = digits + sizeof digits;
+  unsigned long v = static_cast<unsigned long>(n);
+  while (v >= 100) {
+    q -= 2;
+    std::memcpy(q, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    q -= 2;
+    std::memcpy(q, kPairs + 2 * v, 2);
+  } else {
+    *--q = static_cast<char>('0' + v);
+  }
+  size_t len = static_cast<size_t>(digits + sizeof digits - q);
+  std::memcpy(p, q, len);
   return p + len;
 }
 
@@ -66,41 +84,58 @@ char *put(std::string_view s, char *p) {
   return p + s.size();
 }
 
-// True when one of the eight bytes of w needs an escape or is 0x80 or above.
-bool word_needs_look(uint64_t w) { return word_needs_escape(w) || (w & kHighs) != 0; }
+// Writes the escape of c at p; returns its end.
+char *put_escape(unsigned char c, char *p) {
+  static const char kHex[] = "0123456789abcdef";
+  if (kEscape.extra[c] == 1) {
+    *p++ = '\\';
+    *p++ = kEscape.letter[c];
+    return p;
+  }
+  p = put("\\u00", p);
+  *p++ = kHex[c >> 4];
+  *p++ = kHex[c & 15];
+  return p;
+}
 
 // Writes s escaped, without its quotes, at p; returns its end. With
-// kAsciiOnly, returns null instead at a byte of 0x80 or above.
+// kAsciiOnly, returns null instead at a byte of 0x80 or above. Eight bytes
+// are copied at a time up to the first that needs a look, found from the
+// word's mask.
 template <bool kAsciiOnly>
 char *put_escaped(std::string_view s, char *p) {
-  static const char kHex[] = "0123456789abcdef";
   const char *d = s.data();
   size_t n = s.size(), i = 0;
-  for (;;) {
-    // Eight bytes at a time over the runs that need no escape.
-    for (; i + 8 <= n; i += 8, p += 8) {
-      uint64_t w;
-      std::memcpy(&w, d + i, 8);
-      if (kAsciiOnly ? word_needs_look(w) : word_needs_escape(w)) break;
-      std::memcpy(p, &w, 8);
+  while (i + 8 <= n) {
+    uint64_t w;
+    std::memcpy(&w, d + i, 8);
+    uint64_t mask = escape_mask(w) | (kAsciiOnly ? w & kHighs : 0);
+    std::memcpy(p, &w, 8);
+    if (mask == 0) {
+      i += 8;
+      p += 8;
+      continue;
     }
-    size_t stop = i + 8 <= n ? i + 8 : n;
-    if (i == stop) return p;
-    for (; i < stop; ++i) {
-      unsigned char c = static_cast<unsigned char>(d[i]);
-      if (kAsciiOnly && c >= 0x80) return nullptr;
-      if (kEscape.extra[c] == 0) {
-        *p++ = static_cast<char>(c);
-      } else if (kEscape.extra[c] == 1) {
-        *p++ = '\\';
-        *p++ = kEscape.letter[c];
-      } else {
-        p = put("\\u00", p);
-        *p++ = kHex[c >> 4];
-        *p++ = kHex[c & 15];
-      }
-    }
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    size_t k = static_cast<size_t>(__builtin_ctzll(mask)) / 8;
+#else
+    size_t k = 0;
+    for (unsigned char b; b = static_cast<unsigned char>(d[i + k]),
+                          kEscape.extra[b] == 0 && !(kAsciiOnly && b >= 0x80);)
+      ++k;
+#endif
+    unsigned char c = static_cast<unsigned char>(d[i + k]);
+    if (kAsciiOnly && c >= 0x80) return nullptr;
+    p = put_escape(c, p + k);
+    i += k + 1;
   }
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(d[i]);
+    if (kAsciiOnly && c >= 0x80) return nullptr;
+    if (kEscape.extra[c] == 0) *p++ = static_cast<char>(c);
+    else p = put_escape(c, p);
+  }
+  return p;
 }
 
 char *put_string(std::string_view s, char *p) {

@@ -48,6 +48,61 @@ TEST(JsonString, EveryEscapeAtEveryPlaceOfALongText) {
   }
 }
 
+// Byte at a time, as the escapes are defined.
+std::string escaped_slowly(const std::string &in) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string want = "\"";
+  for (char b : in) {
+    unsigned char c = static_cast<unsigned char>(b);
+    if (b == '"') want += "\\\"";
+    else if (b == '\\') want += "\\\\";
+    else if (b == '\n') want += "\\n";
+    else if (b == '\t') want += "\\t";
+    else if (b == '\r') want += "\\r";
+    else if (b == '\b') want += "\\b";
+    else if (b == '\f') want += "\\f";
+    else if (c < 0x20) want += std::string("\\u00") + kHex[c >> 4] + kHex[c & 15];
+    else want += b;
+  }
+  return want + "\"";
+}
+
+// Every ASCII byte after every kind of byte, at each place in an eight-byte
+// word: what a byte of 0x80 or above, a control character or a quote does
+// to the test of a whole word must not mark the byte after it.
+TEST(JsonString, EveryByteAfterEveryOtherAtEveryPlaceOfAWord) {
+  for (int before : {0x00, 0x09, 0x1f, 0x20, 0x22, 0x5c, 0x7f, 0x80, 0x8f, 0xa0, 0xe8, 0xff}) {
+    for (int c = 0; c < 0x80; ++c) {
+      for (size_t at = 0; at < 9; ++at) {
+        std::string in = std::string(at, 'a') + static_cast<char>(before) + static_cast<char>(c) +
+                         std::string(12, 'z');
+        EXPECT_EQ(json_string(in), escaped_slowly(in)) << before << " " << c << " " << at;
+      }
+    }
+  }
+}
+
+// A record written in one piece: the same bytes as appended; a text with a
+// byte of 0x80 or above is refused by the ASCII-only form, wherever it is.
+TEST(JsonRecord, WrittenInOnePieceAndRefusedWhenNotAscii) {
+  const JsonName names[] = {{"x", DefKind::kMember, 2, 7, "point", DefKind::kStruct}};
+  for (size_t at = 0; at < 20; ++at) {
+    std::string text = std::string(at, 'a') + "\t\"\\\n" + std::string(20, 'b');
+    JsonRecord r{"\"a.h\"", 1, 3, DefKind::kStruct, "point", names, 1, 0, 30, 2, text, false};
+    std::string appended;
+    append_json_record(r, &appended);
+    std::vector<char> buf(json_record_bound(r));
+    char *end = put_json_record<true>(r, buf.data());
+    ASSERT_NE(end, nullptr) << at;
+    EXPECT_EQ(std::string(buf.data(), end), appended);
+    EXPECT_EQ(std::string(buf.data(), put_json_record<false>(r, buf.data())), appended);
+    std::string high = text;
+    high[at] = '\xe8';
+    r.text = high;
+    EXPECT_EQ(put_json_record<true>(r, buf.data()), nullptr) << at;
+  }
+}
+
 TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
   std::string out;
   const JsonName names[] = {{"_T", DefKind::kStruct, 3, 16}, {"T", DefKind::kTypedef, 4, 6}};
