@@ -108,43 +108,13 @@ class Runner : public OutputSink {
       : job_(job), out_(out_fd), err_fd_(err_fd),
         tag_runs_(job.tags_budget), window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
 
+  // The calling thread is one of the workers: with one job no thread is
+  // started at all.
   RunOutcome run(const ItemSource &next) {
+    next_ = &next;
     std::vector<std::thread> workers;
-    for (int i = 0; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
-    std::unique_lock<std::mutex> lock(mu_);
-    while (!stopped_) {
-      if (slots_.size() >= window_) {
-        // Full: wait until half the window is free, then fill it again, so
-        // that the walk is woken once per few files, not for every one.
-        main_waiting_ = true;
-        room_cv_.wait(lock, [this] { return slots_.size() <= window_ / 2 || stopped_; });
-        main_waiting_ = false;
-        continue;
-      }
-      lock.unlock();
-      SourceItem item;
-      bool more = next(&item);
-      lock.lock();
-      if (!more) break;
-      slots_.emplace_back();
-      Slot &s = slots_.back();
-      s.path = std::move(item.path);
-      s.standard_input = item.standard_input;
-      s.in_walk = item.in_walk;
-      if (item.error.empty()) {
-        s.to_scan = true;
-        if (idle_ > 0) work_cv_.notify_one();
-      } else {
-        s.warning = item.warning;
-        s.err = (item.warning ? warned : prefixed)(item.error);
-        s.failed = s.done = true;
-        if (slots_.size() == 1) drain(lock);
-      }
-    }
-    finished_cv_.wait(lock, [this] { return slots_.empty() && !writing_; });
-    closing_ = true;
-    lock.unlock();
-    work_cv_.notify_all();
+    for (int i = 1; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
+    work();
     for (std::thread &t : workers) t.join();
     RunOutcome outcome;
     if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags(&outcome);
@@ -191,31 +161,71 @@ class Runner : public OutputSink {
   }
 
  private:
+  // Claims the next file of the walk and indexes it; with none to claim,
+  // walks on to find more (one worker at a time), within the window of
+  // files in flight. Ends when the walk is over and every file claimed.
   void work() {
     FileIndexer indexer(job_, this);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-      while (!closing_ && claim_ >= base_ + slots_.size()) {
+      if (claim_ < base_ + slots_.size()) {
+        Slot *s = &slots_[claim_++ - base_];
+        if (!s->to_scan) continue;
+        bool stopped = stopped_;
+        // The slot stays where it is until it is done: meanwhile the deque
+        // only grows at its back, which moves no element.
+        lock.unlock();
+        if (!stopped) indexer.index(s);
+        lock.lock();
+        s->done = true;
+        if (s == &slots_.front()) drain(lock);
+        continue;
+      }
+      if (walking_ || (!walk_ended_ && !stopped_ && slots_.size() >= window_)) {
+        // Another worker walks, or the window is full: wait for files.
         ++idle_;
         work_cv_.wait(lock);
         --idle_;
+        continue;
       }
-      if (claim_ >= base_ + slots_.size()) return;
-      Slot *s = &slots_[claim_++ - base_];
-      if (!s->to_scan) continue;
-      // The slot stays where it is until it is done: meanwhile the deque
-      // only grows at its back, which moves no element.
-      lock.unlock();
-      if (!stopped_flag()) indexer.index(s);
-      lock.lock();
-      s->done = true;
-      if (s == &slots_.front()) drain(lock);
+      if (walk_ended_ || stopped_) return;
+      walk(lock);
     }
   }
 
-  bool stopped_flag() {
-    std::lock_guard<std::mutex> g(mu_);
-    return stopped_;
+  // Takes items of the walk into the window until enough wait to be
+  // claimed (one for each worker), the window is full or the walk ends.
+  // Each file is offered to an idle worker as soon as it is in.
+  void walk(std::unique_lock<std::mutex> &lock) {
+    walking_ = true;
+    while (!stopped_ && slots_.size() < window_ &&
+           base_ + slots_.size() - claim_ < static_cast<size_t>(job_.jobs)) {
+      lock.unlock();
+      SourceItem item;
+      bool more = (*next_)(&item);
+      lock.lock();
+      if (!more) {
+        walk_ended_ = true;
+        break;
+      }
+      slots_.emplace_back();
+      Slot &s = slots_.back();
+      s.path = std::move(item.path);
+      s.standard_input = item.standard_input;
+      s.in_walk = item.in_walk;
+      if (item.error.empty()) {
+        s.to_scan = true;
+        if (idle_ > 0) work_cv_.notify_one();
+      } else {
+        s.warning = item.warning;
+        s.err = (item.warning ? warned : prefixed)(item.error);
+        s.failed = s.done = true;
+        if (slots_.size() == 1) drain(lock);
+      }
+    }
+    walking_ = false;
+    // Those waiting may walk on in turn, or end.
+    if (idle_ > 0) work_cv_.notify_all();
   }
 
   // Writes the finished files at the front, in their turn, with the lock
@@ -237,11 +247,11 @@ class Runner : public OutputSink {
       lock.lock();
       for (const std::string &h : s.out) held_ -= h.size();
       if (failed) stopped_ = true;
-      if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
     }
     writing_ = false;
     out_cv_.notify_all();
-    if (slots_.empty()) finished_cv_.notify_one();
+    // Room in the window: a worker waiting for it may walk on.
+    if (idle_ > 0) work_cv_.notify_all();
   }
 
   // Writes a finished file's output.
@@ -295,17 +305,18 @@ class Runner : public OutputSink {
   std::unordered_set<std::string> met_;  // the files of this run, for an update
 
   const size_t window_;  // files in flight at most
+  const ItemSource *next_ = nullptr;  // the walk
   std::mutex mu_;
-  std::condition_variable work_cv_, room_cv_, finished_cv_, out_cv_;
+  std::condition_variable work_cv_, out_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
   size_t held_ = 0;         // bytes of output held in slots
   int idle_ = 0;            // workers waiting for a file
   bool writing_ = false;    // a thread is writing to out_
-  bool main_waiting_ = false;
+  bool walking_ = false;    // a worker takes items of the walk
+  bool walk_ended_ = false;
   bool stopped_ = false;    // a write failed: no further file is started
-  bool closing_ = false;
 };
 
 }  // namespace
