@@ -58,21 +58,18 @@ class OutputSink {
 class FileIndexer {
  public:
   FileIndexer(const IndexJob &job, OutputSink *sink)
-      : job_(job), sink_(sink), records_(job.format, job.scan.kinds, job.scan.names) {}
+      : job_(job), sink_(sink), records_(job.format, job.scan.kinds, job.scan.names),
+        reader_(job.whole_file_limit) {}
 
   void index(Slot *s) {
-    int fd = 0;
-    ScanResult r;
     records_.start(s->path);
     std::string *piece = records_.piece();
-    if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
-    if (r.status == ScanStatus::kOk) {
-      r = scan_definitions_fd(fd, job_.scan, [&](const Definition &d) {
-        records_.add(d);
-        if (job_.format == IndexFormat::kJson && piece->size() >= kOutBuffer) sink_->put(s, piece);
-      });
-      if (!s->standard_input) ::close(fd);
-    }
+    ScanResult r = reader_.scan(s->standard_input ? nullptr : s->path.c_str(), job_.scan,
+                                [&](const Definition &d) {
+                                  records_.add(d);
+                                  if (job_.format == IndexFormat::kJson && piece->size() >= kOutBuffer)
+                                    sink_->put(s, piece);
+                                });
     if (r.status != ScanStatus::kOk) {
       char buf[256];
       const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
@@ -100,6 +97,7 @@ class FileIndexer {
   const IndexJob &job_;
   OutputSink *sink_;
   FileRecords records_;
+  SourceReader reader_;
 };
 
 class Runner : public OutputSink {
