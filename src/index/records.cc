@@ -43,30 +43,39 @@ struct EscapeTable {
 const EscapeTable kEscape;
 
 // Writes the decimal digits of n (not negative) at p; returns their end.
-// Two digits at a time: lines, columns and offsets are most of a record.
+// Lines, columns and offsets are most of a record: their length is found
+// by comparisons, then the digits are written from the end, two at a time.
 char *put_number(long n, char *p) {
   static const char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
-  char digits[24];
-  char *q = digits + sizeof digits;
   unsigned long v = static_cast<unsigned long>(n);
+  size_t len = 1;
+  for (unsigned long limit = 10; len < 20 && v >= limit; limit *= 10) ++len;
+  char *end = p + len;
+  char *q = end;
   while (v >= 100) {
     q -= 2;
     std::memcpy(q, kPairs + 2 * (v % 100), 2);
     v /= 100;
   }
-  if (v >= 10) {
-    q -= 2;
-    std::memcpy(q, kPairs + 2 * v, 2);
-  } else {
-    *--q = static_cast<char>('0' + v);
-  }
-  size_t len = static_cast<size_t>(digits + sizeof digits - q);
-  std::memcpy(p, q, len);
-  return p + len;
+  if (v >= 10) std::memcpy(q - 2, kPairs + 2 * v, 2);
+  else q[-1] = static_cast<char>('0' + v);
+  return end;
 }
+
+// kind_name's texts with their lengths, by DefKind.
+struct KindNames {
+  std::string_view name[static_cast<int>(DefKind::kExtern) + 1];
+  KindNames() {
+    for (int k = 0; k <= static_cast<int>(DefKind::kExtern); ++k)
+      name[k] = kind_name(static_cast<DefKind>(k));
+  }
+};
+const KindNames kKindNames;
+
+std::string_view kind_text(DefKind kind) { return kKindNames.name[static_cast<int>(kind)]; }
 
 void append_number(long n, std::string *out) {
   char digits[24];
@@ -100,34 +109,46 @@ char *put_escape(unsigned char c, char *p) {
 
 // Writes s escaped, without its quotes, at p; returns its end. With
 // kAsciiOnly, returns null instead at a byte of 0x80 or above. Eight bytes
-// are copied at a time up to the first that needs a look, found from the
-// word's mask.
+// are stored at a time; in a word with bytes to escape, each in turn is
+// escaped after the bytes before it, and the rest of the word stored again
+// after its escape. A store may pass the end of what is written by up to
+// seven bytes.
 template <bool kAsciiOnly>
 char *put_escaped(std::string_view s, char *p) {
   const char *d = s.data();
   size_t n = s.size(), i = 0;
-  while (i + 8 <= n) {
+  for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, d + i, 8);
     uint64_t mask = escape_mask(w) | (kAsciiOnly ? w & kHighs : 0);
     std::memcpy(p, &w, 8);
     if (mask == 0) {
-      i += 8;
       p += 8;
       continue;
     }
 #if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    size_t k = static_cast<size_t>(__builtin_ctzll(mask)) / 8;
+    size_t from = 0;  // the word's first byte not yet in place
+    do {
+      size_t k = static_cast<size_t>(__builtin_ctzll(mask)) / 8;
+      mask &= mask - 1;
+      unsigned char c = static_cast<unsigned char>(w >> (8 * k));
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      p = put_escape(c, p + (k - from));
+      from = k + 1;
+      if (from < 8) {
+        uint64_t rest = w >> (8 * from);
+        std::memcpy(p, &rest, 8);
+      }
+    } while (mask != 0);
+    p += 8 - from;
 #else
-    size_t k = 0;
-    for (unsigned char b; b = static_cast<unsigned char>(d[i + k]),
-                          kEscape.extra[b] == 0 && !(kAsciiOnly && b >= 0x80);)
-      ++k;
+    for (size_t k = i; k < i + 8; ++k) {
+      unsigned char c = static_cast<unsigned char>(d[k]);
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      if (kEscape.extra[c] == 0) *p++ = static_cast<char>(c);
+      else p = put_escape(c, p);
+    }
 #endif
-    unsigned char c = static_cast<unsigned char>(d[i + k]);
-    if (kAsciiOnly && c >= 0x80) return nullptr;
-    p = put_escape(c, p + k);
-    i += k + 1;
   }
   for (; i < n; ++i) {
     unsigned char c = static_cast<unsigned char>(d[i]);
@@ -145,12 +166,13 @@ char *put_string(std::string_view s, char *p) {
   return p;
 }
 
-// The most bytes s takes as a JSON string, quotes included.
-size_t string_bound(std::string_view s) { return 2 + 6 * s.size(); }
+// The most bytes s takes as a JSON string, quotes included, and room for
+// the store that passes its end.
+size_t string_bound(std::string_view s) { return 2 + 6 * s.size() + 8; }
 
 // The most bytes a record takes, its text aside.
 size_t head_bound(const JsonRecord &r) {
-  size_t bound = 256 + r.file_json.size() + string_bound(r.name);
+  size_t bound = 320 + r.file_json.size() + string_bound(r.name);
   for (size_t i = 0; i < r.name_count; ++i)
     bound += 128 + string_bound(r.names[i].name) + string_bound(r.names[i].scope);
   return bound;
@@ -178,7 +200,7 @@ void append_json_string(std::string_view s, std::string *out) {
   out->resize(static_cast<size_t>(end - out->data()));
 }
 
-size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size(); }
+size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 8; }
 
 template <bool kAsciiOnly>
 char *put_json_record(const JsonRecord &r, char *p) {
@@ -189,7 +211,7 @@ char *put_json_record(const JsonRecord &r, char *p) {
   p = put(",\"end_line\":", p);
   p = put_number(r.end_line, p);
   p = put(",\"kind\":\"", p);
-  p = put(kind_name(r.kind), p);
+  p = put(kind_text(r.kind), p);
   p = put("\",\"name\":", p);
   p = put_string(r.name, p);
   p = put(",\"names\":[", p);
@@ -198,7 +220,7 @@ char *put_json_record(const JsonRecord &r, char *p) {
     p = i == 0 ? put("{\"name\":", p) : put(",{\"name\":", p);
     p = put_string(n.name, p);
     p = put(",\"kind\":\"", p);
-    p = put(kind_name(n.kind), p);
+    p = put(kind_text(n.kind), p);
     p = put("\",\"line\":", p);
     p = put_number(n.line, p);
     p = put(",\"column\":", p);
@@ -207,7 +229,7 @@ char *put_json_record(const JsonRecord &r, char *p) {
       p = put(",\"scope\":", p);
       p = put_string(n.scope, p);
       p = put(",\"scope_kind\":\"", p);
-      p = put(kind_name(n.scope_kind), p);
+      p = put(kind_text(n.scope_kind), p);
       *p++ = '"';
     }
     *p++ = '}';
@@ -233,7 +255,7 @@ template char *put_json_record<false>(const JsonRecord &r, char *p);
 // its text's escapes counted, and is cut back to what was written.
 void append_json_record(const JsonRecord &r, std::string *out) {
   size_t at = out->size();
-  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text));
+  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text) + 8);
   char *end = put_json_record<false>(r, &(*out)[at]);
   out->resize(static_cast<size_t>(end - out->data()));
 }

@@ -103,6 +103,26 @@ TEST(JsonRecord, WrittenInOnePieceAndRefusedWhenNotAscii) {
   }
 }
 
+// Numbers of every length, each digit count's first and last.
+TEST(JsonRecord, NumbersOfEveryLength) {
+  std::vector<long> numbers = {0, 9, 10, 99, 100, 101, 999999, 1000000, 4294967296L,
+                               9223372036854775807L};
+  for (long v = 1; v <= 100000000000000000L; v *= 10) {
+    numbers.push_back(v);
+    numbers.push_back(v * 10 - 1);
+  }
+  for (long v : numbers) {
+    std::string out;
+    append_json_record({"\"a.h\"", v, v, DefKind::kDefine, "A", nullptr, 0, static_cast<size_t>(v),
+                        static_cast<size_t>(v), v, "", false},
+                       &out);
+    std::string n = std::to_string(v);
+    EXPECT_EQ(out, "{\"file\":\"a.h\",\"line\":" + n + ",\"end_line\":" + n +
+                       ",\"kind\":\"define\",\"name\":\"A\",\"names\":[],\"begin\":" + n +
+                       ",\"end\":" + n + ",\"parent\":" + n + ",\"text\":\"\"}\n");
+  }
+}
+
 TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
   std::string out;
   const JsonName names[] = {{"_T", DefKind::kStruct, 3, 16}, {"T", DefKind::kTypedef, 4, 6}};
