@@ -202,46 +202,43 @@ void append_json_string(std::string_view s, std::string *out) {
 
 size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 8; }
 
+// A key (with what stands before it) and a number after it.
+template <size_t N>
+char *put_number_field(const char (&key)[N], long v, char *p) {
+  return put_number(v, put(key, p));
+}
+
+// A key, then a kind's name as a string.
+template <size_t N>
+char *put_kind_field(const char (&key)[N], DefKind kind, char *p) {
+  p = put(kind_text(kind), put(key, p));
+  *p++ = '"';
+  return p;
+}
+
 template <bool kAsciiOnly>
 char *put_json_record(const JsonRecord &r, char *p) {
-  p = put("{\"file\":", p);
-  p = put(r.file_json, p);
-  p = put(",\"line\":", p);
-  p = put_number(r.line, p);
-  p = put(",\"end_line\":", p);
-  p = put_number(r.end_line, p);
-  p = put(",\"kind\":\"", p);
-  p = put(kind_text(r.kind), p);
-  p = put("\",\"name\":", p);
-  p = put_string(r.name, p);
+  p = put(r.file_json, put("{\"file\":", p));
+  p = put_number_field(",\"line\":", r.line, p);
+  p = put_number_field(",\"end_line\":", r.end_line, p);
+  p = put_kind_field(",\"kind\":\"", r.kind, p);
+  p = put_string(r.name, put(",\"name\":", p));
   p = put(",\"names\":[", p);
   for (size_t i = 0; i < r.name_count; ++i) {
     const JsonName &n = r.names[i];
-    p = i == 0 ? put("{\"name\":", p) : put(",{\"name\":", p);
-    p = put_string(n.name, p);
-    p = put(",\"kind\":\"", p);
-    p = put(kind_text(n.kind), p);
-    p = put("\",\"line\":", p);
-    p = put_number(n.line, p);
-    p = put(",\"column\":", p);
-    p = put_number(n.column, p);
+    p = put_string(n.name, i == 0 ? put("{\"name\":", p) : put(",{\"name\":", p));
+    p = put_kind_field(",\"kind\":\"", n.kind, p);
+    p = put_number_field(",\"line\":", n.line, p);
+    p = put_number_field(",\"column\":", n.column, p);
     if (!n.scope.empty()) {
-      p = put(",\"scope\":", p);
-      p = put_string(n.scope, p);
-      p = put(",\"scope_kind\":\"", p);
-      p = put(kind_text(n.scope_kind), p);
-      *p++ = '"';
+      p = put_string(n.scope, put(",\"scope\":", p));
+      p = put_kind_field(",\"scope_kind\":\"", n.scope_kind, p);
     }
     *p++ = '}';
   }
-  p = put("],\"begin\":", p);
-  p = put_number(static_cast<long>(r.begin), p);
-  p = put(",\"end\":", p);
-  p = put_number(static_cast<long>(r.end), p);
-  if (r.parent >= 0) {
-    p = put(",\"parent\":", p);
-    p = put_number(r.parent, p);
-  }
+  p = put_number_field("],\"begin\":", static_cast<long>(r.begin), p);
+  p = put_number_field(",\"end\":", static_cast<long>(r.end), p);
+  if (r.parent >= 0) p = put_number_field(",\"parent\":", r.parent, p);
   p = put(",\"text\":\"", p);
   p = put_escaped<kAsciiOnly>(r.text, p);
   if (kAsciiOnly && p == nullptr) return nullptr;
