@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kolvu {
 
 namespace {
@@ -112,11 +116,46 @@ char *put_escape(unsigned char c, char *p) {
 // are stored at a time; in a word with bytes to escape, each in turn is
 // escaped after the bytes before it, and the rest of the word stored again
 // after its escape. A store may pass the end of what is written by up to
-// seven bytes.
+// fifteen bytes.
 template <bool kAsciiOnly>
 char *put_escaped(std::string_view s, char *p) {
   const char *d = s.data();
   size_t n = s.size(), i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time likewise, the rest of a block stored again from
+  // the source after each escape.
+  const __m128i below = _mm_set1_epi8(0x1f);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+    __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, below), v),
+                               _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (kAsciiOnly) mask |= static_cast<unsigned>(_mm_movemask_epi8(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+    if (mask == 0) {
+      p += 16;
+      continue;
+    }
+    size_t from = 0;  // the block's first byte not yet in place
+    do {
+      size_t k = static_cast<size_t>(__builtin_ctz(mask));
+      mask &= mask - 1;
+      unsigned char c = static_cast<unsigned char>(d[i + k]);
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      p = put_escape(c, p + (k - from));
+      from = k + 1;
+      if (from == 16) break;
+      if (i + from + 16 <= n)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i + from)));
+      else
+        std::memcpy(p, d + i + from, 16 - from);
+    } while (mask != 0);
+    p += 16 - from;
+  }
+#endif
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, d + i, 8);
@@ -168,7 +207,7 @@ char *put_string(std::string_view s, char *p) {
 
 // The most bytes s takes as a JSON string, quotes included, and room for
 // the store that passes its end.
-size_t string_bound(std::string_view s) { return 2 + 6 * s.size() + 8; }
+size_t string_bound(std::string_view s) { return 2 + 6 * s.size() + 16; }
 
 // The most bytes a record takes, its text aside.
 size_t head_bound(const JsonRecord &r) {
@@ -200,7 +239,7 @@ void append_json_string(std::string_view s, std::string *out) {
   out->resize(static_cast<size_t>(end - out->data()));
 }
 
-size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 8; }
+size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 16; }
 
 // A key (with what stands before it) and a number after it.
 template <size_t N>
@@ -252,7 +291,7 @@ template char *put_json_record<false>(const JsonRecord &r, char *p);
 // its text's escapes counted, and is cut back to what was written.
 void append_json_record(const JsonRecord &r, std::string *out) {
   size_t at = out->size();
-  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text) + 8);
+  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text) + 16);
   char *end = put_json_record<false>(r, &(*out)[at]);
   out->resize(static_cast<size_t>(end - out->data()));
 }

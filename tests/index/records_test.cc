@@ -67,15 +67,16 @@ std::string escaped_slowly(const std::string &in) {
   return want + "\"";
 }
 
-// Every ASCII byte after every kind of byte, at each place in an eight-byte
-// word: what a byte of 0x80 or above, a control character or a quote does
-// to the test of a whole word must not mark the byte after it.
+// Every ASCII byte after every kind of byte, at each place in the blocks
+// of eight and sixteen bytes and near the end: what a byte of 0x80 or
+// above, a control character or a quote does to the test of a whole block
+// must not mark the byte after it.
 TEST(JsonString, EveryByteAfterEveryOtherAtEveryPlaceOfAWord) {
   for (int before : {0x00, 0x09, 0x1f, 0x20, 0x22, 0x5c, 0x7f, 0x80, 0x8f, 0xa0, 0xe8, 0xff}) {
     for (int c = 0; c < 0x80; ++c) {
-      for (size_t at = 0; at < 9; ++at) {
+      for (size_t at = 0; at < 34; ++at) {
         std::string in = std::string(at, 'a') + static_cast<char>(before) + static_cast<char>(c) +
-                         std::string(12, 'z');
+                         std::string(at % 3 == 0 ? 12 : at % 3, 'z');
         EXPECT_EQ(json_string(in), escaped_slowly(in)) << before << " " << c << " " << at;
       }
     }
