@@ -16,13 +16,16 @@
 
 #include "common/utf8.h"
 #include "common/walk.h"
+#include "lsp/completion.h"
 #include "lsp/disk_watcher.h"
+#include "lsp/document_symbols.h"
 #include "lsp/documents.h"
 #include "lsp/failure.h"
 #include "lsp/framing.h"
 #include "lsp/incoming.h"
 #include "lsp/indexer.h"
 #include "lsp/queries.h"
+#include "lsp/references.h"
 #include "lsp/regular_file.h"
 #include "lsp/symbol_index.h"
 #include "lsp/uri.h"
@@ -112,7 +115,11 @@ class Server {
   json on_initialize(const json &params, std::string *raw);
   json on_shutdown(const json &params, std::string *raw);
   json on_definition(const json &params, std::string *raw);
+  json on_declaration(const json &params, std::string *raw);
   json on_hover(const json &params, std::string *raw);
+  json on_references(const json &params, std::string *raw);
+  json on_highlight(const json &params, std::string *raw);
+  json on_completion(const json &params, std::string *raw);
   json on_document_symbol(const json &params, std::string *raw);
   json on_workspace_symbol(const json &params, std::string *raw);
   void on_initialized(json &) { initialized(); }
@@ -153,6 +160,7 @@ class Server {
   bool progress_wanted_ = false;  // the client takes work done progress
   IndexProgress progress_;
   bool watch_registration_ = false;
+  bool hierarchical_symbols_ = false;  // the client takes DocumentSymbol trees
   PositionEncoding pe_ = PositionEncoding::kUtf16;
   std::vector<std::string> roots_;
 
@@ -282,8 +290,11 @@ const std::unordered_map<std::string_view, Server::RequestHandler> &Server::requ
       {"initialize", &Server::on_initialize},
       {"shutdown", &Server::on_shutdown},
       {"textDocument/definition", &Server::on_definition},
-      {"textDocument/declaration", &Server::on_definition},
+      {"textDocument/declaration", &Server::on_declaration},
       {"textDocument/hover", &Server::on_hover},
+      {"textDocument/references", &Server::on_references},
+      {"textDocument/documentHighlight", &Server::on_highlight},
+      {"textDocument/completion", &Server::on_completion},
       {"textDocument/documentSymbol", &Server::on_document_symbol},
       {"workspace/symbol", &Server::on_workspace_symbol},
   };
@@ -324,6 +335,47 @@ json Server::on_definition(const json &params, std::string *) {
   return find_definitions(ctx, path, line, character);
 }
 
+json Server::on_declaration(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return find_definitions(ctx, path, line, character, true);
+}
+
+json Server::on_references(const json &params, std::string *raw) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  bool with_declaration = false;
+  if (params.contains("context") && params["context"].is_object())
+    with_declaration = params["context"].value("includeDeclaration", false) == true;
+  scan_dirty();
+  QueryContext ctx = context();
+  *raw = find_references(ctx, path, line, character, with_declaration);
+  return nullptr;
+}
+
+json Server::on_highlight(const json &params, std::string *raw) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  *raw = document_highlights(ctx, path, line, character);
+  return nullptr;
+}
+
+json Server::on_completion(const json &params, std::string *) {
+  std::string path;
+  long line, character;
+  position_params(params, &path, &line, &character);
+  scan_dirty();
+  QueryContext ctx = context();
+  return complete(ctx, path, line, character);
+}
+
 json Server::on_hover(const json &params, std::string *) {
   std::string path;
   long line, character;
@@ -338,7 +390,7 @@ json Server::on_document_symbol(const json &params, std::string *raw) {
   std::string path = path_of(params.at("textDocument"));
   scan_dirty();
   QueryContext ctx = context();
-  *raw = document_symbols(ctx, path);
+  *raw = document_symbols(ctx, path, hierarchical_symbols_);
   return nullptr;
 }
 
@@ -448,6 +500,10 @@ json Server::initialize(const json &params) {
   watch_registration_ = ws.is_object() && ws.contains("didChangeWatchedFiles") &&
                         ws["didChangeWatchedFiles"].is_object() &&
                         ws["didChangeWatchedFiles"].value("dynamicRegistration", false) == true;
+  json td = caps.is_object() ? caps.value("textDocument", json::object()) : json::object();
+  hierarchical_symbols_ = td.is_object() && td.contains("documentSymbol") &&
+                          td["documentSymbol"].is_object() &&
+                          td["documentSymbol"].value("hierarchicalDocumentSymbolSupport", false) == true;
   roots_ = roots;
   initialized_ = true;
   return {{"capabilities",
@@ -456,6 +512,9 @@ json Server::initialize(const json &params) {
             {"definitionProvider", true},
             {"declarationProvider", true},
             {"hoverProvider", true},
+            {"referencesProvider", true},
+            {"documentHighlightProvider", true},
+            {"completionProvider", {{"resolveProvider", false}}},
             {"documentSymbolProvider", true},
             {"workspaceSymbolProvider", true},
             {"workspace", {{"workspaceFolders", {{"supported", true}, {"changeNotifications", true}}}}}}},
