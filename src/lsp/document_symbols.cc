@@ -20,8 +20,8 @@ int rank(NameKind kind) {
   return kind == NameKind::kTypedef ? 1 : container(kind) ? 0 : 2;
 }
 
-// The parent of each hit (hits in source order): the container whose
-// record holds its record most closely, not counting those of its own
+// The parent of each hit (hits in source order): the tag (else the typedef)
+// of the record that holds its own most closely, not counting its own
 // record (the struct and the typedef of `typedef struct T {...} T;` are side
 // by side), but for a member or enumerator, a name of its container's
 // record, which goes under that record's tag, else its typedef; -1 for none.
@@ -44,8 +44,15 @@ std::vector<long> parents(const std::vector<NameHit> &hits) {
     size_t k = open.size();
     auto same_record = [&](size_t j) { return hits[j].at.begin == at.begin && hits[j].at.end == at.end; };
     while (k > 0 && same_record(open[k - 1])) --k;  // open[k..] share the record
-    if (is_inner(at.kind) && k < open.size()) parent[i] = static_cast<long>(open[k]);  // its tag first
-    else if (k > 0) parent[i] = static_cast<long>(open[k - 1]);
+    if (is_inner(at.kind) && k < open.size()) {
+      parent[i] = static_cast<long>(open[k]);  // its record's tag, else typedef
+    } else if (k > 0) {
+      // The innermost record that holds it: its tag, else typedef.
+      const IndexedName &r = hits[open[k - 1]].at;
+      size_t g = k - 1;
+      while (g > 0 && hits[open[g - 1]].at.begin == r.begin && hits[open[g - 1]].at.end == r.end) --g;
+      parent[i] = static_cast<long>(open[g]);
+    }
     if (container(at.kind) && !is_inner(at.kind)) open.push_back(i);
   }
   return parent;
