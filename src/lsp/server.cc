@@ -147,6 +147,13 @@ class Server {
   // scanned again or dropped; true when any was.
   bool refresh_files(const std::vector<NameHit> &hits);
   void position_params(const json &params, std::string *path, long *line, long *character);
+  // The document and position of a request, the open documents' changes
+  // scanned first so that it is answered from the text the editor shows.
+  struct Where {
+    std::string path;
+    long line, character;
+  };
+  Where where(const json &params);
 
   LspSettings settings_;
   std::string version_;
@@ -327,62 +334,44 @@ json Server::on_shutdown(const json &, std::string *) {
 }
 
 json Server::on_definition(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return find_definitions(ctx, path, line, character);
+  return find_definitions(ctx, at.path, at.line, at.character);
 }
 
 json Server::on_declaration(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return find_definitions(ctx, path, line, character, true);
+  return find_definitions(ctx, at.path, at.line, at.character, true);
 }
 
 json Server::on_references(const json &params, std::string *raw) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
+  const Where at = where(params);
   bool with_declaration = false;
   if (params.contains("context") && params["context"].is_object())
     with_declaration = params["context"].value("includeDeclaration", false) == true;
-  scan_dirty();
   QueryContext ctx = context();
-  *raw = find_references(ctx, path, line, character, with_declaration);
+  *raw = find_references(ctx, at.path, at.line, at.character, with_declaration);
   return nullptr;
 }
 
 json Server::on_highlight(const json &params, std::string *raw) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  *raw = document_highlights(ctx, path, line, character);
+  *raw = document_highlights(ctx, at.path, at.line, at.character);
   return nullptr;
 }
 
 json Server::on_completion(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return complete(ctx, path, line, character);
+  return complete(ctx, at.path, at.line, at.character);
 }
 
 json Server::on_hover(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return hover(ctx, path, line, character);
+  return hover(ctx, at.path, at.line, at.character);
 }
 
 json Server::on_document_symbol(const json &params, std::string *raw) {
@@ -620,6 +609,13 @@ void Server::position_params(const json &params, std::string *path, long *line, 
   const json &p = params.at("position");
   *line = position_number(p, "line", "position");
   *character = position_number(p, "character", "position");
+}
+
+Server::Where Server::where(const json &params) {
+  Where at;
+  position_params(params, &at.path, &at.line, &at.character);
+  scan_dirty();
+  return at;
 }
 
 QueryContext Server::context() {
