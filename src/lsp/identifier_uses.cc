@@ -11,39 +11,6 @@ namespace {
 
 const unsigned char kNoLeads[256] = {};
 
-// Where lines start, found as the walk goes: the line of a place and the
-// place's line start, and whether a byte of 0x80 or above stands before it.
-class LineCounter {
- public:
-  explicit LineCounter(const char *t) : t_(t) {}
-
-  void locate(size_t at, IdentifierUse *use) {
-    for (;;) {
-      const void *nl = std::memchr(t_ + counted_, '\n', at - counted_);
-      if (nl == nullptr) break;
-      ++line_;
-      line_start_ = static_cast<size_t>(static_cast<const char *>(nl) - t_) + 1;
-      counted_ = line_start_;
-      checked_ = line_start_;
-      high_ = false;
-    }
-    counted_ = at;
-    for (; checked_ < at && !high_; ++checked_) high_ = static_cast<unsigned char>(t_[checked_]) >= 0x80;
-    if (checked_ < at) checked_ = at;
-    use->line = line_;
-    use->column = static_cast<uint32_t>(at - line_start_ + 1);
-    use->ascii_prefix = !high_;
-  }
-
- private:
-  const char *t_;
-  size_t counted_ = 0;     // newlines before this are counted
-  size_t line_start_ = 0;
-  size_t checked_ = 0;     // bytes of the line before this are looked at
-  bool high_ = false;
-  uint32_t line_ = 1;
-};
-
 // The words of a directive after which the rest of the line is a header's
 // name, not code.
 bool header_directive(const char *w, size_t n) {
@@ -61,91 +28,151 @@ bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c
 
 }  // namespace
 
-std::vector<IdentifierUse> identifier_uses(std::string_view src, Encoding encoding) {
-  const unsigned char *leads =
-      encoding == Encoding::kShiftJis || encoding == Encoding::kAuto ? byte_class : kNoLeads;
-  const char *t = src.data();
-  const size_t n = src.size();
-  std::vector<IdentifierUse> uses;
-  LineCounter lines(t);
-  size_t line = 0;           // a place on the current line known to start a character
-  bool line_start = true;    // only blanks and comments since the line began
-  size_t i = 0;
-  while (i < n) {
-    const char c = t[i];
-    if (c == '\n') {
-      line_start = !lex::splice_before(leads, t + line, t + i);
-      line = ++i;
-      continue;
-    }
-    if (blank(c)) {
-      ++i;
-      continue;
-    }
-    if (c == '/' && i + 1 < n && (t[i + 1] == '*' || t[i + 1] == '/')) {
-      if (t[i + 1] == '*') {
-        i = lex::block_comment_end(t, i, n);
+namespace {
+
+// The walk: from one place where something may begin to the next, past the
+// bytes that are nothing but blanks or punctuation (lex::skip_to).
+class Walk {
+ public:
+  Walk(std::string_view src, Encoding encoding)
+      : leads_(encoding == Encoding::kShiftJis || encoding == Encoding::kAuto ? byte_class : kNoLeads),
+        t_(src.data()), n_(src.size()) {}
+
+  std::vector<IdentifierUse> run() {
+    size_t i = line_begins(0);
+    while ((i = lex::skip_to(leads_, t_, i, n_, kStop)) < n_) {
+      const char c = t_[i];
+      if (c == '\n') {
+        const bool spliced = lex::splice_before(leads_, t_ + line_, t_ + i);
+        new_line(i);
+        line_ = ++i;
+        if (!spliced) i = line_begins(i);
+      } else if (c == '/') {
+        i = comment(i);
+      } else if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, t_ + line_, t_ + i, t_ + n_))) {
+        i = line_ = past(i, lex::literal_end(leads_, t_, i, n_));
+      } else if (lex::is(c, lex::kDigit)) {
+        i = number(i);
+      } else if (lex::is(c, lex::kNameByte)) {
+        i = name(i);
       } else {
-        // A splice at its end carries a line comment on.
-        size_t from = i, j = lex::line_end(t, i, n);
-        while (j < n && lex::splice_before(leads, t + from, t + j)) {
-          from = j + 1;
-          j = lex::line_end(t, from, n);
-        }
-        i = j;
+        i = lex::name_step(leads_, t_, i, n_);
       }
-      line = i;
-      continue;
     }
-    if (c == '"' || (c == '\'' && !lex::digit_separator(leads, t + line, t + i, t + n))) {
-      i = lex::literal_end(leads, t, i, n);
-      line = i;
-      line_start = false;
-      continue;
+    return std::move(uses_);
+  }
+
+ private:
+  // Bytes where something may begin: a name's or a number's, a line's end,
+  // a comment's '/', a quote, a byte of 0x80 or above.
+  static constexpr unsigned char kStop = lex::kNameByte | lex::kDirStop;
+
+  // At the start of a line (or after a comment there): blanks, then
+  // perhaps a directive, whose own word is passed over, and whose rest is
+  // a header's name after #include. Where the walk goes on.
+  size_t line_begins(size_t i) {
+    while (i < n_ && blank(t_[i])) ++i;
+    line_start_ = i;
+    const size_t hash = i < n_ ? lex::hash_length(t_, i, n_, false) : 0;
+    if (hash == 0) return i;
+    size_t w = i + hash;
+    while (w < n_ && blank(t_[w])) ++w;
+    const size_t e = lex::name_end(t_, w, n_);
+    if (header_directive(t_ + w, e - w)) {
+      // Just past the directive's '\n': a line begins.
+      const size_t next = past(e, lex::directive_end(leads_, t_, line_, e, n_, nullptr));
+      line_ = next;
+      return line_begins(next);
     }
-    if (size_t hash = line_start ? lex::hash_length(t, i, n, false) : 0) {
-      size_t w = i + hash;
-      while (w < n && blank(t[w])) ++w;
-      const size_t e = lex::name_end(t, w, n);
-      if (header_directive(t + w, e - w)) {
-        i = lex::directive_end(leads, t, line, e, n, nullptr);
-        line = i;
-        continue;  // just past the directive's '\n': a line begins
-      }
-      i = e;
-      line_start = false;
-      continue;
-    }
-    line_start = false;
-    if (lex::is(c, lex::kDigit) || (c == '.' && i + 1 < n && lex::is(t[i + 1], lex::kDigit))) {
-      // A number, with its suffix, exponent sign and digit separators.
-      size_t j = i + 1;
-      while (j < n) {
-        const char d = t[j];
-        if (lex::is(d, lex::kNumberRun)) ++j;
-        else if ((d == '+' || d == '-') && (t[j - 1] | 0x20) == 'e') ++j;
-        else if ((d == '+' || d == '-') && (t[j - 1] | 0x20) == 'p') ++j;
-        else if (d == '\'' && lex::digit_separator(leads, t + line, t + j, t + n)) ++j;
-        else break;
+    return e;
+  }
+
+  // The '/' at i: past the comment it opens, or past itself.
+  size_t comment(size_t i) {
+    if (i + 1 >= n_ || (t_[i + 1] != '*' && t_[i + 1] != '/')) return i + 1;
+    const bool at_line_start = i == line_start_;
+    if (t_[i + 1] == '*') {
+      i = past(i, lex::block_comment_end(t_, i, n_));
+    } else {
+      // A splice at its end carries a line comment on.
+      size_t from = i, j = lex::line_end(t_, i, n_);
+      while (j < n_ && lex::splice_before(leads_, t_ + from, t_ + j)) {
+        new_line(j);
+        from = j + 1;
+        j = lex::line_end(t_, from, n_);
       }
       i = j;
-      continue;
     }
-    if (lex::is(c, lex::kNameByte)) {
-      const size_t e = lex::name_end(t, i, n);
-      if (!(e < n && (t[e] == '"' || t[e] == '\'') && literal_prefix(t + i, e - i))) {
-        IdentifierUse use;
-        use.offset = static_cast<uint32_t>(i);
-        use.length = static_cast<uint32_t>(e - i);
-        lines.locate(i, &use);
-        uses.push_back(use);
-      }
-      i = e;
-      continue;
-    }
-    i = lex::name_step(leads, t, i, n);
+    line_ = i;
+    return at_line_start ? line_begins(i) : i;
   }
-  return uses;
+
+  // A line ends with the '\n' at nl.
+  void new_line(size_t nl) {
+    ++line_number_;
+    line_begin_ = checked_ = nl + 1;
+    high_ = false;
+  }
+
+  // The walk jumps from the byte at from to to: the lines that end between
+  // are counted. Returns to.
+  size_t past(size_t from, size_t to) {
+    while (const void *nl = from < to ? std::memchr(t_ + from, '\n', to - from) : nullptr) {
+      from = static_cast<size_t>(static_cast<const char *>(nl) - t_);
+      new_line(from++);
+    }
+    return to;
+  }
+
+  // The number that begins at i, with its suffix, exponent sign and digit
+  // separators: where it ends.
+  size_t number(size_t i) {
+    size_t j = i + 1;
+    while (j < n_) {
+      const char d = t_[j];
+      if (lex::is(d, lex::kNumberRun)) ++j;
+      else if ((d == '+' || d == '-') && ((t_[j - 1] | 0x20) == 'e' || (t_[j - 1] | 0x20) == 'p')) ++j;
+      else if (d == '\'' && lex::digit_separator(leads_, t_ + line_, t_ + j, t_ + n_)) ++j;
+      else break;
+    }
+    return j;
+  }
+
+  // The name that begins at i, a use unless it makes a literal wide or UTF.
+  size_t name(size_t i) {
+    const size_t e = lex::name_end(t_, i, n_);
+    if (!(e < n_ && (t_[e] == '"' || t_[e] == '\'') && literal_prefix(t_ + i, e - i))) {
+      IdentifierUse use;
+      use.offset = static_cast<uint32_t>(i);
+      use.length = static_cast<uint32_t>(e - i);
+      use.line = line_number_;
+      use.column = static_cast<uint32_t>(i - line_begin_ + 1);
+      for (; checked_ < i && !high_; ++checked_) high_ = static_cast<unsigned char>(t_[checked_]) >= 0x80;
+      checked_ = i;
+      use.ascii_prefix = !high_;
+      uses_.push_back(use);
+    }
+    return e;
+  }
+
+  const unsigned char *leads_;
+  const char *t_;
+  const size_t n_;
+  std::vector<IdentifierUse> uses_;
+  uint32_t line_number_ = 1;  // of the line being read
+  size_t line_begin_ = 0;     // where it begins
+  size_t checked_ = 0;        // its bytes before this are looked at for 0x80 and above
+  bool high_ = false;         // and one was found
+  size_t line_ = 0;  // a place on the current line known to start a character
+  // Where only blanks and comments stand before, on the current line: a
+  // comment that begins there may be followed by a directive.
+  size_t line_start_ = 0;
+};
+
+}  // namespace
+
+std::vector<IdentifierUse> identifier_uses(std::string_view src, Encoding encoding) {
+  return Walk(src, encoding).run();
 }
 
 }  // namespace kolvu

@@ -39,23 +39,52 @@ void UseIndex::clear(File *f) {
 void UseIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
                             bool open) {
   std::vector<IdentifierUse> uses = identifier_uses(src, encoding);
-  std::vector<std::pair<uint64_t, uint32_t>> by_name;  // (hash, use)
-  by_name.reserve(uses.size());
-  for (uint32_t u = 0; u < uses.size(); ++u)
-    by_name.emplace_back(hash_of(src.substr(uses[u].offset, uses[u].length)), u);
-  std::sort(by_name.begin(), by_name.end());
-  File made;
-  for (size_t k = 0; k < by_name.size(); ++k) {
-    const IdentifierUse &use = uses[by_name[k].second];
-    uint32_t previous_line = 0;
-    if (k == 0 || by_name[k - 1].first != by_name[k].first) {
-      made.hashes.push_back(by_name[k].first);
-      made.starts.push_back(static_cast<uint32_t>(made.places.size()));
-    } else {
-      previous_line = uses[by_name[k - 1].second].line;
+  // The uses grouped by name in linear time: each name's group found in an
+  // open-addressed table of hashes, the uses then laid out group by group
+  // in source order; only the distinct names are sorted.
+  std::vector<uint32_t> group_of(uses.size());
+  std::vector<uint64_t> group_hash;
+  {
+    size_t slots = 64;
+    while (slots < uses.size() * 2) slots *= 2;
+    std::vector<std::pair<uint64_t, uint32_t>> table(slots);  // (hash, group + 1)
+    for (size_t u = 0; u < uses.size(); ++u) {
+      const uint64_t h = hash_of(src.substr(uses[u].offset, uses[u].length));
+      size_t k = static_cast<size_t>(h) & (slots - 1);
+      while (table[k].second != 0 && table[k].first != h) k = (k + 1) & (slots - 1);
+      if (table[k].second == 0) {
+        group_hash.push_back(h);
+        table[k] = {h, static_cast<uint32_t>(group_hash.size())};
+      }
+      group_of[u] = table[k].second - 1;
     }
-    put_number(&made.places, use.line - previous_line);
-    put_number(&made.places, use.column * 2 + (use.ascii_prefix ? 0 : 1));
+  }
+  std::vector<uint32_t> first(group_hash.size() + 1, 0);  // where each group's uses begin
+  for (uint32_t g : group_of) ++first[g + 1];
+  for (size_t g = 0; g < group_hash.size(); ++g) first[g + 1] += first[g];
+  std::vector<uint32_t> by_group(uses.size());
+  {
+    std::vector<uint32_t> next(first.begin(), first.end() - 1);
+    for (uint32_t u = 0; u < uses.size(); ++u) by_group[next[group_of[u]]++] = u;
+  }
+  std::vector<uint32_t> groups(group_hash.size());
+  for (uint32_t g = 0; g < groups.size(); ++g) groups[g] = g;
+  std::sort(groups.begin(), groups.end(),
+            [&group_hash](uint32_t a, uint32_t b) { return group_hash[a] < group_hash[b]; });
+  File made;
+  made.hashes.reserve(groups.size());
+  made.starts.reserve(groups.size() + 1);
+  made.places.reserve(uses.size() * 3);
+  for (uint32_t g : groups) {
+    made.hashes.push_back(group_hash[g]);
+    made.starts.push_back(static_cast<uint32_t>(made.places.size()));
+    uint32_t previous_line = 0;
+    for (uint32_t k = first[g]; k < first[g + 1]; ++k) {
+      const IdentifierUse &use = uses[by_group[k]];
+      put_number(&made.places, use.line - previous_line);
+      put_number(&made.places, use.column * 2 + (use.ascii_prefix ? 0 : 1));
+      previous_line = use.line;
+    }
   }
   made.starts.push_back(static_cast<uint32_t>(made.places.size()));
   made.hashes.shrink_to_fit();
