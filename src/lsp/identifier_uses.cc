@@ -24,11 +24,8 @@ bool literal_prefix(const char *w, size_t n) {
          lex::word_is(w, n, "u8");
 }
 
-bool blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-}  // namespace
-
-namespace {
+// White space within a line (a carriage return among it).
+bool blank(char c) { return is_cspace(c) && c != '\n'; }
 
 // The walk: from one place where something may begin to the next, past the
 // bytes that are nothing but blanks or punctuation (lex::skip_to).
@@ -71,20 +68,18 @@ class Walk {
   // perhaps a directive, whose own word is passed over, and whose rest is
   // a header's name after #include. Where the walk goes on.
   size_t line_begins(size_t i) {
-    while (i < n_ && blank(t_[i])) ++i;
-    line_start_ = i;
-    const size_t hash = i < n_ ? lex::hash_length(t_, i, n_, false) : 0;
-    if (hash == 0) return i;
-    size_t w = i + hash;
-    while (w < n_ && blank(t_[w])) ++w;
-    const size_t e = lex::name_end(t_, w, n_);
-    if (header_directive(t_ + w, e - w)) {
+    for (;;) {
+      while (i < n_ && blank(t_[i])) ++i;
+      line_start_ = i;
+      const size_t hash = i < n_ ? lex::hash_length(t_, i, n_, false) : 0;
+      if (hash == 0) return i;
+      size_t w = i + hash;
+      while (w < n_ && blank(t_[w])) ++w;
+      const size_t e = lex::name_end(t_, w, n_);
+      if (!header_directive(t_ + w, e - w)) return e;
       // Just past the directive's '\n': a line begins.
-      const size_t next = past(e, lex::directive_end(leads_, t_, line_, e, n_, nullptr));
-      line_ = next;
-      return line_begins(next);
+      i = line_ = past(e, lex::directive_end(leads_, t_, line_, e, n_, nullptr));
     }
-    return e;
   }
 
   // The '/' at i: past the comment it opens, or past itself.
