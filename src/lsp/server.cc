@@ -123,6 +123,7 @@ class Server {
   json on_document_symbol(const json &params, std::string *raw);
   json on_workspace_symbol(const json &params, std::string *raw);
   void on_initialized(json &) { initialized(); }
+  void on_exit(json &) { exit_ = true; }
 
   // Lifecycle.
   json initialize(const json &params);
@@ -256,7 +257,9 @@ void Server::handle(Incoming &in) {
     reply_error(id, kRequestCancelled, "cancelled");
     return;
   }
-  if (!initialized_ && method != "initialize") {
+  auto handler = request_handlers().find(method);
+  const bool known = handler != request_handlers().end();
+  if (!initialized_ && !(known && handler->second == &Server::on_initialize)) {
     reply_error(id, kServerNotInitialized, "the server is not initialized yet");
     return;
   }
@@ -264,8 +267,7 @@ void Server::handle(Incoming &in) {
     reply_error(id, kInvalidRequest, "the server is shutting down");
     return;
   }
-  auto handler = request_handlers().find(method);
-  if (handler == request_handlers().end()) {
+  if (!known) {
     reply_error(id, kMethodNotFound, "unknown method " + method);
     return;
   }
@@ -313,6 +315,7 @@ const std::unordered_map<std::string_view, Server::RequestHandler> &Server::requ
 const std::unordered_map<std::string_view, Server::NotificationHandler> &
 Server::notification_handlers() {
   static const std::unordered_map<std::string_view, NotificationHandler> table = {
+      {"exit", &Server::on_exit},
       {"initialized", &Server::on_initialized},
       {"textDocument/didOpen", &Server::did_open},
       {"textDocument/didChange", &Server::did_change},
@@ -393,13 +396,10 @@ json Server::on_workspace_symbol(const json &params, std::string *raw) {
 }
 
 void Server::handle_notification(const std::string &method, json &params) {
-  if (method == "exit") {
-    exit_ = true;
-    return;
-  }
-  if (!initialized_ || shut_down_) return;
   auto handler = notification_handlers().find(method);
   if (handler == notification_handlers().end()) return;
+  // exit is heard in every state; the others once initialized, until shutdown.
+  if (handler->second != &Server::on_exit && (!initialized_ || shut_down_)) return;
   try {
     (this->*handler->second)(params);
   } catch (...) {
