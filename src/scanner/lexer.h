@@ -143,6 +143,13 @@ inline size_t code_step(const unsigned char *leads, const char *t, size_t i, siz
   return pair_at(leads, t, i, n) && is(t[i + 1], kHidden) ? i + 2 : i + 1;
 }
 
+/// Where a walk for names goes after the byte at i: as code_step, and also
+/// past a two-byte character whose second byte is a name's byte, so that no
+/// name begins inside a character (the 'A' of Shift_JIS 0x83 0x41).
+inline size_t name_step(const unsigned char *leads, const char *t, size_t i, size_t n) {
+  return pair_at(leads, t, i, n) && is(t[i + 1], kHidden | kNameByte) ? i + 2 : i + 1;
+}
+
 // A character's length in any encoding, for columns, is the library's
 // encoded_char_length (<kolvu/scan.h>), defined beside these rules.
 
