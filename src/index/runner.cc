@@ -27,7 +27,12 @@ namespace kolvu {
 
 namespace {
 
-const size_t kFilesPerWorker = 8;  // files in flight for each worker
+// Files in flight for each worker: a large file whose turn has come holds
+// back the writing of those after it, which the others go on scanning
+// (their output held within the budget) while the window has room. A
+// wider window keeps them busier behind such a file, and holds more.
+const size_t kFilesPerWorker = 8;
+const size_t kAheadPerWorker = 4;  // files walked ahead of the workers
 const size_t kOutBuffer = FdWriter::kBuffer;
 
 // One file of the walk and what came of it.
@@ -191,13 +196,14 @@ class Runner : public OutputSink {
     }
   }
 
-  // Takes items of the walk into the window until enough wait to be
-  // claimed (one for each worker), the window is full or the walk ends.
-  // Each file is offered to an idle worker as soon as it is in.
+  // Takes items of the walk into the window until a few for each worker
+  // wait to be claimed, the window is full or the walk ends, so that the
+  // others seldom find nothing to claim while one walks. Each file is
+  // offered to an idle worker as soon as it is in.
   void walk(std::unique_lock<std::mutex> &lock) {
     walking_ = true;
-    while (!stopped_ && slots_.size() < window_ &&
-           base_ + slots_.size() - claim_ < static_cast<size_t>(job_.jobs)) {
+    const size_t ahead = kAheadPerWorker * static_cast<size_t>(job_.jobs);
+    while (!stopped_ && slots_.size() < window_ && base_ + slots_.size() - claim_ < ahead) {
       lock.unlock();
       SourceItem item;
       bool more = (*next_)(&item);
