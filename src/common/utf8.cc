@@ -6,12 +6,59 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/cp932_table.h"
+
 namespace kolvu {
 
 namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Appends the n bytes at p, in code page 932, to out through the table:
+// runs of ASCII copied, each other character looked up; *clean_out false
+// when some bytes did not convert.
+// False also when the table cannot hold a character the converter gives:
+// out is then as it was, for iconv(3) to do the whole.
+bool append_cp932(Cp932Table *table, const unsigned char *p, size_t n, std::string *out,
+                  bool *clean_out) {
+  const Cp932Table::Packed kReplacementPacked = 0x03bdbfefu;
+  size_t at = out->size();
+  out->resize(at + 3 * n + 4);  // a byte becomes at most three, and a store writes four
+  char *o = &(*out)[at];
+  bool clean = true;
+  for (size_t i = 0; i < n;) {
+    if (p[i] < 0x80) {
+      size_t run = ascii_prefix(p + i, n - i);
+      std::memcpy(o, p + i, run);
+      o += run;
+      i += run;
+      continue;
+    }
+    Cp932Table::Packed c = table->single(p[i]);
+    size_t used = 1;
+    if (c == Cp932Table::kLead) {
+      c = 0;
+      if (i + 1 < n && !table->pair(p[i], p[i + 1], &c)) {
+        out->resize(at);
+        return false;
+      }
+      if (c != 0) used = 2;
+    }
+    if (c == 0) {
+      c = kReplacementPacked;
+      clean = false;
+    }
+    unsigned char bytes[4] = {static_cast<unsigned char>(c), static_cast<unsigned char>(c >> 8),
+                              static_cast<unsigned char>(c >> 16), 0};
+    std::memcpy(o, bytes, 4);
+    o += c >> 24;
+    i += used;
+  }
+  out->resize(static_cast<size_t>(o - out->data()));
+  *clean_out = clean;
+  return true;
+}
 
 }  // namespace
 
@@ -67,6 +114,11 @@ bool Utf8Converter::append(Encoding encoding, std::string_view text, std::string
     return clean;
   }
 
+  if (encoding != Encoding::kEucJp && use_table_) {
+    Cp932Table *table = Cp932Table::get();
+    bool clean_table;
+    if (table != nullptr && append_cp932(table, p + i, n - i, out, &clean_table)) return clean_table;
+  }
   iconv_t cd = static_cast<iconv_t>(open(encoding));
   if (cd == kNoConverter) {
     for (; i < n; ++i) {

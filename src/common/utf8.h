@@ -1,6 +1,8 @@
-// Text of a source as UTF-8: code page 932 and EUC-JP through iconv(3),
-// UTF-8 checked and copied. A byte sequence that does not convert becomes
-// U+FFFD; one byte is passed over and the conversion goes on after it.
+// Text of a source as UTF-8: code page 932 and EUC-JP as iconv(3) converts
+// them (code page 932 through a table of what it makes of each character,
+// built once), UTF-8 checked and copied. A byte sequence that does not
+// convert becomes U+FFFD; one byte is passed over and the conversion goes
+// on after it.
 #ifndef KOLVU_COMMON_UTF8_H_
 #define KOLVU_COMMON_UTF8_H_
 
@@ -16,6 +18,9 @@ namespace kolvu {
 class Utf8Converter {
  public:
   Utf8Converter() = default;
+  /// With use_table false, code page 932 goes through iconv(3) as well
+  /// (for tests that compare the two).
+  explicit Utf8Converter(bool use_table) : use_table_(use_table) {}
   ~Utf8Converter();
   Utf8Converter(const Utf8Converter &) = delete;
   Utf8Converter &operator=(const Utf8Converter &) = delete;
@@ -35,6 +40,7 @@ class Utf8Converter {
  private:
   void *open(Encoding encoding);
 
+  bool use_table_ = true;
   void *sjis_ = nullptr;  // iconv_t, opened when first needed
   void *eucjp_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -27,7 +28,12 @@ namespace kolvu {
 
 namespace {
 
-const size_t kFilesPerWorker = 8;  // files in flight for each worker
+// Files in flight for each worker: a large file whose turn has come holds
+// back the writing of those after it, which the others go on scanning
+// (their output held within the budget) while the window has room. A
+// wider window keeps them busier behind such a file, and holds more.
+const size_t kFilesPerWorker = 8;
+const size_t kAheadPerWorker = 4;  // files walked ahead of the workers
 const size_t kOutBuffer = FdWriter::kBuffer;
 
 // One file of the walk and what came of it.
@@ -180,10 +186,12 @@ class Runner : public OutputSink {
         continue;
       }
       if (walking_ || (!walk_ended_ && !stopped_ && slots_.size() >= window_)) {
-        // Another worker walks, or the window is full: wait for files.
-        ++idle_;
+        // Another worker walks, or the window is full: wait for files, or
+        // for room.
+        int &count = walking_ ? idle_ : room_waiters_;
+        ++count;
         work_cv_.wait(lock);
-        --idle_;
+        --count;
         continue;
       }
       if (walk_ended_ || stopped_) return;
@@ -191,21 +199,28 @@ class Runner : public OutputSink {
     }
   }
 
-  // Takes items of the walk into the window until enough wait to be
-  // claimed (one for each worker), the window is full or the walk ends.
-  // Each file is offered to an idle worker as soon as it is in.
+  // Takes items of the walk into the window until a few for each worker
+  // wait to be claimed, or the window is full, or the walk ends, so that
+  // the others seldom find nothing to claim. The items are taken with the
+  // lock released and put in at once.
   void walk(std::unique_lock<std::mutex> &lock) {
     walking_ = true;
-    while (!stopped_ && slots_.size() < window_ &&
-           base_ + slots_.size() - claim_ < static_cast<size_t>(job_.jobs)) {
-      lock.unlock();
-      SourceItem item;
-      bool more = (*next_)(&item);
-      lock.lock();
-      if (!more) {
-        walk_ended_ = true;
+    size_t waiting = base_ + slots_.size() - claim_;
+    size_t ahead = kAheadPerWorker * static_cast<size_t>(job_.jobs);
+    size_t want = std::min(ahead - std::min(ahead, waiting), window_ - slots_.size());
+    bool ended = false;
+    lock.unlock();
+    batch_.clear();
+    while (batch_.size() < want) {
+      batch_.emplace_back();
+      if (!(*next_)(&batch_.back())) {
+        batch_.pop_back();
+        ended = true;
         break;
       }
+    }
+    lock.lock();
+    for (SourceItem &item : batch_) {
       slots_.emplace_back();
       Slot &s = slots_.back();
       s.path = std::move(item.path);
@@ -213,17 +228,18 @@ class Runner : public OutputSink {
       s.in_walk = item.in_walk;
       if (item.error.empty()) {
         s.to_scan = true;
-        if (idle_ > 0) work_cv_.notify_one();
       } else {
         s.warning = item.warning;
         s.err = (item.warning ? warned : prefixed)(item.error);
         s.failed = s.done = true;
-        if (slots_.size() == 1) drain(lock);
       }
     }
+    if (ended) walk_ended_ = true;
     walking_ = false;
-    // Those waiting may walk on in turn, or end.
-    if (idle_ > 0) work_cv_.notify_all();
+    // Files failed in the walk are written when their turn has come.
+    if (!slots_.empty() && slots_.front().done) drain(lock);
+    // Those waiting may claim the new files, walk on in turn, or end.
+    if (idle_ > 0 || room_waiters_ > 0) work_cv_.notify_all();
   }
 
   // Writes the finished files at the front, in their turn, with the lock
@@ -249,7 +265,7 @@ class Runner : public OutputSink {
     writing_ = false;
     out_cv_.notify_all();
     // Room in the window: a worker waiting for it may walk on.
-    if (idle_ > 0) work_cv_.notify_all();
+    if (room_waiters_ > 0) work_cv_.notify_all();
   }
 
   // Writes a finished file's output.
@@ -304,13 +320,15 @@ class Runner : public OutputSink {
 
   const size_t window_;  // files in flight at most
   const ItemSource *next_ = nullptr;  // the walk
+  std::vector<SourceItem> batch_;      // items taken from it at once
   std::mutex mu_;
   std::condition_variable work_cv_, out_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
   size_t held_ = 0;         // bytes of output held in slots
-  int idle_ = 0;            // workers waiting for a file
+  int idle_ = 0;            // workers waiting for a file while another walks
+  int room_waiters_ = 0;    // workers waiting for room in the window
   bool writing_ = false;    // a thread is writing to out_
   bool walking_ = false;    // a worker takes items of the walk
   bool walk_ended_ = false;

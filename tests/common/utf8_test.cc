@@ -2,6 +2,8 @@
 // page 932, and what becomes of bytes that do not convert.
 #include "common/utf8.h"
 
+#include "common/cp932_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,6 +110,35 @@ TEST(Utf8Converter, ViewsTextThatIsUtf8AlreadyAndConvertsTheRest) {
   v = c.view(Encoding::kUtf8, "#define LONG_NAME \xFF", &scratch, &clean);
   EXPECT_EQ(v, "#define LONG_NAME \xEF\xBF\xBD");
   EXPECT_FALSE(clean);
+}
+
+// Code page 932 by table gives what iconv(3) gives for every byte, every
+// pair of bytes and every lead byte cut off, each between other bytes.
+TEST(Utf8Converter, CodePage932ByTableAsThroughIconv) {
+  ASSERT_NE(Cp932Table::get(), nullptr) << "the system converts code page 932 (glibc does)";
+  Utf8Converter table, direct(false);
+  std::string got, want;
+  auto same = [&](const std::string &in) {
+    got = "<";
+    want = "<";
+    bool got_clean = table.append(Encoding::kShiftJis, in, &got);
+    bool want_clean = direct.append(Encoding::kShiftJis, in, &want);
+    return got == want && got_clean == want_clean;
+  };
+  int differ = 0;
+  for (int a = 0x80; a < 0x100; ++a) {
+    for (int b = 0; b < 0x100; ++b) {
+      for (int c : {0x78, 0x81, 0x5C}) {
+        std::string in = bytes({'a', a, b, c});
+        if (!same(in) && ++differ <= 5) ADD_FAILURE() << a << " " << b << " " << c << ": " << got << " / " << want;
+      }
+    }
+    if (!same(bytes({'z', a}))) ADD_FAILURE() << a << " at the end";
+  }
+  EXPECT_EQ(differ, 0);
+  // A longer text: ASCII runs between characters, as written in sources.
+  EXPECT_TRUE(same(bytes({'/', '*', ' ', 0x95, 0x5C, 0x8E, 0xA6, ' ', 0x83, 0x5C, 0x83, 0x74,
+                          0x83, 0x67, ' ', '*', '/', '\n', 0xB1, 0xB2, 0x81})));
 }
 
 }  // namespace
