@@ -10,6 +10,10 @@ import subprocess
 import threading
 import time
 
+# Every wait is this many times longer: a server built with a sanitizer runs
+# several times slower (KOLVU_LSP_TEST_TIME_SCALE=5 for ThreadSanitizer).
+TIME_SCALE = float(os.environ.get("KOLVU_LSP_TEST_TIME_SCALE", "1"))
+
 
 class ProtocolFailure(AssertionError):
     pass
@@ -123,6 +127,7 @@ class Client:
         for i, m in enumerate(self.pending):
             if pred(m):
                 return self.pending.pop(i)
+        timeout *= TIME_SCALE
         end = time.time() + timeout
         while True:
             left = end - time.time()
@@ -146,6 +151,7 @@ class Client:
         return [m for m in self.pending if m.get("method") == method]
 
     def wait_exit(self, timeout=20):
+        timeout *= TIME_SCALE
         try:
             status = self.proc.wait(timeout=timeout)
             self.stderr_thread.join(timeout)
