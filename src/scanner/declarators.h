@@ -22,6 +22,11 @@ struct RawName {
   size_t off;
   int len;
   DefKind kind;
+  // A member's or enumerator's container: its name's place and kind (no
+  // container when scope_len is 0).
+  size_t scope_off = 0;
+  int scope_len = 0;
+  DefKind scope_kind = DefKind::kStruct;
 };
 
 /// Appends to out the names of the typedef whose text follows its keyword
@@ -39,6 +44,10 @@ using TypedefScratch = SeamVec<TypedefToken>;
 
 bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char *leads,
                    SeamVec<RawName> *out, bool *has_body, TypedefScratch *scratch);
+
+/// True for the n bytes at p when they are a word of a declaration's type
+/// that is never the declared name (int, const, struct ...).
+bool is_type_word(const char *p, size_t n);
 
 /// True for the n bytes at p when they are a word whose parenthesized group
 /// says something about a declaration and names nothing (__attribute__,
