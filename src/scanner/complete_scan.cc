@@ -292,7 +292,7 @@ void CompleteScanner::decl_restart(const Cond &c, size_t end) {
   decl_skip_ = c.decl_started;
 }
 
-void CompleteScanner::cond_else(size_t end) {
+void CompleteScanner::cond_else(size_t end, bool fresh) {
   if (conds_.empty()) return;
   Cond &c = conds_.back();
   if (c.if0) {
@@ -309,7 +309,7 @@ void CompleteScanner::cond_else(size_t end) {
     c.counted_brace = brace_;
     c.counted_paren = paren_;
     c.counted_linkage = linkage_;
-    c.counted_decl = decl_from_;
+    c.counted_decl = fresh ? SIZE_MAX - 1 : decl_from_;  // SIZE_MAX - 1: after the #endif
     c.counted_skip = decl_skip_;
     save_open(&c.snap_c, &c.snap_d);
     c.counted = false;
@@ -321,10 +321,11 @@ void CompleteScanner::cond_else(size_t end) {
     floor_ = seq_;
   } else {
     c.counted = true;  // the first branch that is not #if 0
+    if (fresh) decl_from_ = end;
   }
 }
 
-void CompleteScanner::cond_end(size_t end) {
+void CompleteScanner::cond_end(size_t end, bool fresh) {
   if (conds_.empty()) return;
   Cond c = conds_.back();
   conds_.pop();
@@ -336,10 +337,12 @@ void CompleteScanner::cond_end(size_t end) {
     brace_ = c.counted_brace;
     paren_ = c.counted_paren;
     linkage_ = c.counted_linkage;
-    decl_from_ = c.counted_decl;
+    decl_from_ = c.counted_decl == SIZE_MAX - 1 ? end : c.counted_decl;
     decl_skip_ = c.counted_skip;
     ok_ = ok_ && open_.assign(pool_.begin() + c.snap_c, c.snap_d - c.snap_c);
   }
+  else if (fresh)
+    decl_from_ = end;
   floor_ = c.outer_floor;
   pool_.resize_down(c.snap_a);
 }
@@ -484,9 +487,13 @@ size_t CompleteScanner::directive(size_t h, size_t hash_len) {
           records_->push(r);
   };
   // Only blanks and comments since the declaration at hand began: it begins
-  // after this line.
-  if (all_ && decl_from_ != SIZE_MAX && only_gap(decl_from_, h)) decl_from_ = end;
-  switch (lex::directive_kind(t_ + w, we - w)) {
+  // after this line (a branch's end decides for the branch it returns to).
+  const bool fresh = all_ && decl_from_ != SIZE_MAX && only_gap(decl_from_, h);
+  const lex::Directive kind = lex::directive_kind(t_ + w, we - w);
+  if (fresh && kind != lex::Directive::kElif && kind != lex::Directive::kElse &&
+      kind != lex::Directive::kEndif)
+    decl_from_ = end;
+  switch (kind) {
     case lex::Directive::kDefine:
       if (we < n_ && is_cspace(t_[we])) define(we, spliced ? DEF_CONT : DEF_SINGLE);
       break;
@@ -507,10 +514,10 @@ size_t CompleteScanner::directive(size_t h, size_t hash_len) {
       break;
     case lex::Directive::kElif:
     case lex::Directive::kElse:
-      cond_else(end);
+      cond_else(end, fresh);
       break;
     case lex::Directive::kEndif:
-      cond_end(end);
+      cond_end(end, fresh);
       break;
     default:
       break;
@@ -693,7 +700,8 @@ size_t CompleteScanner::open_from() const {
   if (all_) {  // a declaration may begin there, and is read from there
     from = std::min(from, decl_from_);
     for (size_t k = 0; k < conds_.size(); ++k)
-      from = std::min({from, conds_[k].decl_from, conds_[k].counted_done ? conds_[k].counted_decl : SIZE_MAX});
+      from = std::min({from, conds_[k].decl_from,
+                       conds_[k].counted_done ? conds_[k].counted_decl : SIZE_MAX});
   }
   return from;
 }
@@ -720,7 +728,7 @@ void CompleteScanner::shift(size_t by) {
   down(&decl_from_);
   for (size_t k = 0; k < conds_.size(); ++k) {
     down(&conds_[k].decl_from);
-    if (conds_[k].counted_done) down(&conds_[k].counted_decl);
+    if (conds_[k].counted_done && conds_[k].counted_decl < SIZE_MAX - 1) down(&conds_[k].counted_decl);
   }
   for (size_t k = 0; k < records_->size(); ++k) {
     RawRecord &r = (*records_)[k];

@@ -138,8 +138,9 @@ class CompleteScanner {
   // Copies open_ to the end of pool_, at [*from, *to) there.
   void save_open(size_t *from, size_t *to);
   void cond_push(bool if0, size_t h, size_t end);
-  void cond_else(size_t end);
-  void cond_end(size_t end);
+  // fresh: the declaration at hand had not begun at this directive.
+  void cond_else(size_t end, bool fresh);
+  void cond_end(size_t end, bool fresh);
   void restore_if(const Cond &c);
   void decl_restart(const Cond &c, size_t end);
 

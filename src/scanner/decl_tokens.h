@@ -30,6 +30,7 @@ class Tokenizer {
   /// to the limit when semi_ends is false); stop() is then just past it.
   bool run(size_t i, SeamVec<TypedefToken> *out, bool semi_ends = true) {
     int paren = 0;
+    if (i < limit_ && (i == 0 || t_[i - 1] == '\n')) i = after_directives(i, !all_branches_);
     while (i < limit_) {
       unsigned char c = static_cast<unsigned char>(t_[i]);
       if (c == '\n') {

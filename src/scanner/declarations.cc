@@ -31,6 +31,7 @@ bool capitals(const char *p, size_t n) {
 
 // What one declarator declares.
 struct Declarator {
+  size_t start = 0;          // its first token after the macro calls before it
   size_t name = kNone;       // the token of its name
   bool function = false;     // its name is a function's
   size_t params = kNone;     // the '(' of that function's parameter list
@@ -65,6 +66,20 @@ class DeclReader {
            is_word(t_, k_[j], "enum");
   }
 
+  bool reserved(size_t j) const {  // a "__" name: an attribute's macro, mostly
+    return k_[j].len >= 2 && t_[k_[j].off] == '_' && t_[k_[j].off + 1] == '_';
+  }
+
+  // A macro that wraps a type ends at g: a '*' follows it, or a name that
+  // is no attribute's macro and begins a call of its own or is plain (with
+  // a small letter).
+  bool type_macro_before(size_t g, size_t b) const {
+    if (g >= b) return false;
+    if (k_[g].c == '*') return true;
+    if (!ident(g) || skipped_word(g) || reserved(g)) return false;
+    return (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
+  }
+
   // A plain name (with a small letter, not a reserved "__" one) stands in
   // [a, b) outside groups: what a macro wrapping a type is followed by.
   bool plain_name_in(size_t a, size_t b) const {
@@ -75,7 +90,7 @@ class DeclReader {
       }
       if (!ident(j) || skipped_word(j)) continue;
       const Tok &k = k_[j];
-      if (k.len >= 2 && t_[k.off] == '_' && t_[k.off + 1] == '_') continue;
+      if (reserved(j)) continue;
       if (!capitals(t_ + k.off, k.len)) return true;
     }
     return false;
@@ -83,6 +98,7 @@ class DeclReader {
 
   Declarator read(size_t a, size_t b) const {
     Declarator d;
+    d.start = a;
     size_t cand = kNone;
     for (size_t j = a; j < b; ++j) {
       const Tok &k = k_[j];
@@ -98,6 +114,10 @@ class DeclReader {
         }
         if (type_word(j)) continue;
         if (j > a && tag_keyword(j - 1)) continue;  // a tag
+        if (group_next && j + 2 < b && (k_[j + 2].c == '*' || k_[j + 2].c == '^')) {
+          cand = j;  // a type before a declarator in parentheses: T (*name)(int)
+          continue;
+        }
         if (group_next) {
           const size_t g = group_end(j + 1, b);
           // A macro's parameter list after the name: f OF((int a)).
@@ -109,8 +129,16 @@ class DeclReader {
             return d;
           }
           // A macro that wraps a type: EXPORT(int) f(void), STACK_OF(X) *p.
-          if (g < b && (k_[g].c == '*' || (capitals(t_ + k.off, k.len) && plain_name_in(g, b)))) {
+          if (g < b && (k_[g].c == '*' || (capitals(t_ + k.off, k.len) && type_macro_before(g, b)))) {
             j = g - 1;
+            cand = kNone;
+            continue;
+          }
+          // A macro called with no type before it, and more after it: a
+          // line of its own (DECLARE_FUNCTIONS(T) with no ';').
+          if (g < b && !typed_before(d.start, j)) {
+            j = g - 1;
+            d.start = g;
             cand = kNone;
             continue;
           }
@@ -237,8 +265,9 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
       }
     const size_t e = r.declarator_end(0, n);
     const Declarator d = r.read(0, e);
-    if (d.name != kNone && d.function && r.typed_before(0, d.name)) {
+    if (d.name != kNone && d.function && r.typed_before(d.start, d.name)) {
       *shape = DeclShape::kFunction;
+      *begin = toks[d.start].off;
       *name_off = toks[d.name].off;
       *name_len = static_cast<int>(toks[d.name].len);
     }
@@ -250,7 +279,8 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     const size_t e = r.declarator_end(a, n);
     const Declarator d = r.read(a, e);
     if (first) {
-      if (d.name == kNone || !r.typed_before(0, d.name)) return true;
+      if (d.name == kNone || !r.typed_before(d.start, d.name)) return true;
+      *begin = toks[d.start].off;
       if (r.knr(d, e)) {
         *shape = DeclShape::kKnrPending;
         return true;
@@ -306,7 +336,7 @@ bool members_of(const char *t, size_t open, size_t close, const unsigned char *l
     for (size_t a = r2.declarators_from(m); a < m;) {
       const size_t e = r2.declarator_end(a, m);
       const Declarator d = r2.read(a, e);
-      if (d.name != kNone && r2.typed_before(0, d.name)) {
+      if (d.name != kNone && r2.typed_before(d.start, d.name)) {
         RawName name{toks[d.name].off, static_cast<int>(toks[d.name].len), DefKind::kMember};
         name.scope_off = scope.off;
         name.scope_len = scope.len;
