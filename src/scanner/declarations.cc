@@ -66,6 +66,12 @@ class DeclReader {
            is_word(t_, k_[j], "enum");
   }
 
+  // A line ends between the tokens x and y.
+  bool line_ends_between(size_t x, size_t y) const {
+    const size_t from = k_[x].off + k_[x].len;
+    return std::memchr(t_ + from, '\n', k_[y].off - from) != nullptr;
+  }
+
   bool reserved(size_t j) const {  // a "__" name: an attribute's macro, mostly
     return k_[j].len >= 2 && t_[k_[j].off] == '_' && t_[k_[j].off + 1] == '_';
   }
@@ -78,6 +84,13 @@ class DeclReader {
     if (k_[g].c == '*') return true;
     if (!ident(g) || skipped_word(g) || reserved(g)) return false;
     return (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
+  }
+
+  // A plain name (not in capitals, not a reserved one) is called at g:
+  // PyAPI_FUNC(int) name(void).
+  bool call_follows(size_t g, size_t b) const {
+    return ident(g) && !skipped_word(g) && !reserved(g) && !type_word(g) &&
+           !capitals(t_ + k_[g].off, k_[g].len) && g + 1 < b && k_[g + 1].c == '(';
   }
 
   // A plain name (with a small letter, not a reserved "__" one) stands in
@@ -128,17 +141,23 @@ class DeclReader {
             d.params_end = g;
             return d;
           }
-          // A macro that wraps a type: EXPORT(int) f(void), STACK_OF(X) *p.
-          if (g < b && (k_[g].c == '*' || (capitals(t_ + k.off, k.len) && type_macro_before(g, b)))) {
+          if (g < b && !typed_before(d.start, j)) {
+            // A macro called on a line of its own before a declaration
+            // (DECLARE_FUNCTIONS(T) with no ';'), or one that gives the
+            // type: PyAPI_FUNC(int) f(void), NSPR_API(void) / f(void).
+            if (line_ends_between(g - 1, g)) {
+              const Declarator rest = read(g, b);
+              if (rest.name != kNone && typed_before(rest.start, rest.name)) return rest;
+            }
             j = g - 1;
             cand = kNone;
             continue;
           }
-          // A macro called with no type before it, and more after it: a
-          // line of its own (DECLARE_FUNCTIONS(T) with no ';').
-          if (g < b && !typed_before(d.start, j)) {
+          // A macro that wraps a type after another: extern EXPORT(int)
+          // f(void), STACK_OF(X) *p.
+          if (g < b && (k_[g].c == '*' || call_follows(g, b) ||
+                        (capitals(t_ + k.off, k.len) && type_macro_before(g, b)))) {
             j = g - 1;
-            d.start = g;
             cand = kNone;
             continue;
           }
@@ -158,7 +177,11 @@ class DeclReader {
           j = g - 1;
           continue;
         }
-        if (in.function) return in;
+        if (in.function) {
+          Declarator out = in;
+          out.start = d.start;
+          return out;
+        }
         bool pointer = false;
         for (size_t x = j + 1; x + 1 < g; ++x) pointer = pointer || k_[x].c == '*' || k_[x].c == '^';
         d.name = in.name;
@@ -173,6 +196,12 @@ class DeclReader {
     }
     d.name = cand;
     return d;
+  }
+
+  // A type stands before the name of d, a declarator that begins at a (the
+  // type of the first declarator is that of them all).
+  bool typed(const Declarator &d, size_t a) const {
+    return typed_before(d.start == a ? 0 : d.start, d.name);
   }
 
   // A type stands before token j: an identifier or a body, outside
@@ -212,20 +241,19 @@ class DeclReader {
   }
 
   // A K&R function's parameter declarations follow its names, (a, b) int a:
-  // its parameter list holds names and commas only, and a name declared
-  // after it is one of them.
+  // its parameter list holds names and commas only, and what is declared
+  // after it is one of them, and no function.
   bool knr(const Declarator &d, size_t b) const {
     if (!d.function || d.params_end == kNone || d.params_end >= b) return false;
     for (size_t x = d.params + 1; x + 1 < d.params_end; ++x)
       if (!(ident(x) || k_[x].c == ',') || type_word(x)) return false;
     if (d.params + 2 >= d.params_end) return false;  // ()
-    for (size_t j = d.params_end; j < b; ++j) {
-      if (!ident(j)) continue;
-      for (size_t x = d.params + 1; x + 1 < d.params_end; ++x)
-        if (ident(x) && k_[x].len == k_[j].len &&
-            std::memcmp(t_ + k_[x].off, t_ + k_[j].off, k_[j].len) == 0)
-          return true;
-    }
+    const Declarator next = read(d.params_end, b);
+    if (next.name == kNone || next.function) return false;
+    const Tok &n = k_[next.name];
+    for (size_t x = d.params + 1; x + 1 < d.params_end; ++x)
+      if (ident(x) && k_[x].len == n.len && std::memcmp(t_ + k_[x].off, t_ + n.off, n.len) == 0)
+        return true;
     return false;
   }
 
@@ -265,7 +293,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
       }
     const size_t e = r.declarator_end(0, n);
     const Declarator d = r.read(0, e);
-    if (d.name != kNone && d.function && r.typed_before(d.start, d.name)) {
+    if (d.name != kNone && d.function && r.typed(d, 0)) {
       *shape = DeclShape::kFunction;
       *begin = toks[d.start].off;
       *name_off = toks[d.name].off;
@@ -279,7 +307,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     const size_t e = r.declarator_end(a, n);
     const Declarator d = r.read(a, e);
     if (first) {
-      if (d.name == kNone || !r.typed_before(d.start, d.name)) return true;
+      if (d.name == kNone || !r.typed(d, a)) return true;
       *begin = toks[d.start].off;
       if (r.knr(d, e)) {
         *shape = DeclShape::kKnrPending;
@@ -336,7 +364,7 @@ bool members_of(const char *t, size_t open, size_t close, const unsigned char *l
     for (size_t a = r2.declarators_from(m); a < m;) {
       const size_t e = r2.declarator_end(a, m);
       const Declarator d = r2.read(a, e);
-      if (d.name != kNone && r2.typed_before(d.start, d.name)) {
+      if (d.name != kNone && r2.typed(d, a)) {
         RawName name{toks[d.name].off, static_cast<int>(toks[d.name].len), DefKind::kMember};
         name.scope_off = scope.off;
         name.scope_len = scope.len;
