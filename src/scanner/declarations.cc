@@ -3,6 +3,7 @@
 // parameter list, '[', '=' or ':' decides.
 #include "scanner/declarations.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scanner/decl_tokens.h"
@@ -63,7 +64,7 @@ class DeclReader {
   bool type_word(size_t j) const { return ident(j) && is_type_word(t_ + k_[j].off, k_[j].len); }
   bool tag_keyword(size_t j) const {
     return is_word(t_, k_[j], "struct") || is_word(t_, k_[j], "union") ||
-           is_word(t_, k_[j], "enum");
+           is_word(t_, k_[j], "enum") || is_word(t_, k_[j], "class");
   }
 
   // A line ends between the tokens x and y.
@@ -86,11 +87,12 @@ class DeclReader {
     return (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
   }
 
-  // A plain name (not in capitals, not a reserved one) is called at g:
-  // PyAPI_FUNC(int) name(void).
+  // A plain name (not in capitals, not a reserved one) is called at g, with
+  // no group of groups (an attribute's macro): PyAPI_FUNC(int) name(void).
   bool call_follows(size_t g, size_t b) const {
     return ident(g) && !skipped_word(g) && !reserved(g) && !type_word(g) &&
-           !capitals(t_ + k_[g].off, k_[g].len) && g + 1 < b && k_[g + 1].c == '(';
+           !capitals(t_ + k_[g].off, k_[g].len) && g + 1 < b && k_[g + 1].c == '(' &&
+           !(g + 2 < b && k_[g + 2].c == '(');
   }
 
   // A plain name (with a small letter, not a reserved "__" one) stands in
@@ -113,6 +115,7 @@ class DeclReader {
     Declarator d;
     d.start = a;
     size_t cand = kNone;
+    bool plain_type = false;  // a type word or a name with no group has been met
     for (size_t j = a; j < b; ++j) {
       const Tok &k = k_[j];
       const bool group_next = j + 1 < b && k_[j + 1].c == '(';
@@ -120,12 +123,26 @@ class DeclReader {
         j = group_end(j, b) - 1;
         continue;
       }
+      if (is_word(t_, k, "operator")) {  // C++'s operator=(...), operator()(...)
+        size_t p = j + 1;
+        if (p + 1 < b && k_[p].c == '(' && k_[p + 1].c == ')') p += 2;
+        while (p < b && k_[p].c != '(') ++p;
+        if (p >= b) break;
+        d.name = j;
+        d.function = true;
+        d.params = p;
+        d.params_end = group_end(p, b);
+        return d;
+      }
       if (k.c == 'i') {
         if (skipped_word(j)) {
           if (group_next) j = group_end(j + 1, b) - 1;
           continue;
         }
-        if (type_word(j)) continue;
+        if (type_word(j)) {
+          plain_type = true;
+          continue;
+        }
         if (j > a && tag_keyword(j - 1)) continue;  // a tag
         if (group_next && j + 2 < b && (k_[j + 2].c == '*' || k_[j + 2].c == '^')) {
           cand = j;  // a type before a declarator in parentheses: T (*name)(int)
@@ -149,13 +166,19 @@ class DeclReader {
               const Declarator rest = read(g, b);
               if (rest.name != kNone && typed_before(rest.start, rest.name)) return rest;
             }
-            j = g - 1;
-            cand = kNone;
-            continue;
+            if (k_[g].c == '*' || type_macro_before(g, b)) {
+              j = g - 1;
+              cand = kNone;
+              continue;
+            }
           }
           // A macro that wraps a type after another: extern EXPORT(int)
           // f(void), STACK_OF(X) *p.
-          if (g < b && (k_[g].c == '*' || call_follows(g, b) ||
+          // An attribute's macro before the type: __attr_access((x)) char *f.
+          if (g < b && (k_[g].c == '*' || (!plain_type && call_follows(g, b)) ||
+                        (reserved(j) && (type_word(g) || (ident(g) && !reserved(g) &&
+                                                          !capitals(t_ + k_[g].off, k_[g].len) &&
+                                                          !(g + 1 < b && k_[g + 1].c == '(')))) ||
                         (capitals(t_ + k.off, k.len) && type_macro_before(g, b)))) {
             j = g - 1;
             cand = kNone;
@@ -168,6 +191,7 @@ class DeclReader {
           return d;
         }
         cand = j;
+        plain_type = true;
         continue;
       }
       if (k.c == '(') {  // a declarator in parentheses: (*name)(int), (name)(int)
@@ -192,6 +216,10 @@ class DeclReader {
         }
         return d;
       }
+      if (k.c == ':' && j + 1 < b && k_[j + 1].c == ':') {  // a qualified name: Class::name
+        ++j;
+        continue;
+      }
       if (k.c == '[' || k.c == '=' || k.c == ':') break;
     }
     d.name = cand;
@@ -201,8 +229,9 @@ class DeclReader {
   // A type stands before the name of d, a declarator that begins at a (the
   // type of the first declarator is that of them all).
   bool typed(const Declarator &d, size_t a) const {
-    return typed_before(d.start == a ? 0 : d.start, d.name);
+    return typed_before(d.start == a ? first_ : d.start, d.name);
   }
+  size_t first_ = 0;  // the declaration's first token after its labels
 
   // A type stands before token j: an identifier or a body, outside
   // attribute groups.
@@ -281,19 +310,43 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     is_extern = is_extern || is_word(t, toks[j], "extern");
   }
   DeclReader r(t, toks);
+  // Labels before it (C++'s public:) are no part of it.
+  size_t first_tok = 0;
+  while (first_tok + 1 < n && toks[first_tok].c == 'i' && toks[first_tok + 1].c == ':' &&
+         !(first_tok + 2 < n && toks[first_tok + 2].c == ':'))
+    first_tok += 2;
+  if (first_tok >= n) return true;
+  r.first_ = first_tok;
+  *begin = toks[first_tok].off;
   if (at_brace) {
-    if (n == 2 && is_extern && toks[1].c == 'L') {
+    size_t head = first_tok;  // past a template's parameters: template <class T> class
+    if (is_word(t, toks[head], "template") && head + 1 < n && toks[head + 1].c == '<') {
+      int depth = 0;
+      for (++head; head < n; ++head) {
+        depth += toks[head].c == '<' ? 1 : toks[head].c == '>' ? -1 : 0;
+        if (depth == 0) break;
+      }
+      ++head;
+    }
+    if ((n == 2 && is_extern && toks[1].c == 'L') ||
+        (head < n && (is_word(t, toks[head], "class") || is_word(t, toks[head], "namespace")))) {
       *shape = DeclShape::kLinkage;
       return true;
     }
-    for (size_t j = 0; j < n; ++j)
-      if (toks[j].c == '=') {
+    // An '=' outside parentheses (not a default argument's), not C++'s
+    // operator= or operator==.
+    int depth = 0;
+    for (size_t j = 0; j < n; ++j) {
+      if (is_word(t, toks[j], "operator")) break;
+      depth += toks[j].c == '(' ? 1 : toks[j].c == ')' && depth > 0 ? -1 : 0;
+      if (toks[j].c == '=' && depth == 0) {
         *shape = DeclShape::kInitializer;
         return true;
       }
-    const size_t e = r.declarator_end(0, n);
-    const Declarator d = r.read(0, e);
-    if (d.name != kNone && d.function && r.typed(d, 0)) {
+    }
+    const size_t e = r.declarator_end(first_tok, n);
+    const Declarator d = r.read(first_tok, e);
+    if (d.name != kNone && d.function && r.typed(d, first_tok)) {
       *shape = DeclShape::kFunction;
       *begin = toks[d.start].off;
       *name_off = toks[d.name].off;
@@ -301,7 +354,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     }
     return true;
   }
-  const size_t a0 = r.declarators_from(n);
+  const size_t a0 = std::max(first_tok, r.declarators_from(n));
   bool first = true;
   for (size_t a = a0; a < n;) {
     const size_t e = r.declarator_end(a, n);

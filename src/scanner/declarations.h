@@ -31,7 +31,8 @@ enum class DeclShape {
   kKnrPending,   // a K&R function's parameter declarations: the ';' ends nothing
   kFunction,     // at a '{': a function's body follows; *name is its name
   kInitializer,  // at a '{': an initializer's braces; the declaration goes on
-  kLinkage,      // at a '{': extern "C" { ... }: what it holds is at file scope
+  kLinkage,      // at a '{': extern "C" {, or C++'s class or namespace: what it
+                 // holds is read as at file scope
 };
 
 /// Reads the declaration whose text is t[from, to), to being its ';' (
