@@ -170,12 +170,12 @@ bool CompleteStream::hand_over(size_t below) {
   for (size_t o = 0; o < order_.size() && go_on; ++o) {
     const RawRecord &r = recs_[order_[o]];
     // Its names of the kinds asked; a record of a kind not asked goes on
-    // for a name of a kind asked (a struct's members).
+    // for a name of a kind asked (a struct's members), without its own.
     bool named = false;
     kept_.clear();
     for (uint32_t i = r.names_from; i < r.names_from + r.name_count; ++i) {
       const int bit = name_bit(raw_[i].kind);
-      if (bit != 0 && !(bit & kinds)) continue;
+      if (bit != 0 ? !(bit & kinds) : !(r.bit & kinds)) continue;
       if (!kept_.push(i)) return fail(ScanStatus::kNoMemory);
       named = named || bit != 0;
     }

@@ -361,7 +361,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     const Declarator d = r.read(a, e);
     if (first) {
       if (d.name == kNone || !r.typed(d, a)) return true;
-      *begin = toks[d.start].off;
+      if (d.start != a) *begin = toks[d.start].off;  // after the macro calls before it
       if (r.knr(d, e)) {
         *shape = DeclShape::kKnrPending;
         return true;
