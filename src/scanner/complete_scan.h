@@ -27,6 +27,18 @@
 //   only their directives count (a #define there is a definition).
 // - A definition whose last line holds only blanks and comments after its
 //   end takes the rest of that line.
+// With a kind bit of kDeclarationKinds asked, it also reads each
+// declaration at file scope (declarations.h) where it ends: at its ';' its
+// prototypes, variables and extern declarations; at a '{' a function's
+// body (a record to the matching '}'), an initializer's braces, extern "C"
+// or a C++ class or namespace (whose body is read as file scope), or a
+// block of some macro's (passed over). A K&R function's parameter
+// declarations end nothing. An enum with a body is a record as a struct is;
+// a struct's, union's, enum's or typedef's body gives its members or
+// constants when it closes (an anonymous struct's or union's are its
+// holder's). An #if 0 group is then read as a later branch is. A
+// declaration begun before an #if reads the first branch; one a later
+// branch ends, begun before it, is none.
 #ifndef KOLVU_SCANNER_COMPLETE_SCAN_H_
 #define KOLVU_SCANNER_COMPLETE_SCAN_H_
 
