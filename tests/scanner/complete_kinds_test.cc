@@ -7,44 +7,14 @@
 #include <string>
 
 #include "kolvu/scan.h"
+#include "support/complete_summary.h"
 
 namespace kolvu {
 namespace {
 
-// One line a record: "<kind> <first>-<last>[ ^parent]: <kind>:<name>@<line>:<column>[/<scope>] ...".
 std::string kinds_summary(const std::string &src, int kinds = ALL_KINDS,
                           const char *names = nullptr) {
-  NameList list;
-  if (names != nullptr) {
-    EXPECT_TRUE(list.add_list(names));
-  }
-  ScanOptions opt;
-  opt.kinds = kinds;
-  opt.names = &list;
-  opt.encoding = Encoding::kShiftJis;
-  opt.complete = true;
-  std::string out;
-  ScanResult r = scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) {
-    out += kind_name(d.kind);
-    out += ' ' + std::to_string(d.first_line) + '-' + std::to_string(d.last_line);
-    if (d.parent >= 0) out += " ^" + std::to_string(d.parent);
-    out += ':';
-    for (size_t i = 0; i < d.name_count; ++i) {
-      const DefinitionName &n = d.names[i];
-      out += ' ';
-      out += kind_name(n.kind);
-      out += ':' + std::string(n.name) + '@' + std::to_string(n.line) + ':' +
-             std::to_string(n.column);
-      if (!n.scope.empty()) {
-        out += '/';
-        out += kind_name(n.scope_kind);
-        out += ':' + std::string(n.scope);
-      }
-    }
-    out += '\n';
-  });
-  EXPECT_EQ(r.status, ScanStatus::kOk);
-  return out;
+  return kolvu_test::complete_summary(src, kinds, names, true);
 }
 
 struct Row {
