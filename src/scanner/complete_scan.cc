@@ -559,6 +559,29 @@ size_t CompleteScanner::word(size_t i) {
   return e;
 }
 
+// A '}' when the declarations are read: it also ends a function's body
+// (whose record takes the rest of the line), notes where a body ends, and
+// leaves extern "C" { ... }.
+void CompleteScanner::brace_closes(size_t i) {
+  const bool function = !open_.empty() && open_.back().kind == DefKind::kFunction &&
+                        open_.back().depth == brace_ - 1;
+  const size_t end = function ? trailing(i + 1) : 0;
+  if (hungry_) return;
+  paren_ = 0;
+  --brace_;
+  if (!open_.empty() && open_.back().depth == brace_ && open_.back().body_to == SIZE_MAX)
+    open_.back().body_to = i;
+  while (!open_.empty() && brace_ < open_.back().depth) close(i, SIZE_MAX);
+  if (function && !open_.empty() && open_.back().kind == DefKind::kFunction &&
+      open_.back().depth == brace_)
+    close(end, SIZE_MAX);
+  if (brace_ >= 0 && brace_ < 64) {
+    const bool linkage = (linkage_ >> brace_) & 1;
+    linkage_ &= (uint64_t{1} << brace_) - 1;
+    if (at_file() && (decl_from_ == SIZE_MAX || linkage)) decl_from_ = i + 1;
+  }
+}
+
 void CompleteScanner::punct(size_t i, char c) {
   switch (c) {
     case '(':
@@ -571,39 +594,26 @@ void CompleteScanner::punct(size_t i, char c) {
       paren_ = 0;
       if (!open_.empty() && open_.back().depth == brace_) {
         Open &o = open_.back();
-        if (!o.body) o.body_from = i;
+        if (all_ && !o.body) o.body_from = i;
         o.body = true;
       } else if (all_ && decl_from_ != SIZE_MAX && at_file()) {
         file_brace(i);
       }
       ++brace_;
       break;
-    case '}': {
-      // A function's body ends here: its record takes the rest of the line.
-      const bool function = all_ && !open_.empty() && open_.back().kind == DefKind::kFunction &&
-                            open_.back().depth == brace_ - 1;
-      const size_t end = function ? trailing(i + 1) : 0;
-      if (hungry_) break;
+    case '}':
+      if (all_) {
+        brace_closes(i);
+        break;
+      }
       paren_ = 0;
       --brace_;
-      if (!open_.empty() && open_.back().depth == brace_ && open_.back().body_to == SIZE_MAX)
-        open_.back().body_to = i;
       while (!open_.empty() && brace_ < open_.back().depth) close(i, SIZE_MAX);
-      if (function && !open_.empty() && open_.back().kind == DefKind::kFunction &&
-          open_.back().depth == brace_)
-        close(end, SIZE_MAX);
-      if (all_ && brace_ >= 0 && brace_ < 64) {
-        const bool linkage = (linkage_ >> brace_) & 1;
-        linkage_ &= (uint64_t{1} << brace_) - 1;
-        if (at_file() && (decl_from_ == SIZE_MAX || linkage)) decl_from_ = i + 1;
-      }
       break;
-    }
     case ';': {
       paren_ = 0;
-      const bool closes = !open_.empty() && open_.back().depth == brace_;
       const bool file = all_ && decl_from_ != SIZE_MAX && at_file();
-      if (!closes && !file) break;
+      if (!file && (open_.empty() || open_.back().depth != brace_)) break;
       const size_t end = trailing(i + 1);
       if (hungry_) break;
       while (!open_.empty() && open_.back().depth == brace_ &&
@@ -621,9 +631,11 @@ bool CompleteScanner::scan(const char *text, size_t size, bool at_end) {
   at_end_ = at_end;
   hungry_ = false;
   size_t i = at_;
+  const bool *const stops = stops_;
+  const char *const t = t_;
   while (ok_) {
     for (;; ++i) {  // the zero after the text stops the walk too
-      while (!stops_[static_cast<unsigned char>(t_[i])]) ++i;
+      while (!stops[static_cast<unsigned char>(t[i])]) ++i;
       if (static_cast<unsigned char>(t_[i]) < 0x80 || lex::lead(leads_, t_[i])) break;
     }
     if (i >= n_) break;

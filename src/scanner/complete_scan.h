@@ -165,6 +165,7 @@ class CompleteScanner {
   }
   bool only_gap(size_t from, size_t to) const;
   void file_brace(size_t i);
+  void brace_closes(size_t i);
   void declaration_ends(size_t semi, size_t end);
   void body_names(const Open &o, size_t names_from, bool deferred);
 

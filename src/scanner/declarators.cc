@@ -30,25 +30,6 @@ bool type_word(const char *t, const Tok &k) {
   return k.c == 'i' && is_type_word(t + k.off, k.len);
 }
 
-}  // namespace
-
-bool is_type_word(const char *p, size_t n) {
-  struct Word {
-    const char *w;
-    size_t n;
-  };
-  static const Word kWords[] = {
-      {"const", 5}, {"volatile", 8}, {"restrict", 8}, {"__restrict", 10}, {"__restrict__", 12},
-      {"signed", 6}, {"unsigned", 8}, {"int", 3}, {"char", 4}, {"short", 5}, {"long", 4},
-      {"float", 5}, {"double", 6}, {"void", 4}, {"struct", 6}, {"union", 5}, {"enum", 4},
-      {"__extension__", 13}, {"__const", 7}};
-  for (const Word &w : kWords)
-    if (n == w.n && std::memcmp(p, w.w, w.n) == 0) return true;
-  return false;
-}
-
-namespace {
-
 class Reader {
  public:
   Reader(const char *t, const SeamVec<Tok> &toks) : t_(t), k_(toks) {}
