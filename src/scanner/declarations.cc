@@ -84,7 +84,8 @@ class DeclReader {
     if (g >= b) return false;
     if (k_[g].c == '*') return true;
     if (!ident(g) || skipped_word(g) || reserved(g)) return false;
-    return (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
+    // extern EXPORT_VAR(char) PC;: a last name is the declared one.
+    return g + 1 == b || (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
   }
 
   // A plain name (not in capitals, not a reserved one) is called at g, with
@@ -196,6 +197,10 @@ class DeclReader {
       }
       if (k.c == '(') {  // a declarator in parentheses: (*name)(int), (name)(int)
         const size_t g = group_end(j, b);
+        if (declarator_end(j + 1, g) + 1 < g) {  // a list: a macro's parameters
+          j = g - 1;
+          continue;
+        }
         const Declarator in = read(j + 1, g > j + 1 ? g - 1 : j + 1);
         if (in.name == kNone) {
           j = g - 1;
@@ -328,8 +333,11 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
       }
       ++head;
     }
+    bool call = false;  // class T *f(void) { is a function
+    for (size_t j = head; j < n && !call; ++j) call = toks[j].c == '(';
     if ((n == 2 && is_extern && toks[1].c == 'L') ||
-        (head < n && (is_word(t, toks[head], "class") || is_word(t, toks[head], "namespace")))) {
+        (head < n && !call &&
+         (is_word(t, toks[head], "class") || is_word(t, toks[head], "namespace")))) {
       *shape = DeclShape::kLinkage;
       return true;
     }
@@ -354,6 +362,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     }
     return true;
   }
+  if (is_word(t, toks[first_tok], "using")) return true;  // C++'s using std::name;
   const size_t a0 = std::max(first_tok, r.declarators_from(n));
   bool first = true;
   for (size_t a = a0; a < n;) {
