@@ -7,11 +7,16 @@ Without binaries, builds Release ones in build-bench/. Uses the inputs of
 bench/gen.py under ${KOLVU_BENCH_DIR:-/tmp/kolvu-bench} (made when missing):
 the files of corpus.txt are linked into OUT/lsp-ws/, one workspace folder,
 and both programs run with two workers over it. Prints:
-  - indexing: from `initialized` to the end of the progress, against the
-    median of 3 runs of `kolvu-index -j2 --format=json` over the same folder;
+  - indexing (definitions of every kind and the uses of names): from
+    `initialized` to the end of the progress, against the median of 3 runs
+    of `kolvu-index -j2 --kinds=all --format=json` over the same folder
+    (without --kinds=all where kolvu-index does not take it);
   - peak RSS of the server with the whole corpus indexed (VmHWM);
   - p50/p99 of 10,000 definition and 10,000 hover requests for random
     indexed names, and of workspace/symbol for 1,000 random prefixes;
+  - p50/p99 of references (with the declarations) for 1,000 random names,
+    with the number of places they give, and of completion for 1,000
+    random prefixes of 1 to 4 characters;
   - the server's CPU time per request (wall-time percentiles include the
     client's own work and, on a busy machine, waits for a processor);
   - the time from the didChange of a 1 MB open document to its new
@@ -90,10 +95,14 @@ def main():
     runs = []
     cpu = []
     names = []
+    kinds = ["--kinds=all"]
+    if subprocess.run([index, "--kinds=all", os.devnull], stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL).returncode != 0:
+        kinds = []
     for i in range(3):
         t0 = time.perf_counter()
         r0 = os.times()
-        p = subprocess.run([index, "-j2", "--format=json", ws], stdout=subprocess.PIPE,
+        p = subprocess.run([index, "-j2", *kinds, "--format=json", ws], stdout=subprocess.PIPE,
                            stderr=subprocess.DEVNULL)
         r1 = os.times()
         runs.append(time.perf_counter() - t0)
@@ -110,8 +119,10 @@ def main():
 
     # The server: initialize, then indexing to the end of its progress.
     c = Client(lsp, ["-j2"])
-    c.result("initialize", {"processId": os.getpid(), "rootUri": file_uri(ws.encode()),
-                            "capabilities": {"window": {"workDoneProgress": True}}})
+    caps = c.result("initialize", {"processId": os.getpid(), "rootUri": file_uri(ws.encode()),
+                                   "capabilities": {"window": {"workDoneProgress": True}}})["capabilities"]
+    # An older server, for figures before and after: without references.
+    uses = "referencesProvider" in caps
     t0 = time.perf_counter()
     c0 = cpu_seconds(c.proc.pid)
     c.notify("initialized", {})
@@ -149,6 +160,22 @@ def main():
         syms.append(dt)
 
     cpu_symbols = (cpu_seconds(c.proc.pid) - cpu0) * 1000 / 1000
+    # References of 1,000 random names, and completion of 1,000 prefixes
+    # (the part of a listed name before the cursor).
+    refs, ref_places = [], []
+    for i in rng.sample(range(len(sample)), 1000 if uses else 0):
+        pos = {"textDocument": {"uri": doc}, "position": {"line": i, "character": 0},
+               "context": {"includeDeclaration": True}}
+        dt, r = timed(c, "textDocument/references", pos)
+        refs.append(dt)
+        ref_places.append(len(r or []))
+    completions = []
+    for i in rng.sample(range(len(sample)), 1000 if uses else 0):
+        pos = {"textDocument": {"uri": doc},
+               "position": {"line": i, "character": rng.randint(1, min(4, len(sample[i])))}}
+        dt, _ = timed(c, "textDocument/completion", pos)
+        completions.append(dt)
+
     # A 1 MB open document: from its change to its new definition served.
     big_uri = file_uri(os.path.join(out, "bench-big.h").encode())
     text = b""
@@ -202,7 +229,8 @@ def main():
           % (len(corpus), size, len(names), ws))
     print("machine: %d cores" % os.cpu_count())
     print("load average at the end: %.2f" % os.getloadavg()[0])
-    print("kolvu-index -j2 --format=json: %.3f s, CPU %.2f s (medians of 3)" % (index_s, index_cpu))
+    print("kolvu-index -j2 %s--format=json: %.3f s, CPU %.2f s (medians of 3)"
+          % ("".join(k + " " for k in kinds), index_s, index_cpu))
     print("kolvu-lsp -j2 initialized to end of indexing: %.3f s (%.2f times kolvu-index), CPU %.2f s"
           " (%.2f times); %s" % (lsp_s, lsp_s / index_s, lsp_cpu, lsp_cpu / index_cpu,
                                  end["params"]["value"].get("message", "")))
@@ -211,6 +239,11 @@ def main():
           % (found, pct(defs, 50), pct(defs, 99)))
     print("hover, 10,000 requests: p50 %.3f ms, p99 %.3f ms" % (pct(hovers, 50), pct(hovers, 99)))
     print("workspace/symbol, 1,000 prefixes: p50 %.3f ms, p99 %.3f ms" % (pct(syms, 50), pct(syms, 99)))
+    if uses:
+        print("references, 1,000 names (%d places in all, at most %d): p50 %.3f ms, p99 %.3f ms"
+              % (sum(ref_places), max(ref_places), pct(refs, 50), pct(refs, 99)))
+        print("completion, 1,000 prefixes: p50 %.3f ms, p99 %.3f ms"
+              % (pct(completions, 50), pct(completions, 99)))
     print("server CPU per request: definition and hover %.3f ms, workspace/symbol %.3f ms"
           % (cpu_requests, cpu_symbols))
     print("indexing with workspace/symbol queries running: %.3f s (%.2f times without); "

@@ -10,6 +10,9 @@
 #                       crash inputs (default: a fresh temporary directory)
 #   KOLVU_FUZZ_TARGETS  the targets to run (default: every fuzz/fuzz_*.cc)
 #   KOLVU_FUZZ_JOBS     targets run at once (default: the processors, nproc)
+#   KOLVU_FUZZ_CONFIGURED  1: the build directory is configured already, with
+#                       clang and -DKOLVU_FUZZ=ON (a sanitizer build with its
+#                       tests, say): its fuzz targets are built as it stands
 #
 # Each target runs single-threaded, so with two processors two targets run
 # side by side, each for the full time; a target's lines are printed when it
@@ -53,8 +56,10 @@ max_len() {
   esac
 }
 
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DKOLVU_FUZZ=ON \
-  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ "${KOLVU_FUZZ_CONFIGURED:-}" != 1 ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DKOLVU_FUZZ=ON \
+    -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 # shellcheck disable=SC2086
 cmake --build "$build" -j"$(nproc)" --target $targets
 

@@ -24,5 +24,8 @@ vim.api.nvim_create_autocmd('FileType', {
     vim.keymap.set('n', 'gd', vim.lsp.buf.definition, opts)
     vim.keymap.set('n', 'K', vim.lsp.buf.hover, opts)
     vim.keymap.set('n', '<leader>s', vim.lsp.buf.workspace_symbol, opts)
+    vim.keymap.set('n', 'gD', vim.lsp.buf.declaration, opts)
+    vim.keymap.set('n', 'gr', vim.lsp.buf.references, opts)
+    vim.bo[args.buf].omnifunc = 'v:lua.vim.lsp.omnifunc'  -- CTRL-X CTRL-O completes names
   end,
 })

@@ -13,3 +13,6 @@ if executable('kolvu-lsp')
 endif
 nmap gd <plug>(lsp-definition)
 nmap K <plug>(lsp-hover)
+nmap gD <plug>(lsp-declaration)
+nmap gr <plug>(lsp-references)
+autocmd FileType c,cpp setlocal omnifunc=lsp#complete

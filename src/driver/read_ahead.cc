@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <ctime>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -29,8 +30,8 @@ namespace {
 
 const int kAhead = 6;               // files worked on ahead at most
 const size_t kOutputRoom = 32 * 1024;  // of a scan ahead
-const int kScanSpins = 20000;       // checks before the scan goes to sleep
-const int kThreadSpins = 5000;      // and before the thread does
+const long kScanSpinNanos = 100000;  // checking before the scan goes to sleep
+const long kThreadSpinNanos = 30000; // and before the thread does
 const int kNone = -1;
 const rlim_t kFewDescriptors = 64;
 
@@ -96,6 +97,27 @@ void relax() {
   _mm_pause();
 #endif
 }
+
+// Checking for a while before sleeping, the while bounded in time, not in
+// checks: a pause takes from a few cycles to over a hundred, by processor.
+class Spin {
+ public:
+  explicit Spin(long nanos) : until_(now() + nanos) {}
+  // One pause; false once the time is up.
+  bool again() {
+    relax();
+    return (++checks_ & 15) != 0 || now() < until_;
+  }
+
+ private:
+  static long now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000000000L + t.tv_nsec;
+  }
+  long until_;
+  unsigned checks_ = 0;
+};
 
 // Sleeps until done() holds or the read-ahead stops; *waits_for says
 // meanwhile what it waits for. The stores and loads are sequentially
@@ -203,9 +225,10 @@ void read_ahead_thread(ReadAhead *r) {
     auto moved = [r, released, lists] {
       return r->released.load() != released || r->lists.load() != lists;
     };
-    int spins = 0;
-    while (!moved() && ++spins < kThreadSpins) relax();
-    if (spins < kThreadSpins) continue;
+    Spin spin(kThreadSpinNanos);
+    while (!moved() && spin.again()) {
+    }
+    if (moved()) continue;
     int want = r->claimed.load() - kAhead / 2 + 1;  // half the slots free
     if (want <= released) want = released + 1;
     sleep_until(r, &r->thread_waits_for, want, [r, want, lists] {
@@ -261,13 +284,12 @@ void await_entry(ReadAhead *r, int i) {
     int t = slot.tag.load();
     return entry_of(t) == i && state_of(t) != kScanning;
   };
-  for (int spins = 0; !ready();) {
+  Spin spin(kScanSpinNanos);
+  while (!ready()) {
     int j = claim(r);
     if (j != kNone) {  // the thread is behind: read the next entry here
       read_entry(r, j);
-    } else if (++spins < kScanSpins) {
-      relax();
-    } else {
+    } else if (!spin.again()) {
       sleep_until(r, &r->scan_waits_for, i, ready);
     }
   }

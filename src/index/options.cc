@@ -2,6 +2,7 @@
 
 #include "common/cli.h"
 #include "common/walk.h"
+#include "index/kinds.h"
 
 #include <cerrno>
 #include <cstring>
@@ -35,21 +36,6 @@ const LongOpt kLongOpts[] = {
     {"follow", Opt::kFollow, false},       {"output", Opt::kOutput, true},
     {"update", Opt::kUpdate, true},
 };
-
-bool parse_kinds(const std::string &v, int *kinds) {
-  int k = 0;
-  for (char c : v) {
-    switch (c) {
-      case 'd': k |= DEF_SINGLE | DEF_CONT; break;
-      case 't': k |= TD_SIMPLE | TD_BLOCK; break;
-      case 's': k |= SU_STRUCT; break;
-      case 'u': k |= SU_UNION; break;
-      default: return false;
-    }
-  }
-  *kinds = k;
-  return k != 0;
-}
 
 bool parse_jobs(const std::string &v, int *jobs) {
   if (v.empty() || v.size() > 3) return false;
@@ -193,8 +179,8 @@ bool read_excludes_file(const std::string &path, std::vector<std::string> *exclu
 bool apply(Opt opt, const std::string &value, IndexOptions *o, std::string *error) {
   switch (opt) {
     case Opt::kKinds:
-      if (parse_kinds(value, &o->kinds)) return true;
-      *error = "invalid kinds '" + value + "' (any of d, t, s, u)";
+      if (parse_kind_letters(value, &o->kinds)) return true;
+      *error = "invalid kinds '" + value + "' (any of " + kind_letter_list() + ", or all)";
       return false;
     case Opt::kNames:
       for (const std::string &entry : split_commas(value)) {
@@ -297,7 +283,7 @@ bool check_together(bool append, bool format_given, IndexOptions *o, std::string
 bool parse_index_options(int argc, char **argv, int processors, IndexOptions *o,
                          std::string *error) {
   o->exts = default_source_exts();
-  o->kinds = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
+  o->kinds = kDefaultKinds;
   o->jobs = processors < 1 ? 1 : processors > kMaxJobs ? kMaxJobs : processors;
   bool options_end = false, append = false, format_given = false;
   for (int i = 1; i < argc; ++i) {

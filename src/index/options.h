@@ -25,7 +25,7 @@ struct IndexOptions {
   std::string output;                 // written atomically; empty: standard output
   std::string update;                 // the tags file to update; empty: none
   bool names_from_stdin = false;
-  int kinds = 0;                  // KindBits
+  int kinds = 0;                  // KindBits, from the letters of --kinds
   NameList names;
   Encoding encoding = Encoding::kAuto;
   IndexFormat format = IndexFormat::kJson;
@@ -34,8 +34,8 @@ struct IndexOptions {
   bool version = false;
 };
 
-/// Reads argv[1..argc-1] into options, which start from the defaults (every
-/// kind, the default endings, jobs processors), and reads the files of
+/// Reads argv[1..argc-1] into options, which start from the defaults (the
+/// kinds d, t, s and u, the default endings, jobs processors), and reads the files of
 /// --names-from and --exclude-from. On a usage error returns false with a
 /// one-line message (no program name, no newline) in error: among them a
 /// name entry that is empty or has a '*' before its end, an ending without

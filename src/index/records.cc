@@ -1,8 +1,11 @@
 #include "index/records.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kolvu {
 
@@ -11,121 +14,294 @@ namespace {
 const uint64_t kOnes = 0x0101010101010101ull;
 const uint64_t kHighs = 0x8080808080808080ull;
 
-// True when one of the eight bytes of w needs an escape: below 0x20, '"'
-// or '\\'. Bytes of 0x80 and above never do.
-bool word_needs_escape(uint64_t w) {
-  uint64_t low = w & ~kHighs;  // the high bit kept apart, so no borrow leaks
-  uint64_t control = (low - kOnes * 0x20) & ~w;
-  uint64_t quote = ((low ^ (kOnes * '"')) - kOnes) & ~w;
-  uint64_t backslash = ((low ^ (kOnes * '\\')) - kOnes) & ~w;
-  return ((control | quote | backslash) & kHighs) != 0;
+// The high bit set in each byte of w that needs an escape, and in no other:
+// below 0x20, '"' or '\\' (bytes of 0x80 and above never do). Each byte's
+// seven low bits are added to apart, so no carry passes between bytes: the
+// high bit stays clear only for a byte below 0x20 (+0x60), or equal to the
+// character xored in (+0x7F).
+uint64_t escape_mask(uint64_t w) {
+  uint64_t low = w & ~kHighs;
+  uint64_t not_control = low + kOnes * 0x60;
+  uint64_t not_quote = (low ^ (kOnes * '"')) + kOnes * 0x7F;
+  uint64_t not_backslash = (low ^ (kOnes * '\\')) + kOnes * 0x7F;
+  return ~((not_control & not_quote & not_backslash) | w) & kHighs;
 }
 
-// The decimal digits of n (not negative) after out's bytes.
+bool word_needs_escape(uint64_t w) { return escape_mask(w) != 0; }
+
+// What escaping adds to each byte: 1 for a two-character escape (a quote,
+// a backslash, \n \t \r \b \f), 5 for \u00XX, 0 for a byte as it is.
+struct EscapeTable {
+  unsigned char extra[256];
+  char letter[256];  // the letter after '\' of a two-character escape
+  EscapeTable() : extra(), letter() {
+    for (int c = 0; c < 0x20; ++c) extra[c] = 5;
+    const char pairs[][2] = {{'"', '"'}, {'\\', '\\'}, {'\n', 'n'}, {'\t', 't'},
+                             {'\r', 'r'}, {'\b', 'b'}, {'\f', 'f'}};
+    for (const auto &pair : pairs) {
+      extra[static_cast<unsigned char>(pair[0])] = 1;
+      letter[static_cast<unsigned char>(pair[0])] = pair[1];
+    }
+  }
+};
+const EscapeTable kEscape;
+
+// Writes the decimal digits of n (not negative) at p; returns their end.
+// Lines, columns and offsets are most of a record: their length is found
+// by comparisons, then the digits are written from the end, two at a time.
+char *put_number(long n, char *p) {
+  static const char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  unsigned long v = static_cast<unsigned long>(n);
+  size_t len = 1;
+  for (unsigned long limit = 10; len < 20 && v >= limit; limit *= 10) ++len;
+  char *end = p + len;
+  char *q = end;
+  while (v >= 100) {
+    q -= 2;
+    std::memcpy(q, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) std::memcpy(q - 2, kPairs + 2 * v, 2);
+  else q[-1] = static_cast<char>('0' + v);
+  return end;
+}
+
+// kind_name's texts with their lengths, by DefKind.
+struct KindNames {
+  std::string_view name[static_cast<int>(DefKind::kExtern) + 1];
+  KindNames() {
+    for (int k = 0; k <= static_cast<int>(DefKind::kExtern); ++k)
+      name[k] = kind_name(static_cast<DefKind>(k));
+  }
+};
+const KindNames kKindNames;
+
+std::string_view kind_text(DefKind kind) { return kKindNames.name[static_cast<int>(kind)]; }
+
 void append_number(long n, std::string *out) {
   char digits[24];
-  int i = sizeof digits;
-  do {
-    digits[--i] = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n > 0);
-  out->append(digits + i, sizeof digits - static_cast<size_t>(i));
+  out->append(digits, static_cast<size_t>(put_number(n, digits) - digits));
+}
+
+template <size_t N>
+char *put(const char (&literal)[N], char *p) {
+  std::memcpy(p, literal, N - 1);
+  return p + N - 1;
+}
+
+char *put(std::string_view s, char *p) {
+  std::memcpy(p, s.data(), s.size());
+  return p + s.size();
+}
+
+// Writes the escape of c at p; returns its end.
+char *put_escape(unsigned char c, char *p) {
+  static const char kHex[] = "0123456789abcdef";
+  if (kEscape.extra[c] == 1) {
+    *p++ = '\\';
+    *p++ = kEscape.letter[c];
+    return p;
+  }
+  p = put("\\u00", p);
+  *p++ = kHex[c >> 4];
+  *p++ = kHex[c & 15];
+  return p;
+}
+
+// Writes s escaped, without its quotes, at p; returns its end. With
+// kAsciiOnly, returns null instead at a byte of 0x80 or above. Eight bytes
+// are stored at a time; in a word with bytes to escape, each in turn is
+// escaped after the bytes before it, and the rest of the word stored again
+// after its escape. A store may pass the end of what is written by up to
+// fifteen bytes.
+template <bool kAsciiOnly>
+char *put_escaped(std::string_view s, char *p) {
+  const char *d = s.data();
+  size_t n = s.size(), i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time likewise, the rest of a block stored again from
+  // the source after each escape.
+  const __m128i below = _mm_set1_epi8(0x1f);
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (; i + 16 <= n; i += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i));
+    __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(v, below), v),
+                               _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+    if (kAsciiOnly) mask |= static_cast<unsigned>(_mm_movemask_epi8(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+    if (mask == 0) {
+      p += 16;
+      continue;
+    }
+    size_t from = 0;  // the block's first byte not yet in place
+    do {
+      size_t k = static_cast<size_t>(__builtin_ctz(mask));
+      mask &= mask - 1;
+      unsigned char c = static_cast<unsigned char>(d[i + k]);
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      p = put_escape(c, p + (k - from));
+      from = k + 1;
+      if (from == 16) break;
+      if (i + from + 16 <= n)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + i + from)));
+      else
+        std::memcpy(p, d + i + from, 16 - from);
+    } while (mask != 0);
+    p += 16 - from;
+  }
+#endif
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, d + i, 8);
+    uint64_t mask = escape_mask(w) | (kAsciiOnly ? w & kHighs : 0);
+    std::memcpy(p, &w, 8);
+    if (mask == 0) {
+      p += 8;
+      continue;
+    }
+#if defined(__GNUC__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    size_t from = 0;  // the word's first byte not yet in place
+    do {
+      size_t k = static_cast<size_t>(__builtin_ctzll(mask)) / 8;
+      mask &= mask - 1;
+      unsigned char c = static_cast<unsigned char>(w >> (8 * k));
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      p = put_escape(c, p + (k - from));
+      from = k + 1;
+      if (from < 8) {
+        uint64_t rest = w >> (8 * from);
+        std::memcpy(p, &rest, 8);
+      }
+    } while (mask != 0);
+    p += 8 - from;
+#else
+    for (size_t k = i; k < i + 8; ++k) {
+      unsigned char c = static_cast<unsigned char>(d[k]);
+      if (kAsciiOnly && c >= 0x80) return nullptr;
+      if (kEscape.extra[c] == 0) *p++ = static_cast<char>(c);
+      else p = put_escape(c, p);
+    }
+#endif
+  }
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(d[i]);
+    if (kAsciiOnly && c >= 0x80) return nullptr;
+    if (kEscape.extra[c] == 0) *p++ = static_cast<char>(c);
+    else p = put_escape(c, p);
+  }
+  return p;
+}
+
+char *put_string(std::string_view s, char *p) {
+  *p++ = '"';
+  p = put_escaped<false>(s, p);
+  *p++ = '"';
+  return p;
+}
+
+// The most bytes s takes as a JSON string, quotes included, and room for
+// the store that passes its end.
+size_t string_bound(std::string_view s) { return 2 + 6 * s.size() + 16; }
+
+// The most bytes a record takes, its text aside.
+size_t head_bound(const JsonRecord &r) {
+  size_t bound = 320 + r.file_json.size() + string_bound(r.name);
+  for (size_t i = 0; i < r.name_count; ++i)
+    bound += 128 + string_bound(r.names[i].name) + string_bound(r.names[i].scope);
+  return bound;
 }
 
 }  // namespace
 
-void append_json_string(std::string_view s, std::string *out) {
-  static const char kHex[] = "0123456789abcdef";
-  out->push_back('"');
-  size_t plain = 0;  // start of the run not yet copied
-  for (size_t i = 0; i < s.size(); ++i) {
-    // Eight bytes at a time over the runs that need no escape.
-    while (i + 8 <= s.size()) {
-      uint64_t w;
-      std::memcpy(&w, s.data() + i, 8);
-      if (word_needs_escape(w)) break;
-      i += 8;
-    }
-    if (i == s.size()) break;
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out->append(s.data() + plain, i - plain);
-    plain = i + 1;
-    switch (c) {
-      case '"': out->append("\\\""); break;
-      case '\\': out->append("\\\\"); break;
-      case '\n': out->append("\\n"); break;
-      case '\t': out->append("\\t"); break;
-      case '\r': out->append("\\r"); break;
-      case '\b': out->append("\\b"); break;
-      case '\f': out->append("\\f"); break;
-      default:
-        out->append("\\u00");
-        out->push_back(kHex[c >> 4]);
-        out->push_back(kHex[c & 15]);
-    }
+size_t json_escapes(std::string_view s) {
+  const char *d = s.data();
+  size_t n = s.size(), i = 0, extra = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, d + i, 8);
+    if (!word_needs_escape(w)) continue;
+    for (size_t k = i; k < i + 8; ++k) extra += kEscape.extra[static_cast<unsigned char>(d[k])];
   }
-  out->append(s.data() + plain, s.size() - plain);
-  out->push_back('"');
+  for (; i < n; ++i) extra += kEscape.extra[static_cast<unsigned char>(d[i])];
+  return extra;
 }
 
-void append_json_record(const JsonRecord &r, std::string *out) {
-  out->append("{\"file\":");
-  out->append(r.file_json);
-  out->append(",\"line\":");
-  append_number(r.line, out);
-  out->append(",\"end_line\":");
-  append_number(r.end_line, out);
-  out->append(",\"kind\":\"");
-  out->append(kind_name(r.kind));
-  out->append("\",\"name\":");
-  append_json_string(r.name, out);
-  out->append(",\"names\":[");
+void append_json_string(std::string_view s, std::string *out) {
+  size_t at = out->size();
+  out->resize(at + string_bound(s));
+  char *end = put_string(s, &(*out)[at]);
+  out->resize(static_cast<size_t>(end - out->data()));
+}
+
+size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 16; }
+
+// A key (with what stands before it) and a number after it.
+template <size_t N>
+char *put_number_field(const char (&key)[N], long v, char *p) {
+  return put_number(v, put(key, p));
+}
+
+// A key, then a kind's name as a string.
+template <size_t N>
+char *put_kind_field(const char (&key)[N], DefKind kind, char *p) {
+  p = put(kind_text(kind), put(key, p));
+  *p++ = '"';
+  return p;
+}
+
+template <bool kAsciiOnly>
+char *put_json_record(const JsonRecord &r, char *p) {
+  p = put(r.file_json, put("{\"file\":", p));
+  p = put_number_field(",\"line\":", r.line, p);
+  p = put_number_field(",\"end_line\":", r.end_line, p);
+  p = put_kind_field(",\"kind\":\"", r.kind, p);
+  p = put_string(r.name, put(",\"name\":", p));
+  p = put(",\"names\":[", p);
   for (size_t i = 0; i < r.name_count; ++i) {
     const JsonName &n = r.names[i];
-    out->append(i == 0 ? "{\"name\":" : ",{\"name\":");
-    append_json_string(n.name, out);
-    out->append(",\"kind\":\"");
-    out->append(kind_name(n.kind));
-    out->append("\",\"line\":");
-    append_number(n.line, out);
-    out->append(",\"column\":");
-    append_number(n.column, out);
-    out->push_back('}');
+    p = put_string(n.name, i == 0 ? put("{\"name\":", p) : put(",{\"name\":", p));
+    p = put_kind_field(",\"kind\":\"", n.kind, p);
+    p = put_number_field(",\"line\":", n.line, p);
+    p = put_number_field(",\"column\":", n.column, p);
+    if (!n.scope.empty()) {
+      p = put_string(n.scope, put(",\"scope\":", p));
+      p = put_kind_field(",\"scope_kind\":\"", n.scope_kind, p);
+    }
+    *p++ = '}';
   }
-  out->append("],\"begin\":");
-  append_number(static_cast<long>(r.begin), out);
-  out->append(",\"end\":");
-  append_number(static_cast<long>(r.end), out);
-  if (r.parent >= 0) {
-    out->append(",\"parent\":");
-    append_number(r.parent, out);
-  }
-  out->append(",\"text\":");
-  append_json_string(r.text, out);
-  out->append(r.lossy ? ",\"lossy\":true}\n" : "}\n");
+  p = put_number_field("],\"begin\":", static_cast<long>(r.begin), p);
+  p = put_number_field(",\"end\":", static_cast<long>(r.end), p);
+  if (r.parent >= 0) p = put_number_field(",\"parent\":", r.parent, p);
+  p = put(",\"text\":\"", p);
+  p = put_escaped<kAsciiOnly>(r.text, p);
+  if (kAsciiOnly && p == nullptr) return nullptr;
+  return r.lossy ? put("\",\"lossy\":true}\n", p) : put("\"}\n", p);
 }
 
-char kind_letter(DefKind kind) {
-  switch (kind) {
-    case DefKind::kDefine: return 'd';
-    case DefKind::kTypedef: return 't';
-    case DefKind::kStruct: return 's';
-    case DefKind::kUnion: return 'u';
-    case DefKind::kFunction: return 'f';
-    case DefKind::kPrototype: return 'p';
-    case DefKind::kEnum: return 'g';
-    case DefKind::kEnumerator: return 'e';
-    case DefKind::kMember: return 'm';
-    case DefKind::kVariable: return 'v';
-    case DefKind::kExtern: return 'x';
-  }
-  return '?';
+template char *put_json_record<true>(const JsonRecord &r, char *p);
+template char *put_json_record<false>(const JsonRecord &r, char *p);
+
+// The record is written in place: out grows once by a bound of its size,
+// its text's escapes counted, and is cut back to what was written.
+void append_json_record(const JsonRecord &r, std::string *out) {
+  size_t at = out->size();
+  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text) + 16);
+  char *end = put_json_record<false>(r, &(*out)[at]);
+  out->resize(static_cast<size_t>(end - out->data()));
 }
 
-void TagList::add(std::string_view name, uint32_t file, long line, char kind) {
-  tags_.push_back({names_.size(), static_cast<uint32_t>(name.size()), file, line, kind});
+void TagList::add(std::string_view name, uint32_t file, long line, char kind,
+                  std::string_view scope, DefKind scope_kind) {
+  tags_.push_back({names_.size(), static_cast<uint32_t>(name.size()), file, line,
+                   static_cast<uint32_t>(scope.size()), kind, static_cast<uint8_t>(scope_kind)});
   names_.append(name);
+  names_.append(scope);
 }
 
 void TagList::take(TagList *other, uint32_t file) {
@@ -154,12 +330,20 @@ std::string tags_header(const char *version) {
 
 void append_tag_line(const TagList &tags, size_t i, const std::string &file, std::string *out) {
   const TagList::Tag &tag = tags[i];
-  char tail[48];
-  std::snprintf(tail, sizeof tail, "\t%ld;\"\t%c\n", tag.line, tag.kind);
   out->append(tags.name(tag));
   out->push_back('\t');
   out->append(file);
-  out->append(tail);
+  out->push_back('\t');
+  append_number(tag.line, out);
+  out->append(";\"\t");
+  out->push_back(tag.kind);
+  if (tag.scope_len > 0) {
+    out->push_back('\t');
+    out->append(kind_name(static_cast<DefKind>(tag.scope_kind)));
+    out->push_back(':');
+    out->append(tags.scope(tag));
+  }
+  out->push_back('\n');
 }
 
 bool fits_tags_file(const std::string &path) {

@@ -3,8 +3,10 @@
 // begin, end, parent (for a nested definition), text and, for a text that
 // did not convert whole, lossy. A tags file: header lines, then
 // "name<TAB>file<TAB>line;\"<TAB>kind letter" lines, one for each name a
-// definition introduces, sorted by name in byte order, so that an editor can
-// search it by halves.
+// definition introduces, with "<TAB>struct:NAME" (or union:, enum:,
+// typedef:) after the letter of a member or enumerator whose container has
+// a name, sorted by name in byte order, so that an editor can search it by
+// halves.
 #ifndef KOLVU_INDEX_RECORDS_H_
 #define KOLVU_INDEX_RECORDS_H_
 
@@ -21,12 +23,18 @@ namespace kolvu {
 /// '"' and '\' escaped, control characters as \n, \t ... or \u00XX.
 void append_json_string(std::string_view s, std::string *out);
 
-/// One name of a record, as JSON writes it.
+/// The bytes the escapes of s add to it as a JSON string.
+size_t json_escapes(std::string_view s);
+
+/// One name of a record, as JSON writes it: with "scope" and "scope_kind"
+/// when scope is not empty.
 struct JsonName {
   std::string_view name;
   DefKind kind;
   long line;
   long column;
+  std::string_view scope = {};
+  DefKind scope_kind = DefKind::kStruct;
 };
 
 struct JsonRecord {
@@ -47,22 +55,34 @@ struct JsonRecord {
 /// Appends one record and its newline.
 void append_json_record(const JsonRecord &r, std::string *out);
 
-/// 'd', 't', 's' or 'u'.
-char kind_letter(DefKind kind);
+/// The most bytes put_json_record writes for r.
+size_t json_record_bound(const JsonRecord &r);
+
+/// Writes one record and its newline at p, where json_record_bound(r)
+/// bytes are free, and returns the end of what it wrote. With kAsciiOnly,
+/// a text with a byte of 0x80 or above (which would need converting) is
+/// not written: null is returned.
+template <bool kAsciiOnly>
+char *put_json_record(const JsonRecord &r, char *p);
 
 /// Tags with their names packed in one block: a tree's tags are all held
 /// until the end, to be sorted, so each costs little more than its name.
 class TagList {
  public:
   struct Tag {
-    uint64_t name_at;  // in the block of names
+    uint64_t name_at;  // in the block of names, its scope's name after it
     uint32_t name_len;
     uint32_t file;  // an index into the list of file names
     long line;
-    char kind;
+    uint32_t scope_len;  // 0: no scope field
+    char kind;           // the kind's letter
+    uint8_t scope_kind;  // a DefKind
   };
 
-  void add(std::string_view name, uint32_t file, long line, char kind);
+  /// A tag of the name, with the field "<kind_name(scope_kind)>:<scope>"
+  /// when scope is not empty.
+  void add(std::string_view name, uint32_t file, long line, char kind,
+           std::string_view scope = {}, DefKind scope_kind = DefKind::kStruct);
   /// Moves the tags of other to the end of this list, with file as their file.
   void take(TagList *other, uint32_t file);
   /// Sorts by name, in byte order, keeping the order the tags came in among
@@ -76,6 +96,9 @@ class TagList {
   const Tag &operator[](size_t i) const { return tags_[i]; }
   std::string_view name(const Tag &t) const {
     return std::string_view(names_).substr(t.name_at, t.name_len);
+  }
+  std::string_view scope(const Tag &t) const {
+    return std::string_view(names_).substr(t.name_at + t.name_len, t.scope_len);
   }
 
  private:

@@ -15,11 +15,12 @@
 #include <utility>
 #include <vector>
 
-#include "common/utf8.h"
 #include "index/etags.h"
-#include "index/file_name_json.h"
+#include "index/fd_writer.h"
+#include "index/file_records.h"
 #include "index/records.h"
 #include "index/source_reader.h"
+#include "index/tag_runs.h"
 #include "index/tags_update.h"
 
 namespace kolvu {
@@ -27,46 +28,7 @@ namespace kolvu {
 namespace {
 
 const size_t kFilesPerWorker = 8;  // files in flight for each worker
-const size_t kOutBuffer = 64 * 1024;
-
-// Buffered writes to a descriptor; the first failure is kept and every
-// write after it is dropped.
-class FdWriter {
- public:
-  explicit FdWriter(int fd) : fd_(fd) { buf_.reserve(kOutBuffer); }
-  void put(const std::string &s) {
-    if (error_ != 0) return;
-    if (buf_.size() + s.size() > kOutBuffer) {
-      flush();
-      if (s.size() >= kOutBuffer) {
-        write_all(s.data(), s.size());
-        return;
-      }
-    }
-    buf_.append(s);
-  }
-  void flush() {
-    if (error_ == 0 && !buf_.empty()) write_all(buf_.data(), buf_.size());
-    buf_.clear();
-  }
-  int error() const { return error_; }
-
- private:
-  void write_all(const char *p, size_t n) {
-    while (n > 0 && error_ == 0) {
-      ssize_t w = ::write(fd_, p, n);
-      if (w < 0) {
-        if (errno != EINTR) error_ = errno;
-        continue;
-      }
-      p += w;
-      n -= static_cast<size_t>(w);
-    }
-  }
-  int fd_;
-  int error_ = 0;
-  std::string buf_;
-};
+const size_t kOutBuffer = FdWriter::kBuffer;
 
 // One file of the walk and what came of it.
 struct Slot {
@@ -92,37 +54,22 @@ class OutputSink {
   virtual void put(Slot *s, std::string *piece) = 0;
 };
 
-// A worker's tools: its converter, and the records of the file at hand.
+// A worker's tools: the output of the file at hand, as it comes.
 class FileIndexer {
  public:
-  FileIndexer(const IndexJob &job, OutputSink *sink) : job_(job), sink_(sink) {}
+  FileIndexer(const IndexJob &job, OutputSink *sink)
+      : job_(job), sink_(sink), records_(job.format, job.scan.kinds, job.scan.names),
+        reader_(job.whole_file_limit) {}
 
   void index(Slot *s) {
-    index_file(s);
-    // What a large file needed is not kept for the next one.
-    if (arena_.capacity() > kKeep) std::string().swap(arena_);
-    if (raws_.capacity() * sizeof(Raw) > kKeep) std::vector<Raw>().swap(raws_);
-    if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
-    if (piece_.capacity() > kKeep) std::string().swap(piece_);
-  }
-
- private:
-  static const size_t kKeep = 1 << 20;
-
-  void index_file(Slot *s) {
-    raws_.clear();
-    arena_.clear();
-    int fd = 0;
-    ScanResult r;
-    slot_ = s;
-    file_json_.clear();
-    piece_.clear();
-    if (job_.format == IndexFormat::kJson) append_file_name_json(s->path, &conv_, &file_json_);
-    if (!s->standard_input) r = open_source(s->path.c_str(), &fd);
-    if (r.status == ScanStatus::kOk) {
-      r = scan_definitions_fd(fd, job_.scan, [this](const Definition &d) { keep(d); });
-      if (!s->standard_input) ::close(fd);
-    }
+    records_.start(s->path);
+    std::string *piece = records_.piece();
+    ScanResult r = reader_.scan(s->standard_input ? nullptr : s->path.c_str(), job_.scan,
+                                [&](const Definition &d) {
+                                  records_.add(d);
+                                  if (job_.format == IndexFormat::kJson && piece->size() >= kOutBuffer)
+                                    sink_->put(s, piece);
+                                });
     if (r.status != ScanStatus::kOk) {
       char buf[256];
       const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
@@ -131,123 +78,41 @@ class FileIndexer {
       s->warning = s->in_walk && r.status == ScanStatus::kCannotOpen && r.error_number == ENOENT;
       s->err = (s->warning ? warned : prefixed)(s->path + ": " + why);
       s->failed = true;
-      piece_.clear();
       return;
     }
     if (job_.format == IndexFormat::kTags) {
-      for (const Raw &raw : raws_)
-        s->tags.add(std::string_view(arena_).substr(raw.at, raw.name_len), 0, raw.line,
-                    kind_letter(raw.kind));
+      s->tags = std::move(*records_.tags());
       return;
     }
-    if (job_.format == IndexFormat::kEtags && !piece_.empty()) {
+    if (job_.format == IndexFormat::kEtags && !piece->empty()) {
       std::string section;
-      append_etags_section(s->path, piece_, &section);
+      append_etags_section(s->path, *piece, &section);
       sink_->put(s, &section);
       return;
     }
-    if (!piece_.empty()) sink_->put(s, &piece_);
+    if (!piece->empty()) sink_->put(s, piece);
   }
 
-  // A record goes out as it comes: as a JSON line, converted from the
-  // encoding its source is read in; as an Emacs tags entry for each of its
-  // names; or, for a tags file, as its names, held to be sorted.
-  void keep(const Definition &d) {
-    const NameList *wanted = job_.scan.names;
-    const bool all = wanted == nullptr || wanted->size() == 0;
-    if (job_.format == IndexFormat::kJson) {
-      bool clean = true;
-      std::string_view text = conv_.view(d.encoding, d.text, &utf8_, &clean);
-      json_names_.clear();
-      for (size_t i = 0; i < d.name_count; ++i) {
-        const DefinitionName &n = d.names[i];
-        json_names_.push_back({n.name, n.kind, n.line, n.column});
-      }
-      append_json_record({file_json_, d.first_line, d.last_line, d.kind, d.name,
-                          json_names_.data(), json_names_.size(), d.begin, d.end, d.parent, text,
-                          !clean},
-                         &piece_);
-      if (piece_.size() >= kOutBuffer) sink_->put(slot_, &piece_);
-      return;
-    }
-    // A line for every name wanted; an anonymous struct or union has none.
-    for (size_t i = 0; i < d.name_count; ++i) {
-      const DefinitionName &n = d.names[i];
-      if (!all && !wanted->wants(n.name.data())) continue;
-      if (job_.format == IndexFormat::kEtags) {
-        std::string_view line = d.text;  // the name's line of the text
-        for (long k = d.first_line; k < n.line; ++k) line.remove_prefix(line.find('\n') + 1);
-        append_etags_entry(etags_pattern(line, n.name), n.name, n.line,
-                           n.offset - static_cast<size_t>(n.column - 1), &piece_);
-        continue;
-      }
-      raws_.push_back({n.kind, n.line, arena_.size(), n.name.size()});
-      arena_.append(n.name);
-    }
-  }
-
-  struct Raw {  // a name for the tags file
-    DefKind kind;
-    long line;
-    size_t at, name_len;  // at arena_ + at
-  };
-
+ private:
   const IndexJob &job_;
   OutputSink *sink_;
-  Slot *slot_ = nullptr;  // the file at hand
-  Utf8Converter conv_;
-  std::vector<Raw> raws_;
-  std::vector<JsonName> json_names_;
-  std::string arena_, file_json_, utf8_, piece_;
+  FileRecords records_;
+  SourceReader reader_;
 };
 
 class Runner : public OutputSink {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
       : job_(job), out_(out_fd), err_fd_(err_fd),
-        window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
+        tag_runs_(job.tags_budget), window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
 
-  ~Runner() override {
-    for (std::FILE *run : runs_) std::fclose(run);
-  }
-
+  // The calling thread is one of the workers: with one job no thread is
+  // started at all.
   RunOutcome run(const ItemSource &next) {
+    next_ = &next;
     std::vector<std::thread> workers;
-    for (int i = 0; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
-    std::unique_lock<std::mutex> lock(mu_);
-    while (!stopped_) {
-      if (slots_.size() >= window_) {
-        // Full: wait until half the window is free, then fill it again, so
-        // that the walk is woken once per few files, not for every one.
-        main_waiting_ = true;
-        room_cv_.wait(lock, [this] { return slots_.size() <= window_ / 2 || stopped_; });
-        main_waiting_ = false;
-        continue;
-      }
-      lock.unlock();
-      SourceItem item;
-      bool more = next(&item);
-      lock.lock();
-      if (!more) break;
-      slots_.emplace_back();
-      Slot &s = slots_.back();
-      s.path = std::move(item.path);
-      s.standard_input = item.standard_input;
-      s.in_walk = item.in_walk;
-      if (item.error.empty()) {
-        s.to_scan = true;
-        if (idle_ > 0) work_cv_.notify_one();
-      } else {
-        s.warning = item.warning;
-        s.err = (item.warning ? warned : prefixed)(item.error);
-        s.failed = s.done = true;
-        if (slots_.size() == 1) drain(lock);
-      }
-    }
-    finished_cv_.wait(lock, [this] { return slots_.empty() && !writing_; });
-    closing_ = true;
-    lock.unlock();
-    work_cv_.notify_all();
+    for (int i = 1; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
+    work();
     for (std::thread &t : workers) t.join();
     RunOutcome outcome;
     if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags(&outcome);
@@ -294,31 +159,71 @@ class Runner : public OutputSink {
   }
 
  private:
+  // Claims the next file of the walk and indexes it; with none to claim,
+  // walks on to find more (one worker at a time), within the window of
+  // files in flight. Ends when the walk is over and every file claimed.
   void work() {
     FileIndexer indexer(job_, this);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-      while (!closing_ && claim_ >= base_ + slots_.size()) {
+      if (claim_ < base_ + slots_.size()) {
+        Slot *s = &slots_[claim_++ - base_];
+        if (!s->to_scan) continue;
+        bool stopped = stopped_;
+        // The slot stays where it is until it is done: meanwhile the deque
+        // only grows at its back, which moves no element.
+        lock.unlock();
+        if (!stopped) indexer.index(s);
+        lock.lock();
+        s->done = true;
+        if (s == &slots_.front()) drain(lock);
+        continue;
+      }
+      if (walking_ || (!walk_ended_ && !stopped_ && slots_.size() >= window_)) {
+        // Another worker walks, or the window is full: wait for files.
         ++idle_;
         work_cv_.wait(lock);
         --idle_;
+        continue;
       }
-      if (claim_ >= base_ + slots_.size()) return;
-      Slot *s = &slots_[claim_++ - base_];
-      if (!s->to_scan) continue;
-      // The slot stays where it is until it is done: meanwhile the deque
-      // only grows at its back, which moves no element.
-      lock.unlock();
-      if (!stopped_flag()) indexer.index(s);
-      lock.lock();
-      s->done = true;
-      if (s == &slots_.front()) drain(lock);
+      if (walk_ended_ || stopped_) return;
+      walk(lock);
     }
   }
 
-  bool stopped_flag() {
-    std::lock_guard<std::mutex> g(mu_);
-    return stopped_;
+  // Takes items of the walk into the window until enough wait to be
+  // claimed (one for each worker), the window is full or the walk ends.
+  // Each file is offered to an idle worker as soon as it is in.
+  void walk(std::unique_lock<std::mutex> &lock) {
+    walking_ = true;
+    while (!stopped_ && slots_.size() < window_ &&
+           base_ + slots_.size() - claim_ < static_cast<size_t>(job_.jobs)) {
+      lock.unlock();
+      SourceItem item;
+      bool more = (*next_)(&item);
+      lock.lock();
+      if (!more) {
+        walk_ended_ = true;
+        break;
+      }
+      slots_.emplace_back();
+      Slot &s = slots_.back();
+      s.path = std::move(item.path);
+      s.standard_input = item.standard_input;
+      s.in_walk = item.in_walk;
+      if (item.error.empty()) {
+        s.to_scan = true;
+        if (idle_ > 0) work_cv_.notify_one();
+      } else {
+        s.warning = item.warning;
+        s.err = (item.warning ? warned : prefixed)(item.error);
+        s.failed = s.done = true;
+        if (slots_.size() == 1) drain(lock);
+      }
+    }
+    walking_ = false;
+    // Those waiting may walk on in turn, or end.
+    if (idle_ > 0) work_cv_.notify_all();
   }
 
   // Writes the finished files at the front, in their turn, with the lock
@@ -340,11 +245,11 @@ class Runner : public OutputSink {
       lock.lock();
       for (const std::string &h : s.out) held_ -= h.size();
       if (failed) stopped_ = true;
-      if (main_waiting_ && (slots_.size() <= window_ / 2 || stopped_)) room_cv_.notify_one();
     }
     writing_ = false;
     out_cv_.notify_all();
-    if (slots_.empty()) finished_cv_.notify_one();
+    // Room in the window: a worker waiting for it may walk on.
+    if (idle_ > 0) work_cv_.notify_all();
   }
 
   // Writes a finished file's output.
@@ -360,9 +265,7 @@ class Runner : public OutputSink {
       return;
     }
     if (s->tags.empty() || !fits_tags_file(s->path)) return;
-    tags_.take(&s->tags, static_cast<uint32_t>(tag_files_.size()));
-    tag_files_.push_back(std::move(s->path));
-    spill_tags();
+    tag_runs_.add(&s->tags, std::move(s->path));
   }
 
   void write_err(const std::string &line) {
@@ -378,31 +281,6 @@ class Runner : public OutputSink {
     }
   }
 
-  // The tags held go to a temporary file as one sorted run of lines when
-  // they pass the budget, so memory does not grow with the tree.
-  void spill_tags() {
-    if (tags_.bytes() < job_.tags_budget || tags_failed_) return;
-    std::FILE *run = std::tmpfile();
-    std::string lines;
-    tags_.sort();
-    for (size_t i = 0; run != nullptr && i < tags_.size(); ++i) {
-      append_tag_line(tags_, i, tag_files_[tags_[i].file], &lines);
-      if (lines.size() >= kOutBuffer || i + 1 == tags_.size()) {
-        if (std::fwrite(lines.data(), 1, lines.size(), run) != lines.size()) break;
-        lines.clear();
-      }
-    }
-    if (run == nullptr || !lines.empty() || std::fflush(run) != 0) {
-      // No room for a run: the tags stay in memory, as they would have.
-      if (run != nullptr) std::fclose(run);
-      tags_failed_ = true;
-      return;
-    }
-    std::rewind(run);
-    runs_.push_back(run);
-    tags_ = TagList();
-  }
-
   // The sorted tags, merged with the lines kept from the file updated and
   // with the runs written before: the kept lines of a name first, then the
   // new ones in the order of the walk.
@@ -413,62 +291,7 @@ class Runner : public OutputSink {
       if (!read_whole_file(job_.update_from, &old, &outcome->update_error)) return;
       kept = kept_tag_lines(old, met_);
     }
-    tags_.sort();
-    // Each source: its current line; sources in order of precedence.
-    struct Source {
-      std::FILE *file;  // null for a text in memory
-      std::string_view text;
-      const TagList *tags;  // or the tags still held, formatted one by one
-      const std::vector<std::string> *files;
-      size_t at = 0;
-      std::string line;
-      bool more = false;
-      void next() {
-        if (tags != nullptr) {
-          more = at < tags->size();
-          line.clear();
-          if (more) append_tag_line(*tags, at, (*files)[(*tags)[at].file], &line);
-          ++at;
-          return;
-        }
-        if (file != nullptr) {
-          char *buf = nullptr;
-          size_t cap = 0;
-          ssize_t n = ::getline(&buf, &cap, file);
-          more = n > 0;
-          if (more) line.assign(buf, static_cast<size_t>(n));
-          std::free(buf);
-          return;
-        }
-        size_t nl = text.find('\n');
-        more = nl != std::string_view::npos;
-        if (more) {
-          line.assign(text.substr(0, nl + 1));
-          text.remove_prefix(nl + 1);
-        }
-      }
-    };
-    std::vector<Source> sources;
-    sources.push_back({nullptr, kept, nullptr, nullptr, 0, {}, false});
-    for (std::FILE *run : runs_) sources.push_back({run, {}, nullptr, nullptr, 0, {}, false});
-    sources.push_back({nullptr, {}, &tags_, &tag_files_, 0, {}, false});
-    for (Source &src : sources) src.next();
-    out_.put(tags_header(job_.version));
-    std::string lines;
-    for (;;) {
-      Source *first = nullptr;
-      for (Source &src : sources)
-        if (src.more && (first == nullptr || tag_line_name(src.line) < tag_line_name(first->line)))
-          first = &src;
-      if (first == nullptr) break;
-      lines.append(first->line);
-      first->next();
-      if (lines.size() >= kOutBuffer / 2) {
-        out_.put(lines);
-        lines.clear();
-      }
-    }
-    out_.put(lines);
+    tag_runs_.write(tags_header(job_.version), kept, &out_);
   }
 
   const IndexJob &job_;
@@ -476,24 +299,22 @@ class Runner : public OutputSink {
   FdWriter out_;
   int err_fd_;
   bool all_read_ = true;
-  TagList tags_;
-  std::vector<std::FILE *> runs_;  // sorted runs of tag lines written out
-  bool tags_failed_ = false;       // a run could not be written: hold the rest
-  std::vector<std::string> tag_files_;
+  TagRuns tag_runs_;
   std::unordered_set<std::string> met_;  // the files of this run, for an update
 
   const size_t window_;  // files in flight at most
+  const ItemSource *next_ = nullptr;  // the walk
   std::mutex mu_;
-  std::condition_variable work_cv_, room_cv_, finished_cv_, out_cv_;
+  std::condition_variable work_cv_, out_cv_;
   std::deque<Slot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
   size_t held_ = 0;         // bytes of output held in slots
   int idle_ = 0;            // workers waiting for a file
   bool writing_ = false;    // a thread is writing to out_
-  bool main_waiting_ = false;
+  bool walking_ = false;    // a worker takes items of the walk
+  bool walk_ended_ = false;
   bool stopped_ = false;    // a write failed: no further file is started
-  bool closing_ = false;
 };
 
 }  // namespace

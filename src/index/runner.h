@@ -32,6 +32,9 @@ struct IndexJob {
   /// Tags held in memory before they are sorted into a temporary file, in
   /// bytes; the runs are merged at the end.
   size_t tags_budget = 8u << 20;
+  /// The largest file read whole and scanned in memory; larger ones are
+  /// read a piece at a time.
+  size_t whole_file_limit = 1u << 20;
 };
 
 /// One item of the run: a walk's item, or standard input under the name in

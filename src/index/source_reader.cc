@@ -5,18 +5,60 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace kolvu {
 
-ScanResult open_source(const char *path, int *fd) {
+ScanResult SourceReader::scan(const char *path, const ScanOptions &options, DefinitionFn fn,
+                              void *context) {
+  if (path == nullptr) return scan_definitions_fd(0, options, fn, context);
   ScanResult r;
-  *fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   struct stat st;
-  if (*fd >= 0 && ::fstat(*fd, &st) == 0 && !S_ISDIR(st.st_mode)) return r;
-  r.status = ScanStatus::kCannotOpen;
-  r.error_number = *fd < 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : errno;
-  if (*fd >= 0) ::close(*fd);
-  *fd = -1;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    r.status = ScanStatus::kCannotOpen;
+    r.error_number = fd < 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (fd >= 0) ::close(fd);
+    return r;
+  }
+  size_t size = static_cast<size_t>(st.st_size);
+  if (!S_ISREG(st.st_mode) || size > whole_limit_) {
+    r = scan_definitions_fd(fd, options, fn, context);
+    ::close(fd);
+    return r;
+  }
+  // One byte more than the size: a read of a regular file that comes back
+  // short has met the end, so a file that did not grow takes one read; one
+  // that did is read on to its end.
+  size_t n = 0;
+  for (;;) {
+    if (n == cap_) {
+      size_t cap = cap_ == 0 ? size + 1 : 2 * cap_;
+      if (cap < size + 1) cap = size + 1;
+      std::unique_ptr<char[]> grown(new char[cap]);
+      if (n > 0) std::memcpy(grown.get(), buf_.get(), n);
+      buf_ = std::move(grown);
+      cap_ = cap;
+    }
+    ssize_t got = ::read(fd, buf_.get() + n, cap_ - n);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      r.status = ScanStatus::kCannotRead;
+      r.error_number = errno;
+      ::close(fd);
+      return r;
+    }
+    if (got == 0) break;
+    n += static_cast<size_t>(got);
+    if (n < cap_) break;
+  }
+  ::close(fd);
+  r = scan_definitions(buf_.get(), n, options, fn, context);
+  // What a large file needed is not kept for the next one.
+  if (cap_ > whole_limit_ + 1) {
+    buf_.reset();
+    cap_ = 0;
+  }
   return r;
 }
 

@@ -16,7 +16,7 @@
 namespace kolvu {
 
 struct LspSettings {
-  int kinds = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
+  int kinds = ALL_KINDS;
   Encoding encoding = Encoding::kAuto;
   std::vector<std::string> exts;      // with their dots
   std::vector<std::string> excludes;  // glob patterns

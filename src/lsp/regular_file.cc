@@ -18,6 +18,27 @@ FileStamp stamp_from(const struct stat &st) {
   return s;
 }
 
+// Opens path without waiting and checks on the descriptor that it is a
+// regular file: its descriptor, or -1 with the reason.
+int open_regular(const std::string &path, struct stat *st, std::string *error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = std::strerror(errno);
+    return -1;
+  }
+  if (::fstat(fd, st) != 0) {
+    *error = std::strerror(errno);
+    ::close(fd);
+    return -1;
+  }
+  if (!S_ISREG(st->st_mode)) {
+    *error = S_ISDIR(st->st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 FileStamp stamp_of(const std::string &path) {
@@ -26,25 +47,28 @@ FileStamp stamp_of(const std::string &path) {
   return stamp_from(st);
 }
 
+bool read_regular_range(const std::string &path, size_t offset, size_t size, std::string *text) {
+  text->clear();
+  struct stat st;
+  std::string error;
+  int fd = open_regular(path, &st, &error);
+  if (fd < 0) return false;
+  text->resize(size);
+  ssize_t n;
+  do {
+    n = ::pread(fd, &(*text)[0], size, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  text->resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return n >= 0;
+}
+
 bool read_regular_file(const std::string &path, size_t max_bytes, std::string *text,
                        std::string *error, FileStamp *stamp) {
   text->clear();
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = std::strerror(errno);
-    return false;
-  }
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
-    *error = std::strerror(errno);
-    ::close(fd);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    *error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-    ::close(fd);
-    return false;
-  }
+  int fd = open_regular(path, &st, error);
+  if (fd < 0) return false;
   const std::string too_large = "larger than " + std::to_string(max_bytes) + " bytes";
   if (static_cast<uint64_t>(st.st_size) > max_bytes) {
     *error = too_large;

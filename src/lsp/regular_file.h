@@ -37,6 +37,10 @@ FileStamp stamp_of(const std::string &path);
 bool read_regular_file(const std::string &path, size_t max_bytes, std::string *text,
                        std::string *error, FileStamp *stamp = nullptr);
 
+/// Reads at most size bytes at offset of the regular file at path (fewer
+/// at its end). False when it cannot.
+bool read_regular_range(const std::string &path, size_t offset, size_t size, std::string *text);
+
 }  // namespace kolvu
 
 #endif  // KOLVU_LSP_REGULAR_FILE_H_

@@ -16,13 +16,16 @@
 
 #include "common/utf8.h"
 #include "common/walk.h"
+#include "lsp/completion.h"
 #include "lsp/disk_watcher.h"
+#include "lsp/document_symbols.h"
 #include "lsp/documents.h"
 #include "lsp/failure.h"
 #include "lsp/framing.h"
 #include "lsp/incoming.h"
 #include "lsp/indexer.h"
 #include "lsp/queries.h"
+#include "lsp/references.h"
 #include "lsp/regular_file.h"
 #include "lsp/symbol_index.h"
 #include "lsp/uri.h"
@@ -112,10 +115,15 @@ class Server {
   json on_initialize(const json &params, std::string *raw);
   json on_shutdown(const json &params, std::string *raw);
   json on_definition(const json &params, std::string *raw);
+  json on_declaration(const json &params, std::string *raw);
   json on_hover(const json &params, std::string *raw);
+  json on_references(const json &params, std::string *raw);
+  json on_highlight(const json &params, std::string *raw);
+  json on_completion(const json &params, std::string *raw);
   json on_document_symbol(const json &params, std::string *raw);
   json on_workspace_symbol(const json &params, std::string *raw);
   void on_initialized(json &) { initialized(); }
+  void on_exit(json &) { exit_ = true; }
 
   // Lifecycle.
   json initialize(const json &params);
@@ -140,6 +148,13 @@ class Server {
   // scanned again or dropped; true when any was.
   bool refresh_files(const std::vector<NameHit> &hits);
   void position_params(const json &params, std::string *path, long *line, long *character);
+  // The document and position of a request, the open documents' changes
+  // scanned first so that it is answered from the text the editor shows.
+  struct Where {
+    std::string path;
+    long line, character;
+  };
+  Where where(const json &params);
 
   LspSettings settings_;
   std::string version_;
@@ -153,6 +168,7 @@ class Server {
   bool progress_wanted_ = false;  // the client takes work done progress
   IndexProgress progress_;
   bool watch_registration_ = false;
+  bool hierarchical_symbols_ = false;  // the client takes DocumentSymbol trees
   PositionEncoding pe_ = PositionEncoding::kUtf16;
   std::vector<std::string> roots_;
 
@@ -241,7 +257,9 @@ void Server::handle(Incoming &in) {
     reply_error(id, kRequestCancelled, "cancelled");
     return;
   }
-  if (!initialized_ && method != "initialize") {
+  auto handler = request_handlers().find(method);
+  const bool known = handler != request_handlers().end();
+  if (!initialized_ && !(known && handler->second == &Server::on_initialize)) {
     reply_error(id, kServerNotInitialized, "the server is not initialized yet");
     return;
   }
@@ -249,8 +267,7 @@ void Server::handle(Incoming &in) {
     reply_error(id, kInvalidRequest, "the server is shutting down");
     return;
   }
-  auto handler = request_handlers().find(method);
-  if (handler == request_handlers().end()) {
+  if (!known) {
     reply_error(id, kMethodNotFound, "unknown method " + method);
     return;
   }
@@ -282,8 +299,11 @@ const std::unordered_map<std::string_view, Server::RequestHandler> &Server::requ
       {"initialize", &Server::on_initialize},
       {"shutdown", &Server::on_shutdown},
       {"textDocument/definition", &Server::on_definition},
-      {"textDocument/declaration", &Server::on_definition},
+      {"textDocument/declaration", &Server::on_declaration},
       {"textDocument/hover", &Server::on_hover},
+      {"textDocument/references", &Server::on_references},
+      {"textDocument/documentHighlight", &Server::on_highlight},
+      {"textDocument/completion", &Server::on_completion},
       {"textDocument/documentSymbol", &Server::on_document_symbol},
       {"workspace/symbol", &Server::on_workspace_symbol},
   };
@@ -295,6 +315,7 @@ const std::unordered_map<std::string_view, Server::RequestHandler> &Server::requ
 const std::unordered_map<std::string_view, Server::NotificationHandler> &
 Server::notification_handlers() {
   static const std::unordered_map<std::string_view, NotificationHandler> table = {
+      {"exit", &Server::on_exit},
       {"initialized", &Server::on_initialized},
       {"textDocument/didOpen", &Server::did_open},
       {"textDocument/didChange", &Server::did_change},
@@ -316,21 +337,44 @@ json Server::on_shutdown(const json &, std::string *) {
 }
 
 json Server::on_definition(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return find_definitions(ctx, path, line, character);
+  return find_definitions(ctx, at.path, at.line, at.character);
+}
+
+json Server::on_declaration(const json &params, std::string *) {
+  const Where at = where(params);
+  QueryContext ctx = context();
+  return find_definitions(ctx, at.path, at.line, at.character, true);
+}
+
+json Server::on_references(const json &params, std::string *raw) {
+  const Where at = where(params);
+  bool with_declaration = false;
+  if (params.contains("context") && params["context"].is_object())
+    with_declaration = params["context"].value("includeDeclaration", false) == true;
+  QueryContext ctx = context();
+  *raw = find_references(ctx, at.path, at.line, at.character, with_declaration);
+  return nullptr;
+}
+
+json Server::on_highlight(const json &params, std::string *raw) {
+  const Where at = where(params);
+  QueryContext ctx = context();
+  *raw = document_highlights(ctx, at.path, at.line, at.character);
+  return nullptr;
+}
+
+json Server::on_completion(const json &params, std::string *) {
+  const Where at = where(params);
+  QueryContext ctx = context();
+  return complete(ctx, at.path, at.line, at.character);
 }
 
 json Server::on_hover(const json &params, std::string *) {
-  std::string path;
-  long line, character;
-  position_params(params, &path, &line, &character);
-  scan_dirty();
+  const Where at = where(params);
   QueryContext ctx = context();
-  return hover(ctx, path, line, character);
+  return hover(ctx, at.path, at.line, at.character);
 }
 
 json Server::on_document_symbol(const json &params, std::string *raw) {
@@ -338,7 +382,7 @@ json Server::on_document_symbol(const json &params, std::string *raw) {
   std::string path = path_of(params.at("textDocument"));
   scan_dirty();
   QueryContext ctx = context();
-  *raw = document_symbols(ctx, path);
+  *raw = document_symbols(ctx, path, hierarchical_symbols_);
   return nullptr;
 }
 
@@ -352,13 +396,10 @@ json Server::on_workspace_symbol(const json &params, std::string *raw) {
 }
 
 void Server::handle_notification(const std::string &method, json &params) {
-  if (method == "exit") {
-    exit_ = true;
-    return;
-  }
-  if (!initialized_ || shut_down_) return;
   auto handler = notification_handlers().find(method);
   if (handler == notification_handlers().end()) return;
+  // exit is heard in every state; the others once initialized, until shutdown.
+  if (handler->second != &Server::on_exit && (!initialized_ || shut_down_)) return;
   try {
     (this->*handler->second)(params);
   } catch (...) {
@@ -448,6 +489,10 @@ json Server::initialize(const json &params) {
   watch_registration_ = ws.is_object() && ws.contains("didChangeWatchedFiles") &&
                         ws["didChangeWatchedFiles"].is_object() &&
                         ws["didChangeWatchedFiles"].value("dynamicRegistration", false) == true;
+  json td = caps.is_object() ? caps.value("textDocument", json::object()) : json::object();
+  hierarchical_symbols_ = td.is_object() && td.contains("documentSymbol") &&
+                          td["documentSymbol"].is_object() &&
+                          td["documentSymbol"].value("hierarchicalDocumentSymbolSupport", false) == true;
   roots_ = roots;
   initialized_ = true;
   return {{"capabilities",
@@ -456,6 +501,9 @@ json Server::initialize(const json &params) {
             {"definitionProvider", true},
             {"declarationProvider", true},
             {"hoverProvider", true},
+            {"referencesProvider", true},
+            {"documentHighlightProvider", true},
+            {"completionProvider", {{"resolveProvider", false}}},
             {"documentSymbolProvider", true},
             {"workspaceSymbolProvider", true},
             {"workspace", {{"workspaceFolders", {{"supported", true}, {"changeNotifications", true}}}}}}},
@@ -561,6 +609,13 @@ void Server::position_params(const json &params, std::string *path, long *line, 
   const json &p = params.at("position");
   *line = position_number(p, "line", "position");
   *character = position_number(p, "character", "position");
+}
+
+Server::Where Server::where(const json &params) {
+  Where at;
+  position_params(params, &at.path, &at.line, &at.character);
+  scan_dirty();
+  return at;
 }
 
 QueryContext Server::context() {

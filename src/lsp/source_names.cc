@@ -16,7 +16,13 @@ NameKind kind_of(DefKind kind, std::string_view src, const DefinitionName &n) {
     case DefKind::kTypedef: return NameKind::kTypedef;
     case DefKind::kStruct: return NameKind::kStruct;
     case DefKind::kUnion: return NameKind::kUnion;
-    default: break;  // the other kinds are not asked for yet
+    case DefKind::kFunction: return NameKind::kFunction;
+    case DefKind::kPrototype: return NameKind::kPrototype;
+    case DefKind::kEnum: return NameKind::kEnum;
+    case DefKind::kEnumerator: return NameKind::kEnumerator;
+    case DefKind::kMember: return NameKind::kMember;
+    case DefKind::kVariable: return NameKind::kVariable;
+    case DefKind::kExtern: return NameKind::kExtern;
   }
   return NameKind::kMacro;
 }
@@ -28,6 +34,13 @@ bool wanted(NameKind kind, int kinds) {
     case NameKind::kTypedef: return (kinds & (TD_SIMPLE | TD_BLOCK)) != 0;
     case NameKind::kStruct: return (kinds & SU_STRUCT) != 0;
     case NameKind::kUnion: return (kinds & SU_UNION) != 0;
+    case NameKind::kFunction: return (kinds & FN_BODY) != 0;
+    case NameKind::kPrototype: return (kinds & FN_PROTO) != 0;
+    case NameKind::kEnum: return (kinds & EN_TYPE) != 0;
+    case NameKind::kEnumerator: return (kinds & EN_CONST) != 0;
+    case NameKind::kMember: return (kinds & SU_MEMBER) != 0;
+    case NameKind::kVariable: return (kinds & VAR_DEF) != 0;
+    case NameKind::kExtern: return (kinds & VAR_EXTERN) != 0;
   }
   return false;
 }
@@ -38,9 +51,15 @@ SourceScan scan_source_names(const char *data, size_t size, int kinds, Encoding 
   SourceScan scan;
   ScanOptions options;
   // The tag of `typedef struct TAG {...} T;` comes with the typedef's
-  // record: typedefs of a body are scanned whenever tags are wanted, and
-  // each name is kept by its own kind.
-  options.kinds = kinds & (SU_STRUCT | SU_UNION) ? kinds | TD_BLOCK : kinds;
+  // record, and so do its members: typedefs of a body are scanned whenever
+  // tags or members are wanted; members and enumerators are names of their
+  // container's record, which is scanned for them. Each name is kept by its
+  // own kind.
+  int scanned = kinds;
+  if (kinds & (SU_STRUCT | SU_UNION | SU_MEMBER | EN_TYPE | EN_CONST)) scanned |= TD_BLOCK;
+  if (kinds & SU_MEMBER) scanned |= SU_STRUCT | SU_UNION;
+  if (kinds & EN_CONST) scanned |= EN_TYPE;
+  options.kinds = scanned;
   options.encoding = encoding;
   options.complete = true;  // nested definitions too, each with its own extent
   std::string_view src(data, size);

@@ -72,6 +72,7 @@ void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
 void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::string_view src,
                                const std::vector<SourceName> &names, bool open,
                                FileStamp stamp) {
+  uses_.replace_file(path, encoding, src, open);
   // The entries are made before the lock is taken.
   std::vector<IndexedName> made;
   made.reserve(names.size());
@@ -132,6 +133,7 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
 }
 
 void SymbolIndex::remove_file(const std::string &path, bool open) {
+  uses_.remove_file(path, open);
   std::unique_lock<std::shared_mutex> lock(mutex_);
   auto found = ids_.find(path);
   if (found == ids_.end()) return;
@@ -153,6 +155,7 @@ bool SymbolIndex::disk_stamp(const std::string &path, FileStamp *stamp) const {
 }
 
 void SymbolIndex::remove_below(const std::string &dir) {
+  uses_.remove_below(dir);
   std::unique_lock<std::shared_mutex> lock(mutex_);
   for (uint32_t id = 0; id < files_.size(); ++id) {
     const std::string &p = files_[id].path;
@@ -261,6 +264,23 @@ std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) c
   }
   take_added_before(nullptr);
   return hits;
+}
+
+std::vector<std::vector<NameHit>> SymbolIndex::with_prefix(std::string_view prefix, size_t limit,
+                                                          bool *more) const {
+  std::vector<std::vector<NameHit>> out;
+  *more = false;
+  std::shared_lock<std::shared_mutex> lock(mutex_);
+  for (auto it = names_.lower_bound(prefix);
+       it != names_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+    if (out.size() == limit) {
+      *more = true;
+      break;
+    }
+    out.emplace_back();
+    for (const IndexedName &at : it->second) out.back().push_back(hit(*it, at));
+  }
+  return out;
 }
 
 void SymbolIndex::refresh_flat() const {

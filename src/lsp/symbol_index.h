@@ -1,5 +1,7 @@
 // The server's index: for every name, where each of its definitions stands
-// (file, line, byte column, the definition's extent). It holds no texts; a
+// (file, line, byte column, the definition's extent), and beside it the
+// index of the names' uses, which follows each file as its names do. It
+// holds no texts; a
 // text is read back from its file or open document when it is asked for.
 // Any number of threads may read it while others replace or drop the names
 // of one file at a time.
@@ -18,6 +20,7 @@
 #include "kolvu/scan.h"
 #include "lsp/regular_file.h"
 #include "lsp/source_names.h"
+#include "lsp/use_index.h"
 
 namespace kolvu {
 
@@ -77,6 +80,14 @@ class SymbolIndex {
   size_t file_count() const;
   size_t definition_count() const;
 
+  /// The uses of names in the same files.
+  const UseIndex &uses() const { return uses_; }
+
+  /// The names whose text begins with prefix, in name order, each with its
+  /// definitions: at most limit names; *more set when others follow.
+  std::vector<std::vector<NameHit>> with_prefix(std::string_view prefix, size_t limit,
+                                                bool *more) const;
+
  private:
   using Map = std::map<std::string, std::vector<IndexedName>, std::less<>>;
   struct File {
@@ -97,6 +108,7 @@ class SymbolIndex {
   // held shared and flat_mutex_ held.
   void refresh_flat() const;
 
+  UseIndex uses_;
   mutable std::shared_mutex mutex_;
   Map names_;
   std::vector<File> files_;

@@ -11,19 +11,12 @@
 #include "kolvu/bytes.h"
 #include "scanner/declarations.h"
 #include "scanner/lexer.h"
+#include "scanner/tag_head.h"
 
 namespace kolvu {
 namespace {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// All capitals, digits and '_': the shape of a macro whose arguments may
-// stand between a struct's tag and its body.
-bool macro_like(const char *p, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (!((p[i] >= 'A' && p[i] <= 'Z') || is_digit(p[i]) || p[i] == '_')) return false;
-  return n > 0;
-}
 
 using lex::word_is;
 
@@ -101,86 +94,35 @@ size_t CompleteScanner::gap(size_t i) const {
   }
 }
 
-// Just past the group that opens at i, or SIZE_MAX when a ';', '{' or '}'
-// (or the end) comes before it closes.
-size_t CompleteScanner::group_end(size_t i, char open, char close) const {
-  int depth = 0;
-  while (i < n_) {
-    i = gap(i);
-    if (i >= n_) break;
-    char c = t_[i];
-    if (c == ';' || c == '{' || c == '}') return SIZE_MAX;
-    if (c == '"' || (c == '\'' && !digit_separator(i))) {
-      i = literal_end(i);
-      continue;
-    }
-    i = lex::code_step(leads_, t_, i, n_);
-    if (c == open) ++depth;
-    if (c == close && --depth == 0) return i;
-  }
-  starved();
-  return SIZE_MAX;
-}
-
-// Whether the struct or union keyword that ends at i begins a definition:
-// past the tag, a group that belongs to it, attributes, and a base clause,
-// a '{' comes next.
+// Whether the struct or union keyword that ends at i begins a definition
+// (the lookups' reading of a struct's head), and its tag.
 bool CompleteScanner::body_follows(size_t i, size_t *tag_off, int *tag_len) const {
-  *tag_len = 0;
-  bool first = true;
-  for (int words = 0; words < 16; ++words) {
+  lex::TagHead head(lex::HeadPolicy::kStrict);
+  int found = lex::TagHead::kMore;
+  while (found == lex::TagHead::kMore) {
     i = gap(i);
     if (i >= n_) return false;
-    char c = t_[i];
-    if (lex::is(c, lex::kNameByte) && !is_digit(c)) {
-      size_t e = lex::name_end(t_, i, n_);
+    const char c = t_[i];
+    const size_t e = head.name_end(t_, i, n_);
+    if (e > i) {
       if (e >= n_) return starved() != n_;  // the word may go on
-      size_t k = gap(e);
-      char next = k < n_ ? t_[k] : '\0';
-      // An attribute word without its group is a plain name (C has no
-      // alignas keyword in a tag's place); so is `final` where no tag came.
-      bool attribute = next == '(' && is_attribute_word(t_ + i, e - i);
-      if (next == '(' && !first && !attribute && !macro_like(t_ + i, e - i))
-        return false;  // a function's name and its parameters
-      // The tag is the last plain word: `struct EXPORT name`, `struct name final`.
-      if (!attribute && next != '(' && !(*tag_len > 0 && word_is(t_ + i, e - i, "final"))) {
-        *tag_off = i;
-        *tag_len = static_cast<int>(e - i);
-      }
-      first = false;
-      if (next == '(' || (next == '<' && lex::brace_spelled(t_, k, n_) == 0)) {
-        k = group_end(k, next, next == '(' ? ')' : '>');
-        if (k == SIZE_MAX) return false;
-      }
-      i = k;
-      continue;
+      found = head.name(t_ + i, e - i, i);
+      i = e;
+    } else if ((c == '"' || (c == '\'' && !digit_separator(i))) && head.passes_literals()) {
+      i = literal_end(i);
+    } else if (const char brace = lex::brace_spelled(t_, i, n_)) {
+      int used = 1;
+      found = head.byte(brace, '\0', &used);
+      i += c == '?' ? 3 : 2;
+    } else {
+      int used = 1;
+      found = head.byte(c, t_[i + 1], &used);
+      i = used == 2 ? i + 2 : lex::code_step(leads_, t_, i, n_);
     }
-    first = false;
-    if (c == '[' && t_[i + 1] == '[') {  // an attribute list: union [[gnu::may_alias]] U
-      i = group_end(i, '[', ']');
-      if (i == SIZE_MAX) return false;
-      continue;
-    }
-    if (c == ':' && t_[i + 1] == ':') {
-      i += 2;
-      continue;
-    }
-    if (c == ':') {  // a base clause: its parentheses count for nothing
-      for (++i;;) {
-        i = gap(i);
-        if (i >= n_) return false;
-        c = t_[i];
-        if (c == '{' || lex::brace_spelled(t_, i, n_) == '{') return true;
-        if (c == ';' || c == '}') return false;
-        if (c == '"' || (c == '\'' && !digit_separator(i)))
-          i = literal_end(i);
-        else
-          i = lex::code_step(leads_, t_, i, n_);
-      }
-    }
-    return c == '{' || lex::brace_spelled(t_, i, n_) == '{';
   }
-  return false;
+  *tag_off = head.tag_off();
+  *tag_len = static_cast<int>(head.tag_len());
+  return found == '{';
 }
 
 // Where a definition whose last byte is before i ends: after the rest of

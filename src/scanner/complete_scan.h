@@ -136,7 +136,6 @@ class CompleteScanner {
   size_t literal_end(size_t i) const;
   size_t directive_end(size_t i, bool *spliced) const;
   size_t gap(size_t i) const;
-  size_t group_end(size_t i, char open, char close) const;
   bool body_follows(size_t i, size_t *tag_off, int *tag_len) const;
   size_t trailing(size_t i) const;
 

@@ -11,6 +11,7 @@
 #include "kolvu/bytes.h"
 #include "scanner/decl_tokens.h"
 #include "scanner/lexer.h"
+#include "scanner/tag_head.h"
 
 namespace kolvu {
 namespace {
@@ -159,20 +160,25 @@ bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char
       bool su = word_is(t, toks[x], "struct"), un = word_is(t, toks[x], "union");
       if (!su && !un) continue;
       *has_body = true;
-      // The tag: the last identifier before the body (or a base clause)
-      // that no group follows (a group belongs to an attribute or a macro).
-      size_t tag = j;
-      for (size_t y = x + 1; y < j && toks[y].c != ':'; ++y) {
-        if (toks[y].c != 'i') continue;
-        if (y + 1 < j && (toks[y + 1].c == '(' || toks[y + 1].c == '<')) {
-          y = r.group_end(y + 1, j) - 1;
-          continue;
+      // The tag, read as every struct's head is read for lookups.
+      lex::TagHead head(lex::HeadPolicy::kStrict);
+      int found = lex::TagHead::kMore;
+      for (size_t y = x + 1; y <= j && found == lex::TagHead::kMore; ++y) {
+        const Tok &k = toks[y];
+        if (k.c == 'i') {
+          found = head.name(t + k.off, k.len, k.off);
+        } else if (k.c != 'L' || !head.passes_literals()) {
+          int used = 1;
+          // A number, a literal or a character of two bytes is a byte that
+          // decides against a body where it stands.
+          const char c = k.c == 'N' || k.c == 'L' || k.c == '?' ? '0' : k.c;
+          found = head.byte(c, y + 1 < n ? toks[y + 1].c : '\0', &used);
+          y += static_cast<size_t>(used - 1);
         }
-        // alignas or final with no group after it is a plain name.
-        if (!(word_is(t, toks[y], "final") && tag < j)) tag = y;
       }
-      if (tag < j && !out->push({toks[tag].off, static_cast<int>(toks[tag].len),
-                                 su ? DefKind::kStruct : DefKind::kUnion}))
+      if (found == '{' && head.tag_len() > 0 &&
+          !out->push({head.tag_off(), static_cast<int>(head.tag_len()),
+                      su ? DefKind::kStruct : DefKind::kUnion}))
         return false;
       break;
     }

@@ -1,13 +1,11 @@
 // The look past the end of a line that decides whether a struct or union
 // whose line ends after its tag starts a definition: from after the keyword
-// on, over the lines that follow, the first '{', ';' or '(' of code. Comments,
-// literals and directives (with their continuations) are passed over, and
-// double-byte characters stepped over; first the tag, and a '<...>' or
-// '(...)' group that follows it on its line (a ';', '{' or '}' of code ends
-// such a group, and so do 256 bytes of it); after a single ':' (a base
-// clause) a '(' counts for nothing. A keyword inside a #define (a macro's
-// body) is decided inside it: its continuation lines are read as code, and
-// the macro's end decides "nothing".
+// on, over the lines that follow, the code is handed to the tool's reading
+// of a struct's head (tag_head.h) until it decides. Comments, literals and
+// directives (with their continuations) are passed over, and double-byte
+// characters stepped over. A keyword inside a #define (a macro's body) is
+// decided inside it: its continuation lines are read as code, and the
+// macro's end decides "nothing".
 //
 // The look walks the text at hand, which may end before the file does: it
 // then says that more is needed. It remembers the places where its last
@@ -25,6 +23,7 @@
 #include "kolvu/bytes.h"
 #include "scanner/engine_runs.h"
 #include "scanner/lexer.h"
+#include "scanner/tag_head.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -62,21 +61,20 @@ class FarLook {
            bool rest, int limit) {
     walk_.n = 0;
     walk_.until = nullptr;
-    Phase phase = kTag;
-    int group_open = 0, group_depth = 0, group_bytes = 0;
-    bool colon = false, block = false, line_comment = false;
+    lex::TagHead head(lex::HeadPolicy::kTool);
+    bool block = false, line_comment = false;
     char quote = 0;
     const char *w = line;
     int i = q;
     bool first = true;
-    // The walk's state, as remembered: only where it is before the tag or
-    // past it and its group, where the rest of the walk depends on nothing
-    // else.
+    // The walk's state, as remembered: only where the head is settled (before
+    // the tag, or past it and its group), where the rest of the walk depends
+    // on nothing else.
     auto state = [&]() -> int {
-      if (phase != kTag && phase != kBody) return -1;
+      const int settled = head.settled();
+      if (settled < 0) return -1;
       return (block ? 1 : 0) | (quote == '\'' ? 2 : 0) | (quote == '"' ? 4 : 0) |
-             (line_comment ? 8 : 0) | (directive ? 16 : 0) | (colon ? 32 : 0) |
-             (phase == kBody ? 64 : 0) | (macro ? 128 : 0);
+             (line_comment ? 8 : 0) | (directive ? 16 : 0) | (macro ? 32 : 0) | settled << 6;
     };
     // At a place where the state may have changed: a walk that passed here
     // in the same state found what this one will. Else the place is noted.
@@ -92,6 +90,7 @@ class FarLook {
       note(at, static_cast<uint8_t>(st));
       return false;
     };
+    int settled = head.settled();
     for (;;) {
       if (!first) {
         // The start of a following line: w.
@@ -115,8 +114,8 @@ class FarLook {
       lex::CharWalk chars(leads_, w + i, w + tl);
       line_comment = false;
       for (; i < stop && !line_comment; ++i) {
-        if (phase == kGroup && ++group_bytes > 256) {  // no group is that long
-          phase = kBody;
+        if (head.walked()) {
+          settled = head.settled();
           if (mark(w + i)) return known;
         }
         const bool second = chars.second(w + i);
@@ -156,53 +155,21 @@ class FarLook {
           continue;
         }
         if ((directive && !macro) || second || lead(c)) continue;
-        if (phase == kTag) {
-          if (is_cspace(c)) continue;
-          if (is_ident(c)) {
-            while (is_ident(w[i + 1])) ++i;
-            phase = kAfterTag;
-            mark(w + i + 1);
-            continue;
-          }
-          phase = kBody;
-          if (mark(w + i)) return known;
-        } else if (phase == kAfterTag) {
-          if (is_blank(c)) continue;
-          if (c == ':' && w[i + 1] == ':') {  // a qualified tag, A::B, goes on
-            ++i;
-            phase = kTag;
-            continue;
-          }
-          if (c == '<' || c == '(') {
-            phase = kGroup;
-            group_open = c;
-            group_depth = 1;
-            group_bytes = 0;
-            continue;
-          }
-          phase = kBody;
-          if (mark(w + i)) return known;
-        } else if (phase == kGroup) {
-          if (c != ';' && c != '{' && c != '}') {
-            if (c == group_open) {
-              ++group_depth;
-            } else if (c == (group_open == '<' ? '>' : ')') && --group_depth == 0) {
-              phase = kBody;
-              if (mark(w + i + 1)) return known;
-            }
-            continue;
-          }
-          phase = kBody;
-          if (mark(w + i)) return known;
+        int found;
+        const int e = static_cast<int>(head.name_end(w, static_cast<size_t>(i), static_cast<size_t>(stop)));
+        if (e > i) {
+          found = head.name(w + i, static_cast<size_t>(e - i), static_cast<size_t>(i));
+          while (++i < e) head.walked();  // a name's bytes count in a group's length
+          --i;
+        } else {
+          int used = 1;
+          found = head.byte(c, w[i + 1], &used);
+          i += used - 1;
         }
-        if (c == '{' || c == ';' || (c == '(' && !colon)) return finish(c, w + i);
-        if (c == ':') {
-          if (w[i + 1] == ':') {
-            ++i;  // a scope, no base clause
-          } else if (!colon) {
-            colon = true;
-            if (mark(w + i + 1)) return known;
-          }
+        if (found != lex::TagHead::kMore) return finish(found, w + i);
+        if (head.settled() != settled) {
+          settled = head.settled();
+          if (mark(w + i + 1)) return known;
         }
       }
       const bool splice = lex::splice_before(leads_, w, w + stop);
@@ -211,13 +178,12 @@ class FarLook {
         quote = 0;
         directive = false;
       }
-      if (phase == kAfterTag) phase = kBody;
+      head.line_end();
       w += len;
     }
   }
 
  private:
-  enum Phase { kTag, kAfterTag, kGroup, kBody };
   static constexpr uint8_t kNoState = 0xFF;
 
   // Places a walk passed, in order, and its state from each on: the state

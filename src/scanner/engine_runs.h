@@ -12,6 +12,7 @@
 
 #include "kolvu/bytes.h"
 #include "scanner/engine_vector.h"
+#include "scanner/lexer.h"
 
 namespace kolvu {
 namespace {
@@ -29,7 +30,7 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
   Vec m = eq(v, semi);
   if (set == kLineComment) return m;
   Vec w = load(next);
-  Vec quotes = either(eq(v, '"'), eq(v, '\''));
+  Vec quotes = eq_any(v, lex::kQuotes);
   switch (set) {
     case kCodeIdle:
     case kCodeOpen: {
@@ -46,7 +47,7 @@ inline Vec stops_of(Vec v, const char *next, int set, Vec semi) {
     case kBlockComment:
       return either(m, both(eq(v, '*'), eq(w, '/')));
     default:  // kLiteral
-      return either(m, either(eq(v, '\\'), quotes));
+      return either(m, either(eq(v, lex::kEscape), quotes));
   }
 }
 
@@ -210,17 +211,16 @@ inline int code_run(const char *, int from, int, int, int *, bool) { return from
 constexpr bool stops_in(int set, bool semicolon, int c) {
   if (c == ';' && set != kCodeIdle && set != kCodeOpen) return semicolon;
   switch (set) {
-    case kCodeIdle:  // comment and literal openers, parentheses, keyword starts, what
-                     // closes parentheses
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '#' || c == 't' ||
-             c == 's' || c == 'u' || c == ';' || c == '{' || c == '}';
-    case kCodeOpen:  // the same, with braces instead of keyword starts
-      return c == '/' || c == '\'' || c == '"' || c == '(' || c == ')' || c == '{' || c == '}' ||
-             c == ';' || c == '#';
+    case kCodeIdle:  // comment and literal openers, depth bytes, directives, keyword starts
+      return c == '/' || c == '#' || lex::in_list(c, lex::kQuotes) ||
+             lex::in_list(c, lex::kDepthBytes) || lex::in_list(c, lex::kKeywordStarts);
+    case kCodeOpen:  // the same without keyword starts
+      return c == '/' || c == '#' || lex::in_list(c, lex::kQuotes) ||
+             lex::in_list(c, lex::kDepthBytes);
     case kBlockComment:
       return c == '*';
     case kLiteral:
-      return c == '\\' || c == '\'' || c == '"';
+      return c == lex::kEscape || lex::in_list(c, lex::kQuotes);
     default:
       return false;
   }

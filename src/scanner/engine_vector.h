@@ -44,6 +44,13 @@ inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(
 #endif
 
 inline Vec eq(Vec v, char c) { return eq(v, splat(c)); }
+// 0xFF in each lane of v that holds one of the bytes of list.
+template <size_t N>
+inline Vec eq_any(Vec v, const char (&list)[N]) {
+  Vec m = eq(v, list[0]);
+  for (size_t i = 1; i + 1 < N; ++i) m = either(m, eq(v, list[i]));
+  return m;
+}
 
 // 0xFF in each lane whose byte is a blank of the "C" locale (0x09-0x0D, 0x20).
 inline Vec c_space(Vec v) {

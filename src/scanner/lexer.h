@@ -42,10 +42,27 @@ enum : unsigned char {
                        // keyword, digraph or trigraph, or change a depth; NUL; 0x80 and above
 };
 
+// The bytes every walk of code stops at, listed once: the class table
+// below, the engine's stop tables and its vector searches are built from
+// these lists.
+inline constexpr char kQuotes[] = "\"'";             // open a literal
+inline constexpr char kEscape = '\\';                // in a literal: the next byte is its own
+inline constexpr char kDepthBytes[] = "(){};";      // change a depth or end a definition
+inline constexpr char kKeywordStarts[] = "tsu";     // typedef, struct, union
+inline constexpr char kSpellingStarts[] = "%<?";    // digraphs and trigraphs
+
+constexpr bool in_list(int c, const char *list) {
+  for (; *list != '\0'; ++list)
+    if (c == static_cast<unsigned char>(*list)) return true;
+  return false;
+}
+
+// What the walk of code stops at: a comment's '/', a quote, a depth byte,
+// a directive's '#', a keyword's first byte, the start of another spelling,
+// NUL, and every byte of 0x80 or above.
 constexpr bool code_stop(int c) {
-  for (char s : {'/', '\'', '"', '(', ')', '{', '}', ';', '#', 't', 's', 'u', '%', '<', '?', '\0'})
-    if (c == static_cast<unsigned char>(s)) return true;
-  return c >= 0x80;
+  return c == '/' || c == '#' || c == '\0' || c >= 0x80 || in_list(c, kQuotes) ||
+         in_list(c, kDepthBytes) || in_list(c, kKeywordStarts) || in_list(c, kSpellingStarts);
 }
 
 struct ClassTable {
@@ -137,6 +154,13 @@ class CharWalk {
 /// or above), else to the next byte, which is then read as itself.
 inline size_t code_step(const unsigned char *leads, const char *t, size_t i, size_t n) {
   return pair_at(leads, t, i, n) && is(t[i + 1], kHidden) ? i + 2 : i + 1;
+}
+
+/// Where a walk for names goes after the byte at i: as code_step, and also
+/// past a two-byte character whose second byte is a name's byte, so that no
+/// name begins inside a character (the 'A' of Shift_JIS 0x83 0x41).
+inline size_t name_step(const unsigned char *leads, const char *t, size_t i, size_t n) {
+  return pair_at(leads, t, i, n) && is(t[i + 1], kHidden | kNameByte) ? i + 2 : i + 1;
 }
 
 // A character's length in any encoding, for columns, is the library's

@@ -538,7 +538,7 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
     // A quote, a comment's start, a NUL or a '#' (perhaps a directive's,
     // whose parentheses are its own) is left to scan_line.
     Vec slash = both(eq(v, '/'), either(eq(next, '/'), eq(next, '*')));
-    Vec quotes = either(eq(v, '"'), eq(v, '\''));
+    Vec quotes = eq_any(v, lex::kQuotes);
     uint64_t stops = bits_of(either(either(quotes, slash), either(eq(v, zero()), eq(v, '#')))) & in;
     Vec marks = either(either(eq(v, '\n'), eq(v, ';')), either(eq(v, '('), eq(v, ')')));
     uint64_t events = bits_of(either(marks, either(eq(v, '{'), eq(v, '}')))) & in;

@@ -27,13 +27,13 @@ Parsed parse(std::vector<std::string> args, int processors = 2) {
   return p;
 }
 
-const int kAllKinds = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
+const int kDtsu = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
 
-TEST(IndexOptions, DefaultsTakeEveryKindTheUsualEndingsAndOneJobPerProcessor) {
+TEST(IndexOptions, DefaultsTakeTheKindsDtsuTheUsualEndingsAndOneJobPerProcessor) {
   Parsed p = parse({"src"}, 3);
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.o.paths, std::vector<std::string>{"src"});
-  EXPECT_EQ(p.o.kinds, kAllKinds);
+  EXPECT_EQ(p.o.kinds, kDtsu);
   EXPECT_EQ(p.o.jobs, 3);
   EXPECT_EQ(p.o.format, IndexFormat::kJson);
   EXPECT_EQ(p.o.encoding, Encoding::kAuto);
@@ -47,6 +47,8 @@ TEST(IndexOptions, ValuesAfterAnEqualsSignOrAsTheNextArgument) {
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.o.paths, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(p.o.kinds, DEF_SINGLE | DEF_CONT | SU_STRUCT);
+  EXPECT_EQ(parse({"--kinds", "all", "a"}).o.kinds, ALL_KINDS);
+  EXPECT_EQ(parse({"--kinds=fx", "a"}).o.kinds, FN_BODY | VAR_EXTERN);
   EXPECT_EQ(p.o.format, IndexFormat::kTags);
   EXPECT_EQ(p.o.jobs, 5);
   EXPECT_EQ(p.o.encoding, Encoding::kEucJp);
@@ -89,8 +91,8 @@ TEST(IndexOptions, UsageErrorsSayWhatIsWrong) {
       {{"--x", "a"}, "unknown option '--x'"},
       {{"-q", "a"}, "unknown option '-q'"},
       {{"a", "--kinds"}, "option '--kinds' needs a value"},
-      {{"--kinds=dx", "a"}, "invalid kinds 'dx' (any of d, t, s, u)"},
-      {{"--kinds=", "a"}, "invalid kinds '' (any of d, t, s, u)"},
+      {{"--kinds=dq", "a"}, "invalid kinds 'dq' (any of d, e, f, g, m, p, s, t, u, v, x, or all)"},
+      {{"--kinds=", "a"}, "invalid kinds '' (any of d, e, f, g, m, p, s, t, u, v, x, or all)"},
       {{"-j0", "a"}, "invalid number of jobs '0' (1 to 256)"},
       {{"-j", "257", "a"}, "invalid number of jobs '257' (1 to 256)"},
       {{"--jobs=2x", "a"}, "invalid number of jobs '2x' (1 to 256)"},

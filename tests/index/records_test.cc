@@ -48,6 +48,82 @@ TEST(JsonString, EveryEscapeAtEveryPlaceOfALongText) {
   }
 }
 
+// Byte at a time, as the escapes are defined.
+std::string escaped_slowly(const std::string &in) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string want = "\"";
+  for (char b : in) {
+    unsigned char c = static_cast<unsigned char>(b);
+    if (b == '"') want += "\\\"";
+    else if (b == '\\') want += "\\\\";
+    else if (b == '\n') want += "\\n";
+    else if (b == '\t') want += "\\t";
+    else if (b == '\r') want += "\\r";
+    else if (b == '\b') want += "\\b";
+    else if (b == '\f') want += "\\f";
+    else if (c < 0x20) want += std::string("\\u00") + kHex[c >> 4] + kHex[c & 15];
+    else want += b;
+  }
+  return want + "\"";
+}
+
+// Every ASCII byte after every kind of byte, at each place in the blocks
+// of eight and sixteen bytes and near the end: what a byte of 0x80 or
+// above, a control character or a quote does to the test of a whole block
+// must not mark the byte after it.
+TEST(JsonString, EveryByteAfterEveryOtherAtEveryPlaceOfAWord) {
+  for (int before : {0x00, 0x09, 0x1f, 0x20, 0x22, 0x5c, 0x7f, 0x80, 0x8f, 0xa0, 0xe8, 0xff}) {
+    for (int c = 0; c < 0x80; ++c) {
+      for (size_t at = 0; at < 34; ++at) {
+        std::string in = std::string(at, 'a') + static_cast<char>(before) + static_cast<char>(c) +
+                         std::string(at % 3 == 0 ? 12 : at % 3, 'z');
+        EXPECT_EQ(json_string(in), escaped_slowly(in)) << before << " " << c << " " << at;
+      }
+    }
+  }
+}
+
+// A record written in one piece: the same bytes as appended; a text with a
+// byte of 0x80 or above is refused by the ASCII-only form, wherever it is.
+TEST(JsonRecord, WrittenInOnePieceAndRefusedWhenNotAscii) {
+  const JsonName names[] = {{"x", DefKind::kMember, 2, 7, "point", DefKind::kStruct}};
+  for (size_t at = 0; at < 20; ++at) {
+    std::string text = std::string(at, 'a') + "\t\"\\\n" + std::string(20, 'b');
+    JsonRecord r{"\"a.h\"", 1, 3, DefKind::kStruct, "point", names, 1, 0, 30, 2, text, false};
+    std::string appended;
+    append_json_record(r, &appended);
+    std::vector<char> buf(json_record_bound(r));
+    char *end = put_json_record<true>(r, buf.data());
+    ASSERT_NE(end, nullptr) << at;
+    EXPECT_EQ(std::string(buf.data(), end), appended);
+    EXPECT_EQ(std::string(buf.data(), put_json_record<false>(r, buf.data())), appended);
+    std::string high = text;
+    high[at] = '\xe8';
+    r.text = high;
+    EXPECT_EQ(put_json_record<true>(r, buf.data()), nullptr) << at;
+  }
+}
+
+// Numbers of every length, each digit count's first and last.
+TEST(JsonRecord, NumbersOfEveryLength) {
+  std::vector<long> numbers = {0, 9, 10, 99, 100, 101, 999999, 1000000, 4294967296L,
+                               9223372036854775807L};
+  for (long v = 1; v <= 100000000000000000L; v *= 10) {
+    numbers.push_back(v);
+    numbers.push_back(v * 10 - 1);
+  }
+  for (long v : numbers) {
+    std::string out;
+    append_json_record({"\"a.h\"", v, v, DefKind::kDefine, "A", nullptr, 0, static_cast<size_t>(v),
+                        static_cast<size_t>(v), v, "", false},
+                       &out);
+    std::string n = std::to_string(v);
+    EXPECT_EQ(out, "{\"file\":\"a.h\",\"line\":" + n + ",\"end_line\":" + n +
+                       ",\"kind\":\"define\",\"name\":\"A\",\"names\":[],\"begin\":" + n +
+                       ",\"end\":" + n + ",\"parent\":" + n + ",\"text\":\"\"}\n");
+  }
+}
+
 TEST(JsonRecord, KeysInOrderAndLossyOnlyWhenSet) {
   std::string out;
   const JsonName names[] = {{"_T", DefKind::kStruct, 3, 16}, {"T", DefKind::kTypedef, 4, 6}};

@@ -26,8 +26,10 @@ struct Indexed {
 };
 
 Indexed run(const TempDir &dir, const ItemSource &next, IndexFormat format, int jobs,
-        const char *out_path = nullptr, size_t budget = 8u << 20) {
+        const char *out_path = nullptr, size_t budget = 8u << 20,
+        size_t whole_file_limit = 1u << 20) {
   IndexJob job;
+  job.whole_file_limit = whole_file_limit;
   job.output_budget = budget;
   job.tags_budget = budget;
   job.scan.kinds = kAllKinds;
@@ -112,6 +114,35 @@ TEST(Runner, TheSameBytesWhateverTheOutputBudget) {
         EXPECT_TRUE(r.out == one.out) << jobs << " workers, budget " << budget;
         EXPECT_EQ(r.err, one.err);
       }
+    }
+  }
+}
+
+// Files read whole and scanned in memory give the records that reading
+// them a piece at a time gives: line ends, a Ctrl-Z, encodings guessed.
+TEST(Runner, TheSameBytesWhetherFilesAreReadWholeOrInPieces) {
+  TempDir d;
+  std::string big;
+  for (int k = 0; big.size() < 300000; ++k)
+    big += "#define BIG_" + std::to_string(k) + " \\\r\n  " + std::to_string(k) + "\r\n"
+           "typedef struct { int a; /* \x95\x5c */ } T" + std::to_string(k) + ";\n";
+  kolvu_test::write_tree(d, {{"t/crlf.h", "#define A 1\r\nstruct s {\r\n  int a;\r\n};\r\n"},
+                             {"t/ctrlz.h", std::string("#define B 2\n\x1a#define C 3\n")},
+                             {"t/sjis.h", "#define M \"\x95\x5c\"\ntypedef int \x95\x5c_t; typedef int U;\n"},
+                             {"t/euc.h", "/* \xa4\xa2\xa4\xa4 */\n#define E \"\xa4\xe8\"\n"},
+                             {"t/utf8.h", "/* \xe8\xa1\xa8 */\nunion u { int i; };\n"},
+                             {"t/big.h", big},
+                             {"t/empty.h", ""}});
+  ASSERT_EQ(::chdir(d.path().c_str()), 0);
+  for (IndexFormat format : {IndexFormat::kJson, IndexFormat::kTags, IndexFormat::kEtags}) {
+    Walker w1({"t"}, {default_source_exts(), {}, false});
+    Indexed pieces = run(d, walk_of(&w1), format, 1, nullptr, 8u << 20, 0);
+    EXPECT_GT(pieces.out.size(), 100000u);
+    for (size_t limit : {size_t{40}, size_t{1} << 20}) {
+      Walker w({"t"}, {default_source_exts(), {}, false});
+      Indexed whole = run(d, walk_of(&w), format, 2, nullptr, 8u << 20, limit);
+      EXPECT_TRUE(whole.out == pieces.out) << "limit " << limit;
+      EXPECT_EQ(whole.err, "");
     }
   }
 }

@@ -1,6 +1,8 @@
 ;;; Emacs with eglot, set up by the example file $EXAMPLE loaded as it
 ;;; stands, drives kolvu-lsp over the tree editors_test.py writes: opens
-;;; each file, jumps ($JUMPS), hovers ($HOVERS), lists workspace symbols.
+;;; each file, jumps ($JUMPS), hovers ($HOVERS), finds the references of a
+;;; name through xref ($REFERENCES), completes a name typed through
+;;; completion-at-point ($COMPLETION), lists workspace symbols.
 ;;; What it sees is written as JSON to $RESULT; editors_test.py checks it.
 (require 'package)
 ;; Where Debian's elpa-* packages are; -Q leaves out the site start file
@@ -83,6 +85,27 @@ after it, where eglot-ensure starts or joins the server."
                                                      (eglot--TextDocumentPositionParams))))
                              (cons (intern (car h)) (plist-get (plist-get r :contents) :value))))
                          (json-read-from-string (getenv "HOVERS"))))
+      ;; References, as xref finds them.
+      (let ((r (json-read-from-string (getenv "REFERENCES"))))
+        (apply #'kolvu-cursor-on r)
+        (kolvu-put 'references
+                   (mapcar (lambda (item)
+                             (let ((loc (xref-item-location item)))
+                               `((file . ,(expand-file-name (xref-location-group loc)))
+                                 (line . ,(xref-location-line loc))
+                                 (chars . ,(xref-file-location-column loc)))))
+                           (xref-backend-references
+                            'eglot (xref-backend-identifier-at-point 'eglot)))))
+      ;; A name typed on a new last line, then completed where it ends.
+      (let ((c (json-read-from-string (getenv "COMPLETION"))))
+        (kolvu-open (nth 0 c))
+        (goto-char (point-max))
+        (insert (nth 1 c))
+        (eglot--signal-textDocument/didChange)
+        (let* ((capf (eglot-completion-at-point))
+               (typed (buffer-substring-no-properties (nth 0 capf) (nth 1 capf))))
+          (kolvu-put 'completions (vconcat (all-completions typed (nth 2 capf)))))
+        (set-buffer-modified-p nil))
       ;; Every file opened (and attached) by now; how many servers serve them.
       (dolist (path (json-read-from-string (getenv "FILES")))
         (kolvu-open path)

@@ -1,9 +1,11 @@
 -- Neovim's own client, started by the set-up given with -u, drives
 -- kolvu-lsp over the tree editors_test.py writes: opens each file, jumps
--- ($JUMPS), hovers ($HOVERS), lists workspace symbols. What it sees is
+-- ($JUMPS), hovers ($HOVERS), lists the references of a name into the
+-- quickfix list ($REFERENCES), completes a name typed ($COMPLETION), lists
+-- workspace symbols. What it sees is
 -- written as JSON to $RESULT; editors_test.py checks it.
 local tree = os.getenv('TREE')
-local out = { logged = {}, files = {}, jumps = {}, hovers = {} }
+local out = { logged = {}, files = {}, jumps = {}, hovers = {}, references = {}, completions = {} }
 local function finish(err)
   if err then out.error = err end
   local f = io.open(os.getenv('RESULT'), 'w')
@@ -77,6 +79,38 @@ local ok, err = pcall(function()
       if res.result then out.hovers[h[1]] = res.result.contents.value end
     end
   end
+
+  -- References, as the editor's command lists them.
+  local r = vim.fn.json_decode(os.getenv('REFERENCES'))
+  cursor_on(r[1], r[2], r[3])
+  vim.fn.setqflist({}, 'r')
+  vim.lsp.buf.references()
+  assert(vim.wait(10000, function() return #vim.fn.getqflist() > 0 end, 20),
+         'no references for ' .. r[3])
+  for _, item in ipairs(vim.fn.getqflist()) do
+    table.insert(out.references, { file = vim.api.nvim_buf_get_name(item.bufnr), line = item.lnum,
+                                   byte = item.col - 1 })
+  end
+  vim.cmd('cclose')
+
+  -- A name typed on a new last line, then completed where it ends.
+  local c = vim.fn.json_decode(os.getenv('COMPLETION'))
+  open(c[1])
+  local last = vim.api.nvim_buf_line_count(0)
+  vim.api.nvim_buf_set_lines(0, last, last, false, { c[2] })
+  vim.api.nvim_win_set_cursor(0, { last + 1, #c[2] })
+  -- As the omnifunc does: the server's items, kept by the word typed.
+  local typed = string.match(c[2], '[%w_]+$')
+  local r2 = vim.lsp.buf_request_sync(0, 'textDocument/completion',
+                                      vim.lsp.util.make_position_params(), 5000)
+  for _, res in pairs(r2 or {}) do
+    if res.result then
+      for _, item in ipairs(vim.lsp.util.text_document_completion_list_to_complete_items(res.result, typed)) do
+        table.insert(out.completions, item.word)
+      end
+    end
+  end
+  vim.cmd('undo')
 
   -- Every file opened (and attached) by now; how many servers serve them.
   for _, path in ipairs(vim.fn.json_decode(os.getenv('FILES'))) do

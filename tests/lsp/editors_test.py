@@ -6,7 +6,9 @@ other folders. In each editor: one server for all of them, rooted at the
 tree; each file read in its own encoding; definitions of a macro and of
 typedefs whose names stand after Japanese text (the cursor must land on
 the name), from the Shift_JIS, the UTF-8 and the C++ file; hovers that
-read Japanese comments back from either encoding; workspace symbols; no
+read Japanese comments back from either encoding; the references of a
+struct tag, one after Japanese text, each on the name; completion of a
+macro name typed into a file; workspace symbols; no
 error or warning logged by the server. Last, a file of a git checkout
 inside the tree gets a server of its own, rooted at the checkout. Run as
     editors_test.py KOLVU_LSP nvim|nvim-0.7|emacs
@@ -36,12 +38,16 @@ typedef struct {
     int x;  /* 横位置 */
     int y;  /* 縦位置 */
 } Point;
+/* 連結リスト */ struct node {
+    struct node *next;  /* 次の節 */
+};
 """, "cp932"),
     "src/main.c": ("""#include "defs.h"
 /* 表示名の長さ */
 static char name[MAX_LEN];
 static Point origin;
 static ULONG count;
+static struct node *head;  /* 先頭 */
 """, "cp932"),
     "inc/frame.h": ("""/* 表示枠: この見出しは UTF-8 で書かれている */
 #include "defs.h"
@@ -69,6 +75,13 @@ TARGETS = {"macro": ("inc/defs.h", 2, "MAX_LEN"),
            "typedef": ("inc/defs.h", 4, "ULONG"),
            "utf8": ("inc/defs.h", 4, "ULONG"),
            "hpp": ("inc/frame.h", 6, "Frame")}
+# References of a struct tag after Japanese text: (file, line, word), and
+# where its uses are: (file, line).
+REFERENCES = ("src/main.c", 6, "node")
+USES = [("inc/defs.h", 9), ("inc/defs.h", 10), ("src/main.c", 6)]
+# A macro name completed from what is typed: (file, text typed on a new
+# last line, what it completes to).
+COMPLETION = ("src/main.c", "int n = MAX_N", "MAX_NAME")
 SETUPS = {"nvim": "kolvu-lsp.lua", "nvim-0.7": "kolvu-lsp-0.7.lua", "emacs": "kolvu-lsp.el"}
 
 
@@ -85,6 +98,7 @@ def run(binary, editor, tree, result):
                XDG_CONFIG_HOME=tree + "/home/.config", XDG_DATA_HOME=tree + "/home/.local",
                XDG_CACHE_HOME=tree + "/home/.cache", XDG_STATE_HOME=tree + "/home/.state",
                JUMPS=json.dumps(JUMPS), HOVERS=json.dumps(HOVERS),
+               REFERENCES=json.dumps(REFERENCES), COMPLETION=json.dumps(COMPLETION),
                FILES=json.dumps(sorted(TREE)), VC_FILE="lib/vc.h",
                PATH=os.path.dirname(binary) + os.pathsep + os.environ.get("PATH", ""))
     os.makedirs(env["HOME"], exist_ok=True)
@@ -188,6 +202,23 @@ def main():
     check("hover in the .hpp shows the typedef Frame", "} Frame;" in frame, frame)
     check("hover reads the UTF-8 file's comments", "左上の位置" in frame and "幅" in frame, frame)
     check("hover names inc/frame.h line 3", "inc/frame.h` line 3" in frame, frame)
+    refs = got.get("references") or []
+    places = sorted((os.path.relpath(r.get("file") or "", tree), r.get("line")) for r in refs)
+    check("references of struct node: its three uses", places == USES, places)
+    for r in refs:
+        rel = os.path.relpath(r.get("file") or "", tree)
+        if (rel, r.get("line")) not in USES:
+            continue
+        text = TREE[rel][0].split("\n")[r["line"] - 1]
+        chars = text.index("node")
+        if program == "nvim":
+            col, want = r.get("byte"), len(text[:chars].encode("utf-8"))
+        else:
+            col, want = r.get("chars"), chars
+        check("reference %s line %d: on the name (column %d)" % (rel, r["line"], want), col == want, col)
+    completions = got.get("completions") or []
+    check("%s completes to %s" % (COMPLETION[1].split()[-1], COMPLETION[2]),
+          COMPLETION[2] in completions and "MAX_LEN" not in completions, completions)
     symbols = got.get("symbols") or []
     check("workspace symbols", symbols[:2] == ["MAX_LEN", "MAX_NAME"], symbols)
     if failures:

@@ -24,7 +24,7 @@ TEST(LspOptions, CommandLine) {
     std::vector<std::string> exts, excludes;
     const char *error;
   };
-  const int all = 0x3F;
+  const int all = ALL_KINDS;
   const std::vector<std::string> dflt = {".c", ".h", ".cc", ".cpp", ".cxx", ".hh", ".hpp", ".hxx"};
   const Case cases[] = {
       {{}, true, all, 4, Encoding::kAuto, dflt, {}, ""},
@@ -33,8 +33,11 @@ TEST(LspOptions, CommandLine) {
       {{"--ext=c,.h", "--exclude=build", "--excl", "gen/*", "--stdio"}, true, all, 4, Encoding::kAuto,
        {".c", ".h"}, {"build", "gen/*"}, ""},
       {{"--jobs", "256", "--enc=euc-jp"}, true, all, 256, Encoding::kEucJp, dflt, {}, ""},
-      {{"--kinds=x"}, false, 0, 0, Encoding::kAuto, {}, {}, "invalid kinds 'x' (any of d, t, s, u)"},
-      {{"--kinds="}, false, 0, 0, Encoding::kAuto, {}, {}, "invalid kinds '' (any of d, t, s, u)"},
+      {{"--kinds=fpx"}, true, FN_BODY | FN_PROTO | VAR_EXTERN, 4, Encoding::kAuto, dflt, {}, ""},
+      {{"--kinds=egmv"}, true, EN_CONST | EN_TYPE | SU_MEMBER | VAR_DEF, 4, Encoding::kAuto, dflt, {}, ""},
+      {{"--kinds=all"}, true, all, 4, Encoding::kAuto, dflt, {}, ""},
+      {{"--kinds=z"}, false, 0, 0, Encoding::kAuto, {}, {}, "invalid kinds 'z' (any of d e f g m p s t u v x, or all)"},
+      {{"--kinds="}, false, 0, 0, Encoding::kAuto, {}, {}, "invalid kinds '' (any of d e f g m p s t u v x, or all)"},
       {{"-j", "0"}, false, 0, 0, Encoding::kAuto, {}, {}, "invalid number of workers '0' (1 to 256)"},
       {{"-j"}, false, 0, 0, Encoding::kAuto, {}, {}, "option '-j' needs a value"},
       {{"--e=x"}, false, 0, 0, Encoding::kAuto, {}, {}, "ambiguous option '--e'"},

@@ -87,11 +87,13 @@ def column_of(data, line, name, encoding):
 class Session:
     """A server started on the tree, initialized, and indexed."""
 
-    def __init__(self, root, encodings=None, progress=True, watch=True, options=None, args=()):
+    def __init__(self, root, encodings=None, progress=True, watch=True, options=None, args=(),
+                 hierarchical=True):
         self.root = root
         self.client = Client(BINARY, ["-j2", *args])
         caps = {"window": {"workDoneProgress": progress},
-                "workspace": {"didChangeWatchedFiles": {"dynamicRegistration": watch}}}
+                "workspace": {"didChangeWatchedFiles": {"dynamicRegistration": watch}},
+                "textDocument": {"documentSymbol": {"hierarchicalDocumentSymbolSupport": hierarchical}}}
         if encodings is not None:
             caps["general"] = {"positionEncodings": encodings}
         params = {"processId": os.getpid(), "rootUri": file_uri(root),
@@ -219,7 +221,7 @@ class Lifecycle(Tree):
     def test_command_line(self):
         import subprocess
         cases = [(["--version"], 0, "kolvu-lsp "), (["--help"], 0, "Usage: kolvu-lsp"),
-                 (["--he"], 0, "Usage: kolvu-lsp"), (["--kinds=x"], 2, ""), (["--bogus"], 2, ""),
+                 (["--he"], 0, "Usage: kolvu-lsp"), (["--kinds=z"], 2, ""), (["--bogus"], 2, ""),
                  (["-j", "0"], 2, ""), (["somepath"], 2, "")]
         for args, status, out in cases:
             with self.subTest(args=args):

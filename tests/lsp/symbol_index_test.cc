@@ -126,9 +126,12 @@ TEST(SymbolIndex, ReadersAndAWriterAtOnce) {
     }
   });
   size_t seen = 0;
-  for (int i = 0; i < 200; ++i) seen += index.lookup("COMMON", "").size() + index.search("N1", 5).size();
+  for (int i = 0; i < 200; ++i)
+    seen += index.lookup("COMMON", "").size() + index.search("N1", 5).size() +
+            index.uses().find("COMMON").size() + index.uses().in_file("/w/f1.h", "COMMON").places.size();
   writer.join();
   EXPECT_EQ(index.lookup("COMMON", "").size(), 7u);
+  EXPECT_EQ(index.uses().find("COMMON").size(), 7u);  // the uses follow the names
   EXPECT_EQ(index.definition_count(), 14u);
   (void)seen;
 }

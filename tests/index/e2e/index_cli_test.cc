@@ -40,6 +40,8 @@ TEST(IndexCli, UsageErrorsGiveOneLineAPointerToHelpAndStatus2) {
   expect_index({{"a.h", kAll}}, {"-j", "0", "a.h"},
                {"", usage_error("invalid number of jobs '0' (1 to 256)"), 2});
   expect_index({{"a.h", kAll}}, {"a.h", "--format"}, {"", usage_error("option '--format' needs a value"), 2});
+  expect_index({{"a.h", kAll}}, {"--kinds=dtq", "a.h"},
+               {"", usage_error("invalid kinds 'dtq' (any of d, e, f, g, m, p, s, t, u, v, x, or all)"), 2});
   expect_index({{"a.h", kAll}}, {"--names-from=nope", "a.h"},
                {"", usage_error("cannot read names from 'nope': No such file or directory"), 2});
 }
@@ -55,6 +57,16 @@ TEST(IndexCli, JsonOfEveryKindAndTheKindsOption) {
                {rec("a.h", 2, "typedef", "T", "typedef int T;\\n", 12, 27) +
                     rec("a.h", 4, "union", "u", "union u { int b; };\\n", 48, 68),
                 "", 0});
+  // The letters in any order; the default is dtsu.
+  for (const char *kinds : {"--kinds=dtsu", "--kinds=ustd", "--kinds=dddtsu"})
+    expect_index({{"a.h", kAll}}, {kinds, "a.h"}, {all, "", 0});
+  // Every kind, of a file with no name of the other kinds.
+  std::string plain = "#define A 1\ntypedef int T;\n";
+  for (const char *kinds : {"--kinds=all", "--kinds=xvupmgfedst"})
+    expect_index({{"a.h", plain}}, {kinds, "a.h"},
+                 {rec("a.h", 1, "define", "A", "#define A 1\\n", 0, 12) +
+                      rec("a.h", 2, "typedef", "T", "typedef int T;\\n", 12, 27),
+                  "", 0});
 }
 
 TEST(IndexCli, NamesFromTheCommandLineAndFromAFile) {
