@@ -1,5 +1,6 @@
 // Fuzz target: the scanner library's complete mode. The first byte picks
-// the encoding and the kinds; the rest is the source. Every record must be
+// the encoding and the kinds (its top bit adds every kind of declaration:
+// functions, prototypes, enums, members, variables); the rest is the source. Every record must be
 // its own bytes of the source (carriage returns dropped, nothing from a
 // Ctrl-Z on), in the order of its begin, inside the record said to hold it,
 // and every name must stand in the source where its offset, line and column
@@ -29,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   opt.complete = true;
   opt.encoding = data[0] & 1 ? Encoding::kShiftJis : Encoding::kUtf8;
   opt.kinds = (data[0] >> 1) & 0x3f;
+  if (data[0] & 0x80) opt.kinds |= FN_BODY | FN_PROTO | EN_TYPE | EN_CONST | SU_MEMBER | VAR_DEF | VAR_EXTERN;
   const std::string src(reinterpret_cast<const char *>(data + 1), size - 1);
   size_t stop = src.find('\x1a');
   if (stop == std::string::npos) stop = src.size();
@@ -60,6 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                  "name %zu of record %ld is not where its offset says", i, d.index);
       size_t line = std::upper_bound(line_starts.begin(), line_starts.end(), n.offset) -
                     line_starts.begin();
+      // A container's name is a run of the source's name bytes.
+      FUZZ_CHECK(n.scope.empty() ||
+                     src.find(std::string(n.scope)) != std::string::npos,
+                 "name %zu of record %ld: its scope is not in the source", i, d.index);
       FUZZ_CHECK(n.line == static_cast<long>(line) &&
                      n.column == static_cast<long>(n.offset - line_starts[line - 1]) + 1,
                  "name %zu of record %ld: line %ld column %ld", i, d.index, n.line, n.column);

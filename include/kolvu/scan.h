@@ -1,6 +1,8 @@
 // The definition scanner as a library: the #define, typedef, struct and
-// union definitions of a C source, handed to the caller one record at a
-// time, with their names, lines, offsets and text.
+// union definitions of a C source (in the complete mode also its functions,
+// prototypes, enums and their constants, members, variables and extern
+// declarations), handed to the caller one record at a time, with their
+// names, lines, offsets and text.
 //
 // A scan has no state outside its own call: any number may run at once, on
 // any threads, each with its own options; a NameList may be shared by scans
@@ -31,7 +33,7 @@
 
 namespace kolvu {
 
-/// The six kind bits that select definitions. 0 selects every #define and
+/// The kind bits that select definitions. 0 selects every #define and
 /// nothing else.
 enum KindBits {
   DEF_SINGLE = 0x01,  // #define on one line
@@ -41,7 +43,8 @@ enum KindBits {
   SU_STRUCT = 0x10,   // struct definition
   SU_UNION = 0x20,    // union definition
   // The other definitions of C, found in the complete mode only (the tool's
-  // mode ignores these bits).
+  // mode ignores these bits). A record of another kind is handed over for
+  // a name these select (a struct's record for its members).
   FN_BODY = 0x40,       // function definition, its body included
   FN_PROTO = 0x80,      // function declaration, extern or not
   EN_TYPE = 0x100,      // enum definition (with its body)
@@ -141,14 +144,29 @@ struct ScanOptions {
   /// one before those it holds; a record is wanted when any of its names
   /// is. kind_bit says which kind bit selects it (TD_BLOCK for a typedef of
   /// a struct or union with a body, TD_SIMPLE for any other).
+  /// With FN_BODY, FN_PROTO, EN_TYPE, EN_CONST, SU_MEMBER, VAR_DEF or
+  /// VAR_EXTERN asked, the declarations at file scope (and in extern "C"
+  /// { }, or a C++ class or namespace body) are read too: a function's
+  /// record runs from its first token (a macro called on a line of its own
+  /// before it left out) to its body's '}', K&R parameter declarations
+  /// included; a prototype's or variable's to its ';' (one record a
+  /// declaration: `int f(void), g(int);` has two names); an enum's from its
+  /// keyword to the ';' after its body. A declaration with no type before
+  /// its name (a macro called: `DECLARE_THING(x);`) is none, and macros
+  /// that wrap a name or a type are stepped over. An #if 0 group is then
+  /// read as a later branch is, and a record of another kind is handed over
+  /// when it holds a name of a kind asked, without the names of kinds not
+  /// asked. With none of these bits, the records are those above.
   bool complete = false;
 };
 
 /// One name a definition introduces.
 struct DefinitionName {
   std::string_view name;  // letters, digits and '_'
-  /// kDefine: a macro. kTypedef: a typedef's declarator. kStruct, kUnion:
-  /// a tag.
+  /// kDefine: a macro. kTypedef: a typedef's declarator. kStruct, kUnion,
+  /// kEnum: a tag. kFunction, kPrototype, kVariable, kExtern: a
+  /// declarator's name. kEnumerator: a constant of an enum's body. kMember:
+  /// a member of a struct's or union's body, or of an anonymous one inside.
   DefKind kind;
   long line;      // from 1
   long column;    // byte column in its line of the source, from 1
@@ -167,13 +185,17 @@ struct Definition {
   DefKind kind;
   /// The kind bit that selected it: DEF_SINGLE or DEF_CONT by the shape of
   /// a #define (also with kinds 0), TD_SIMPLE or TD_BLOCK for a typedef,
-  /// SU_STRUCT or SU_UNION. 0 for the rare typedef written only because the
+  /// SU_STRUCT or SU_UNION; FN_BODY, EN_TYPE; FN_PROTO, VAR_DEF or
+  /// VAR_EXTERN by the kind of the declaration's first name (the record's
+  /// kind). 0 for the rare typedef written only because the
   /// name before a later ';' was wanted, after it did not start by its own
   /// shape (the tool writes the rest of that ';''s line then).
   int kind_bit;
-  /// The macro name, the struct or union tag (empty for an anonymous one),
-  /// or a typedef's name: the identifier before the ';' that ends it (empty
-  /// when none stands there or the scan never reached that ';').
+  /// The macro name, the struct, union or enum tag (empty for an anonymous
+  /// one), the first name of a function's, prototype's or variable's
+  /// declaration, or a typedef's name: the identifier before the ';' that
+  /// ends it (empty when none stands there or the scan never reached that
+  /// ';').
   std::string_view name;
   /// The lines (from 1) of the text's first and last bytes in the source.
   long first_line;
@@ -192,8 +214,12 @@ struct Definition {
   /// `typedef struct _REC {...} REC, *LPREC;`, the name inside a function
   /// pointer's or an array's declarator) and the tag of a struct or union
   /// it defines (_REC, kind kStruct); a struct's or union's tag. None for
-  /// an anonymous struct or union. Offsets and lines as above; with the
-  /// complete mode off they are those of the bytes the text was cut from.
+  /// an anonymous struct or union. In the complete mode, with their kind
+  /// bits: a struct's, union's or typedef's members (those of the anonymous
+  /// ones it holds too), an enum's tag and constants (in a typedef's record
+  /// too), the names a function's, prototype's or variable's declaration
+  /// declares. Offsets and lines as above; with the complete mode off they
+  /// are those of the bytes the text was cut from.
   const DefinitionName *names = nullptr;
   size_t name_count = 0;
   /// The record's number among those handed over by this scan, from 0.

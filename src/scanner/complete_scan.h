@@ -27,6 +27,18 @@
 //   only their directives count (a #define there is a definition).
 // - A definition whose last line holds only blanks and comments after its
 //   end takes the rest of that line.
+// With a kind bit of kDeclarationKinds asked, it also reads each
+// declaration at file scope (declarations.h) where it ends: at its ';' its
+// prototypes, variables and extern declarations; at a '{' a function's
+// body (a record to the matching '}'), an initializer's braces, extern "C"
+// or a C++ class or namespace (whose body is read as file scope), or a
+// block of some macro's (passed over). A K&R function's parameter
+// declarations end nothing. An enum with a body is a record as a struct is;
+// a struct's, union's, enum's or typedef's body gives its members or
+// constants when it closes (an anonymous struct's or union's are its
+// holder's). An #if 0 group is then read as a later branch is. A
+// declaration begun before an #if reads the first branch; one a later
+// branch ends, begun before it, is none.
 #ifndef KOLVU_SCANNER_COMPLETE_SCAN_H_
 #define KOLVU_SCANNER_COMPLETE_SCAN_H_
 
@@ -61,8 +73,10 @@ struct RawRecord {
 class CompleteScanner {
  public:
   /// leads: the lead-byte classes of the encoding (bit kLead), or zeros.
+  /// kinds: the kind bits asked; the definitions only those of
+  /// kDeclarationKinds select are looked for when one of them is asked.
   CompleteScanner(const unsigned char *leads, SeamVec<RawRecord> *records,
-                  SeamVec<RawName> *names);
+                  SeamVec<RawName> *names, int kinds = 0);
 
   /// Scans text[0, size), which must be followed by a readable zero byte;
   /// at_end: nothing follows it. False when memory ran out.
@@ -87,7 +101,9 @@ class CompleteScanner {
     bool su_head;  // a typedef whose struct or union keyword has been met
     uint64_t seq;
     size_t tag_off;
-    int tag_len;
+    int tag_len;          // a function's name, a struct's, union's or enum's tag
+    size_t body_from = SIZE_MAX;  // the '{' and '}' of its body
+    size_t body_to = SIZE_MAX;
   };
   struct Cond {
     int brace, paren;          // at the #if
@@ -98,6 +114,12 @@ class CompleteScanner {
     bool counted;              // the current branch is the one whose braces count
     bool counted_done;         // the counted branch is over
     uint64_t outer_floor;
+    // The declaration at file scope: where it was at the #if and whether it
+    // had begun; where the counted branch left it.
+    uint64_t linkage, counted_linkage;
+    size_t decl_from, counted_decl;
+    bool decl_started, counted_skip;
+    bool if0_code;             // an #if 0 branch read as code
   };
 
   // The lexer's answers, with the text's end read as "more is needed".
@@ -126,9 +148,25 @@ class CompleteScanner {
   void close(size_t end, size_t semi);
   // Copies open_ to the end of pool_, at [*from, *to) there.
   void save_open(size_t *from, size_t *to);
-  void cond_push(bool if0);
-  void cond_else();
-  void cond_end();
+  void cond_push(bool if0, size_t h, size_t end);
+  // fresh: the declaration at hand had not begun at this directive.
+  void cond_else(size_t end, bool fresh);
+  void cond_end(size_t end, bool fresh);
+  void restore_if(const Cond &c);
+  void decl_restart(const Cond &c, size_t end);
+
+  // The declarations outside functions, read when kinds_new_ is set.
+  bool at_file() const {
+    if (brace_ <= 0) return true;
+    if (brace_ >= 64) return false;
+    const uint64_t below = (uint64_t{1} << brace_) - 1;
+    return (linkage_ & below) == below;
+  }
+  bool only_gap(size_t from, size_t to) const;
+  void file_brace(size_t i);
+  void brace_closes(size_t i);
+  void declaration_ends(size_t semi, size_t end);
+  void body_names(const Open &o, size_t names_from, bool deferred);
 
   const char *t_ = nullptr;
   size_t n_ = 0;
@@ -149,13 +187,24 @@ class CompleteScanner {
   SeamVec<Open> pool_;   // copies of open_ kept by the conditional groups
   SeamVec<Cond> conds_;
   TypedefScratch tokens_;
+  // Functions, prototypes, enums, members, variables.
+  bool all_ = false;             // one of their kind bits is asked
+  const bool *stops_;            // the walk's stop bytes
+  size_t decl_from_ = SIZE_MAX;  // where the declaration at file scope at hand may begin
+  bool decl_skip_ = false;       // it began before the branch at hand: read nothing
+  uint64_t linkage_ = 0;         // brace depths opened by extern "C" {
 };
+
+/// The kind bits of the definitions that only a look at every declaration
+/// finds.
+constexpr int kDeclarationKinds =
+    FN_BODY | FN_PROTO | EN_TYPE | EN_CONST | SU_MEMBER | VAR_DEF | VAR_EXTERN;
 
 /// Scans the whole text[0, size), which must be followed by a readable zero
 /// byte. Records come in the order their ends were met; false when memory
 /// ran out.
 bool complete_scan(const char *text, size_t size, const unsigned char *leads,
-                   SeamVec<RawRecord> *records, SeamVec<RawName> *names);
+                   SeamVec<RawRecord> *records, SeamVec<RawName> *names, int kinds = 0);
 
 }  // namespace kolvu
 

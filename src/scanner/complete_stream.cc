@@ -13,6 +13,25 @@
 namespace kolvu {
 namespace {
 
+// The kind bit that selects a name apart from its record; 0 for the names
+// that come with their record (a macro, a typedef's names, a tag).
+int name_bit(DefKind kind) {
+  switch (kind) {
+    case DefKind::kFunction: return FN_BODY;
+    case DefKind::kPrototype: return FN_PROTO;
+    case DefKind::kEnum: return EN_TYPE;
+    case DefKind::kEnumerator: return EN_CONST;
+    case DefKind::kMember: return SU_MEMBER;
+    case DefKind::kVariable: return VAR_DEF;
+    case DefKind::kExtern: return VAR_EXTERN;
+    default: return 0;
+  }
+}
+
+bool declaration_kind(DefKind kind) {
+  return kind == DefKind::kPrototype || kind == DefKind::kVariable || kind == DefKind::kExtern;
+}
+
 const size_t kSlack = 128;        // zeros after the text, for the scanner's looks
 const size_t kMaxHeld = 0x7fffffff - 4096;  // offsets in the text fit 31 bits
 
@@ -25,7 +44,7 @@ CompleteStream::CompleteStream(Encoding encoding, const ScanOptions &options, De
       options_(options),
       fn_(fn),
       context_(context),
-      scanner_(leads_, &recs_, &raw_) {
+      scanner_(leads_, &recs_, &raw_, options.kinds) {
   result_.encoding = encoding;
 }
 
@@ -128,10 +147,23 @@ bool CompleteStream::hand_over(size_t below) {
   for (uint32_t i = 0; i < recs_.size(); ++i)
     if (recs_[i].begin < below && !order_.push(i)) return fail(ScanStatus::kNoMemory);
   if (order_.empty()) return true;
-  std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
-    const RawRecord &x = recs_[a], &y = recs_[b];
-    return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
-  });
+  const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;
+  const bool by_name = (kinds & kDeclarationKinds) != 0;
+  // An outer one first; of two with the same span (a variable and the
+  // struct its declaration defines), the declaration.
+  if (by_name)
+    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+      const RawRecord &x = recs_[a], &y = recs_[b];
+      if (x.begin != y.begin) return x.begin < y.begin;
+      if (x.end != y.end) return x.end > y.end;
+      const bool dx = declaration_kind(x.kind), dy = declaration_kind(y.kind);
+      return dx != dy ? dx : a < b;
+    });
+  else
+    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+      const RawRecord &x = recs_[a], &y = recs_[b];
+      return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
+    });
   CrMap crs;
   crs.cooked = cr_at_.begin();
   crs.removed = cr_removed_.begin();
@@ -140,16 +172,33 @@ bool CompleteStream::hand_over(size_t below) {
   crs.line_base = src_line_;
   LineCursor lines(buf_, len_, crs, line_base_);
   const NameIndex *wanted = ScanAccess::index_of(options_.names);
-  const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;
   const char *t = buf_;
   bool go_on = true;
   for (size_t o = 0; o < order_.size() && go_on; ++o) {
     const RawRecord &r = recs_[order_[o]];
-    if (!(r.bit & kinds)) continue;
+    // Its names of the kinds asked; a record of a kind not asked goes on
+    // for a name of a kind asked (a struct's members), without its own.
+    // With none of the kinds read by declaration asked, every name is its
+    // record's kind's.
+    size_t count = r.name_count;
+    if (by_name) {
+      bool named = false;
+      kept_.clear();
+      for (uint32_t i = r.names_from; i < r.names_from + r.name_count; ++i) {
+        const int bit = name_bit(raw_[i].kind);
+        if (bit != 0 ? !(bit & kinds) : !(r.bit & kinds)) continue;
+        if (!kept_.push(i)) return fail(ScanStatus::kNoMemory);
+        named = named || bit != 0;
+      }
+      if (!(r.bit & kinds) && !named) continue;
+      count = kept_.size();
+    } else if (!(r.bit & kinds)) {
+      continue;
+    }
+    auto name_at = [&](size_t k) { return by_name ? kept_[k] : r.names_from + k; };
     if (wanted != nullptr && wanted->entries() > 0) {
       bool any = false;
-      for (size_t i = r.names_from; i < r.names_from + r.name_count && !any; ++i)
-        any = wanted->wants(t + raw_[i].off) != 0;
+      for (size_t k = 0; k < count && !any; ++k) any = wanted->wants(t + raw_[name_at(k)].off) != 0;
       if (!any) continue;
     }
     const size_t end = crs.source(r.end > r.begin ? r.end - 1 : r.begin) + (r.end > r.begin);
@@ -171,7 +220,7 @@ bool CompleteStream::hand_over(size_t below) {
       while (q > r.begin && is_ident(t[q - 1])) --q;
       def.name = std::string_view(t + q, e - q);
     } else {
-      for (size_t i = r.names_from; i < r.names_from + r.name_count; ++i)
+      for (size_t i = r.names_from; i < r.names_from + r.name_count && def.name.empty(); ++i)
         if (raw_[i].kind == r.kind) def.name = std::string_view(t + raw_[i].off, raw_[i].len);
     }
     def.first_line = lines.line_of(r.begin);
@@ -179,7 +228,8 @@ bool CompleteStream::hand_over(size_t below) {
     def.begin = crs.source(r.begin);
     def.end = end > def.begin ? end : def.begin;
     def.text = std::string_view(t + r.begin, r.end - r.begin);
-    if (!to_definition_names(raw_, r.names_from, r.name_count, t, &lines, crs, &names_))
+    if (!(by_name ? to_definition_names(raw_, kept_, t, &lines, crs, &names_)
+                  : to_definition_names(raw_, r.names_from, r.name_count, t, &lines, crs, &names_)))
       return fail(ScanStatus::kNoMemory);
     def.names = names_.begin();
     def.name_count = names_.size();

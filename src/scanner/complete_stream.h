@@ -66,6 +66,7 @@ class CompleteStream {
   SeamVec<size_t> holder_ends_;  // source ends of the records handed over that may hold more
   SeamVec<long> holders_;
   SeamVec<DefinitionName> names_;
+  SeamVec<uint32_t> kept_;  // the names of the record at hand that are handed over
   long line_base_ = 1;  // the line of buf_[0]
 };
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "kolvu/bytes.h"
+#include "scanner/decl_tokens.h"
 #include "scanner/lexer.h"
 #include "scanner/tag_head.h"
 
@@ -26,155 +27,9 @@ bool attribute_word(const char *t, const Tok &k) {
   return k.c == 'i' && is_attribute_word(t + k.off, k.len);
 }
 
-// Words of a declaration's type that are never the declared name.
 bool type_word(const char *t, const Tok &k) {
-  struct Word {
-    const char *w;
-    size_t n;
-  };
-  static const Word kWords[] = {
-      {"const", 5}, {"volatile", 8}, {"restrict", 8}, {"__restrict", 10}, {"__restrict__", 12},
-      {"signed", 6}, {"unsigned", 8}, {"int", 3}, {"char", 4}, {"short", 5}, {"long", 4},
-      {"float", 5}, {"double", 6}, {"void", 4}, {"struct", 6}, {"union", 5}, {"enum", 4},
-      {"__extension__", 13}, {"__const", 7}};
-  if (k.c != 'i') return false;
-  for (const Word &w : kWords)
-    if (k.len == w.n && std::memcmp(t + k.off, w.w, w.n) == 0) return true;
-  return false;
+  return k.c == 'i' && is_type_word(t + k.off, k.len);
 }
-
-// A typedef's text cut into tokens on the lexical layer's rules. Of an
-// #if ... #else ... #endif group inside it only the first branch is read, so
-// a head written twice (`typedef struct S {` / `#else` / `typedef union S {`)
-// is read once.
-class Tokenizer {
- public:
-  Tokenizer(const char *t, size_t limit, const unsigned char *leads)
-      : t_(t), limit_(limit), leads_(leads) {}
-
-  // The tokens from i to the first ';' outside braces and parentheses.
-  bool run(size_t i, SeamVec<Tok> *out) {
-    int paren = 0;
-    while (i < limit_) {
-      unsigned char c = static_cast<unsigned char>(t_[i]);
-      if (c == '\n') {
-        i = after_directives(i + 1);
-        continue;
-      }
-      if (is_cspace(c)) {
-        ++i;
-        continue;
-      }
-      if (c == '/' && i + 1 < limit_ && (t_[i + 1] == '/' || t_[i + 1] == '*')) {
-        i = after_comment(i);
-        continue;
-      }
-      Tok k{static_cast<char>(c), i, 1};
-      if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))) {
-        k.c = 'L';
-        i = std::min(lex::literal_end(leads_, t_, i, limit_), limit_);
-      } else if (lex::is(static_cast<char>(c), lex::kNameByte)) {
-        k.c = c >= '0' && c <= '9' ? 'N' : 'i';
-        i = number_or_name_end(i);
-      } else if (c == '{' || lex::brace_spelled(t_, i, limit_) == '{') {
-        k.c = '{';
-        i = after_body(i);
-      } else if (lex::lead(leads_, static_cast<char>(c))) {
-        k.c = '?';
-        i = lex::code_step(leads_, t_, i, limit_);
-      } else {
-        ++i;
-        if (c == '(') ++paren;
-        if (c == ')' && paren > 0) --paren;
-        if (c == ';' && paren == 0) return true;
-      }
-      k.len = i - k.off;
-      if (!out->push(k)) return false;
-    }
-    return true;
-  }
-
- private:
-  // A name, or a number with its digit separators (1'000 is one token).
-  size_t number_or_name_end(size_t i) {
-    const bool number = t_[i] >= '0' && t_[i] <= '9';
-    for (;;) {
-      i = lex::name_end(t_, i, limit_);
-      if (!number || i >= limit_ || t_[i] != '\'' ||
-          !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))
-        return i;
-      ++i;
-    }
-  }
-
-  // From the start of a line: past the preprocessor lines there, and past
-  // the later branches of a conditional group (to its #endif).
-  size_t after_directives(size_t i) {
-    int skipping = 0;  // the depth of the group whose later branch is passed over
-    for (;;) {
-      size_t j = i;
-      while (j < limit_ && is_blank(t_[j])) ++j;
-      const size_t h = j < limit_ ? lex::hash_length(t_, j, limit_, true) : 0;
-      if (h == 0) {
-        if (skipping == 0) return i;
-        i = lex::line_end(t_, j, limit_);  // a line of a branch passed over
-        if (i >= limit_) return limit_;
-        ++i;
-        continue;
-      }
-      size_t w = j + h;
-      while (w < limit_ && is_blank(t_[w])) ++w;
-      const size_t we = ident_end(t_, w, limit_);
-      switch (lex::directive_kind(t_ + w, we - w)) {
-        case lex::Directive::kIf:
-        case lex::Directive::kIfdef:
-        case lex::Directive::kIfndef:
-          if (skipping > 0) ++skipping;
-          break;
-        case lex::Directive::kElif:
-        case lex::Directive::kElse:
-          if (skipping == 0) skipping = 1;
-          break;
-        case lex::Directive::kEndif:
-          if (skipping > 0) --skipping;
-          break;
-        default:
-          break;
-      }
-      i = lex::directive_end(leads_, t_, j, we, limit_, nullptr);
-      if (i >= limit_) return limit_;
-    }
-  }
-  size_t after_comment(size_t i) {
-    if (t_[i + 1] == '/') return lex::line_end(t_, i, limit_);
-    return lex::block_comment_end(t_, i, limit_);
-  }
-  size_t after_body(size_t i) {
-    int depth = 0;
-    while ((i = lex::skip_to(leads_, t_, i, limit_, lex::kBraceStop)) < limit_) {
-      const char c = t_[i];
-      const char brace = c == '{' || c == '}' ? c : lex::brace_spelled(t_, i, limit_);
-      if (c == '/' && i + 1 < limit_ && (t_[i + 1] == '/' || t_[i + 1] == '*')) {
-        i = after_comment(i);
-      } else if (c == '"' || (c == '\'' && !lex::digit_separator(leads_, t_, t_ + i, t_ + limit_))) {
-        i = lex::literal_end(leads_, t_, i, limit_);
-      } else if (c == '\n') {
-        i = after_directives(i + 1);
-      } else if (brace != 0) {
-        i += c == '{' || c == '}' ? 1 : c == '?' ? 3 : 2;
-        if (brace == '{') ++depth;
-        if (brace == '}' && --depth == 0) return i;
-      } else {
-        i = lex::code_step(leads_, t_, i, limit_);
-      }
-    }
-    return limit_;
-  }
-
-  const char *t_;
-  size_t limit_;
-  const unsigned char *leads_;
-};
 
 class Reader {
  public:

@@ -10,6 +10,7 @@
 #define KOLVU_SCANNER_DECLARATORS_H_
 
 #include <cstddef>
+#include <cstring>
 
 #include "kolvu/bytes.h"
 #include "kolvu/scan.h"
@@ -22,6 +23,11 @@ struct RawName {
   size_t off;
   int len;
   DefKind kind;
+  // A member's or enumerator's container: its name's place and kind (no
+  // container when scope_len is 0).
+  size_t scope_off = 0;
+  int scope_len = 0;
+  DefKind scope_kind = DefKind::kStruct;
 };
 
 /// Appends to out the names of the typedef whose text follows its keyword
@@ -39,6 +45,23 @@ using TypedefScratch = SeamVec<TypedefToken>;
 
 bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char *leads,
                    SeamVec<RawName> *out, bool *has_body, TypedefScratch *scratch);
+
+/// True for the n bytes at p when they are a word of a declaration's type
+/// that is never the declared name (int, const, struct ...).
+inline bool is_type_word(const char *p, size_t n) {
+  struct Word {
+    const char *w;
+    size_t n;
+  };
+  static const Word kWords[] = {
+      {"const", 5}, {"volatile", 8}, {"restrict", 8}, {"__restrict", 10}, {"__restrict__", 12},
+      {"signed", 6}, {"unsigned", 8}, {"int", 3}, {"char", 4}, {"short", 5}, {"long", 4},
+      {"float", 5}, {"double", 6}, {"void", 4}, {"struct", 6}, {"union", 5}, {"enum", 4},
+      {"__extension__", 13}, {"__const", 7}};
+  for (const Word &w : kWords)
+    if (n == w.n && std::memcmp(p, w.w, w.n) == 0) return true;
+  return false;
+}
 
 /// True for the n bytes at p when they are a word whose parenthesized group
 /// says something about a declaration and names nothing (__attribute__,

@@ -85,6 +85,19 @@ struct ClassTable {
 };
 inline constexpr ClassTable kClass{};
 
+/// The bytes a walk of code stops at, as tables of 256: [0] kCodeStop's,
+/// [1] those and 'e', for a walk that looks at enum keywords too.
+struct CodeStops {
+  bool v[2][256];
+  constexpr CodeStops() : v() {
+    for (int c = 0; c < 256; ++c) {
+      v[0][c] = code_stop(c);
+      v[1][c] = code_stop(c) || c == 'e';
+    }
+  }
+};
+inline constexpr CodeStops kCodeStops{};
+
 inline bool is(char c, unsigned char bit) { return kClass.v[static_cast<unsigned char>(c)] & bit; }
 inline bool lead(const unsigned char *leads, char c) {
   return leads[static_cast<unsigned char>(c)] & kLead;

@@ -49,16 +49,32 @@ long LineCursor::column_of(size_t off) {
   return static_cast<long>(crs_.source(off) - start) + 1;
 }
 
+namespace {
+
+DefinitionName position(const RawName &r, const char *text, LineCursor *lines, const CrMap &crs) {
+  return {std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind, lines->line_of(r.off),
+          lines->column_of(r.off), crs.source(r.off),
+          std::string_view(r.scope_len > 0 ? text + r.scope_off : nullptr,
+                           static_cast<size_t>(r.scope_len)),
+          r.scope_kind};
+}
+
+}  // namespace
+
 bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
                          LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out) {
   out->clear();
   if (!out->reserve(count)) return false;
-  for (size_t i = from; i < from + count; ++i) {
-    const RawName &r = raw[i];
-    out->push({std::string_view(text + r.off, static_cast<size_t>(r.len)), r.kind,
-               lines->line_of(r.off), lines->column_of(r.off), crs.source(r.off),
-               std::string_view(), DefKind::kStruct});
-  }
+  for (size_t i = from; i < from + count; ++i) out->push(position(raw[i], text, lines, crs));
+  return true;
+}
+
+bool to_definition_names(const SeamVec<RawName> &raw, const SeamVec<uint32_t> &which,
+                         const char *text, LineCursor *lines, const CrMap &crs,
+                         SeamVec<DefinitionName> *out) {
+  out->clear();
+  if (!out->reserve(which.size())) return false;
+  for (size_t k = 0; k < which.size(); ++k) out->push(position(raw[which[k]], text, lines, crs));
   return true;
 }
 

@@ -54,6 +54,11 @@ class LineCursor {
 /// columns and source offsets. False when memory runs out.
 bool to_definition_names(const SeamVec<RawName> &raw, size_t from, size_t count, const char *text,
                          LineCursor *lines, const CrMap &crs, SeamVec<DefinitionName> *out);
+/// The same for the names raw[which[k]], in that order, with their
+/// containers.
+bool to_definition_names(const SeamVec<RawName> &raw, const SeamVec<uint32_t> &which,
+                         const char *text, LineCursor *lines, const CrMap &crs,
+                         SeamVec<DefinitionName> *out);
 
 }  // namespace kolvu
 

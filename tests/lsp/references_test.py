@@ -324,7 +324,8 @@ class Symbols(Tree):
         self.assertEqual([(x["name"], x["kind"], x["location"]["uri"] == uri, x["location"]["range"]["start"]["line"],
                            x["location"]["range"]["end"]["line"]) for x in syms],
                          [("MAX_LEN", 14, True, 1, 1), ("SQUARE", 12, True, 2, 2), ("ULONG", 5, True, 3, 3),
-                          ("point_tag", 23, True, 4, 7), ("Point", 5, True, 4, 7)])
+                          ("point_tag", 23, True, 4, 7), ("x", 8, True, 5, 5), ("y", 8, True, 6, 6),
+                          ("Point", 5, True, 4, 7)])
         self.assertEqual(s.close(), 0)
 
     def test_symbol_tree_with_the_capability(self):

@@ -14,6 +14,7 @@
 
 #include "kolvu/scan.h"
 #include "scanner/complete_stream.h"
+#include "support/complete_summary.h"
 #include "support/test_util.h"
 
 namespace kolvu {
@@ -21,36 +22,9 @@ namespace {
 
 const int kAll = DEF_SINGLE | DEF_CONT | TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
 
-char letter(DefKind k) { return kind_name(k)[0]; }
 
-// One line a record: "<kind> <first>-<last>[ ^parent]: <kind>:<name>@<line>:<column> ...".
 std::string summary(const std::string &src, int kinds = kAll, const char *names = nullptr) {
-  NameList list;
-  if (names != nullptr) {
-    EXPECT_TRUE(list.add_list(names));
-  }
-  ScanOptions opt;
-  opt.kinds = kinds;
-  opt.names = &list;
-  opt.encoding = Encoding::kShiftJis;
-  opt.complete = true;
-  std::string out;
-  ScanResult r = scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) {
-    out += letter(d.kind);
-    out += ' ' + std::to_string(d.first_line) + '-' + std::to_string(d.last_line);
-    if (d.parent >= 0) out += " ^" + std::to_string(d.parent);
-    out += ':';
-    for (size_t i = 0; i < d.name_count; ++i) {
-      const DefinitionName &n = d.names[i];
-      out += ' ';
-      out += letter(n.kind);
-      out += ':' + std::string(n.name) + '@' + std::to_string(n.line) + ':' +
-             std::to_string(n.column);
-    }
-    out += '\n';
-  });
-  EXPECT_EQ(r.status, ScanStatus::kOk);
-  return out;
+  return kolvu_test::complete_summary(src, kinds, names, false);
 }
 
 struct Case {
