@@ -5,7 +5,8 @@ Shift_JIS sources, a UTF-8 header with Japanese text and a .hpp file in
 other folders. In each editor: one server for all of them, rooted at the
 tree; each file read in its own encoding; definitions of a macro and of
 typedefs whose names stand after Japanese text (the cursor must land on
-the name), from the Shift_JIS, the UTF-8 and the C++ file; hovers that
+the name), from the Shift_JIS, the UTF-8 and the C++ file, and of a
+function defined after Japanese text (its definition, not its prototype); hovers that
 read Japanese comments back from either encoding; the references of a
 struct tag, one after Japanese text, each on the name; completion of a
 macro name typed into a file; workspace symbols; no
@@ -41,6 +42,7 @@ typedef struct {
 /* 連結リスト */ struct node {
     struct node *next;  /* 次の節 */
 };
+int distance(Point a, Point b);  /* 距離の宣言 */
 """, "cp932"),
     "src/main.c": ("""#include "defs.h"
 /* 表示名の長さ */
@@ -48,6 +50,7 @@ static char name[MAX_LEN];
 static Point origin;
 static ULONG count;
 static struct node *head;  /* 先頭 */
+int total(void) { return distance(origin, origin); }
 """, "cp932"),
     "inc/frame.h": ("""/* 表示枠: この見出しは UTF-8 で書かれている */
 #include "defs.h"
@@ -60,6 +63,7 @@ typedef struct {
     "src/view.hpp": ("""// 画面の部品 (C++)
 #include "../inc/frame.h"
 static Frame main_frame;
+/* 二点の距離 */ int distance(Point a, Point b) { return a.x - b.x; }
 """, "cp932"),
 }
 
@@ -67,14 +71,17 @@ static Frame main_frame;
 JUMPS = [("macro", "src/main.c", 3, "MAX_LEN"),
          ("typedef", "src/main.c", 5, "ULONG"),
          ("utf8", "inc/frame.h", 7, "ULONG"),
-         ("hpp", "src/view.hpp", 3, "Frame")]
+         ("hpp", "src/view.hpp", 3, "Frame"),
+         ("function", "src/main.c", 7, "distance")]
 HOVERS = [("Point", "src/main.c", 4, "Point"),
           ("Frame", "src/view.hpp", 3, "Frame")]
 # Where each jump lands: (file, line, name).
 TARGETS = {"macro": ("inc/defs.h", 2, "MAX_LEN"),
            "typedef": ("inc/defs.h", 4, "ULONG"),
            "utf8": ("inc/defs.h", 4, "ULONG"),
-           "hpp": ("inc/frame.h", 6, "Frame")}
+           "hpp": ("inc/frame.h", 6, "Frame"),
+           # A function's definition after Japanese text, not its prototype.
+           "function": ("src/view.hpp", 4, "distance")}
 # References of a struct tag after Japanese text: (file, line, word), and
 # where its uses are: (file, line).
 REFERENCES = ("src/main.c", 6, "node")
