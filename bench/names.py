@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """Compares the names kolvu-index lists with those ctags lists for the same
-files and kinds (define, typedef, struct, union): every (file, name, line)
-of ctags that kolvu-index lacks, and the number the other way round.
+files and kinds (by default define, typedef, struct, union): every (file,
+name, line) of ctags that kolvu-index lacks, and the number the other way
+round, each by kind.
 
-    bench/names.py KOLVU_INDEX FILE_LIST|DIR... [--show N] [--cpp]
+    bench/names.py KOLVU_INDEX FILE_LIST|DIR... [--show N] [--cpp] [--kinds L]
+
+--kinds takes the C kind letters both programs know (d e f g m p s t u v x,
+or all); dtsu when not given.
 
 A FILE_LIST is a text file of paths, one a line (bench/gen.py writes one);
 a directory is walked by both programs. --cpp reads C++ files too (for
@@ -28,11 +32,11 @@ def paths_of(args):
     return paths
 
 
-def ctags_names(paths, cpp):
-    cmd = [shutil.which('ctags'), '--output-format=json', '--fields=+n', '-R', '--kinds-C=dtsu',
-           '-f', '-']
+def ctags_names(paths, cpp, kinds):
+    cmd = [shutil.which('ctags'), '--output-format=json', '--fields=+n', '-R',
+           '--kinds-C=' + kinds, '-f', '-']
     if cpp:
-        cmd += ['--languages=C,C++', '--kinds-C++=dtsu', '--langmap=C:.c,C++:+.h']
+        cmd += ['--languages=C,C++', '--kinds-C++=' + kinds, '--langmap=C:.c,C++:+.h']
     else:
         cmd += ['--languages=C', '--langmap=C:.c.h']
     names = set()
@@ -45,10 +49,10 @@ def ctags_names(paths, cpp):
     return names
 
 
-def kolvu_names(index, paths):
+def kolvu_names(index, paths, kinds):
     names = set()
-    out = subprocess.run([index, '--format=json', '-j2'] + paths, stdout=subprocess.PIPE,
-                         check=True).stdout
+    out = subprocess.run([index, '--format=json', '-j2', '--kinds=' + kinds] + paths,
+                         stdout=subprocess.PIPE, check=True).stdout
     for line in out.splitlines():
         rec = json.loads(line)
         for n in rec['names']:
@@ -66,9 +70,16 @@ def main():
         i = args.index('--show')
         show = int(args[i + 1])
         del args[i:i + 2]
+    kinds = 'dtsu'
+    if '--kinds' in args:
+        i = args.index('--kinds')
+        kinds = args[i + 1]
+        del args[i:i + 2]
+    if kinds == 'all':
+        kinds = 'defgmpstuvx'
     index, paths = args[0], paths_of(args[1:])
-    theirs = ctags_names(paths, cpp)
-    ours = kolvu_names(index, paths)
+    theirs = ctags_names(paths, cpp, kinds)
+    ours = kolvu_names(index, paths, kinds)
     ours_at = {(f, n, l) for f, n, l, _ in ours}
     theirs_at = {(f, n, l) for f, n, l, _ in theirs}
     missing = sorted(t for t in theirs if t[:3] not in ours_at)

@@ -21,6 +21,16 @@ size_t CrMap::source(size_t off) const {
 long LineCursor::line_of(size_t off) {
   if (off > size_) off = size_;
   const char *t = text_;
+  if (off < at_ && off >= back_at_) {
+    // A name inside the record whose end was asked last: on from its start.
+    at_ = back_at_;
+    line_ = back_line_;
+    line_start_ = back_line_start_;
+  } else if (off > at_) {
+    back_at_ = at_;
+    back_line_ = line_;
+    back_line_start_ = line_start_;
+  }
   while (at_ < off) {
     const void *nl = std::memchr(t + at_, '\n', off - at_);
     if (nl == nullptr) {

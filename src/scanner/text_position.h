@@ -33,7 +33,7 @@ class LineCursor {
  public:
   /// first_line: the line of text's first byte.
   LineCursor(const char *text, size_t size, const CrMap &crs, long first_line = 1)
-      : text_(text), size_(size), crs_(crs), line_(first_line) {}
+      : text_(text), size_(size), crs_(crs), line_(first_line), back_line_(first_line) {}
 
   /// The line (from 1) of the byte at off.
   long line_of(size_t off);
@@ -48,6 +48,10 @@ class LineCursor {
   size_t at_ = 0;  // the line of offset at_ is line_
   long line_ = 1;
   size_t line_start_ = 0;  // where that line starts
+  // Where the cursor was before its last move forward, to go back to.
+  size_t back_at_ = 0;
+  long back_line_ = 1;
+  size_t back_line_start_ = 0;
 };
 
 /// Sets out to the names raw[from, from + count) of text, with their lines,
