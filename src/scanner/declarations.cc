@@ -77,15 +77,19 @@ class DeclReader {
     return k_[j].len >= 2 && t_[k_[j].off] == '_' && t_[k_[j].off + 1] == '_';
   }
 
-  // A macro that wraps a type ends at g: a '*' follows it, or a name that
-  // is no attribute's macro and begins a call of its own or is plain (with
-  // a small letter).
-  bool type_macro_before(size_t g, size_t b) const {
+  // The group of the name at j, a macro that wraps a type, ends at g: a '*'
+  // follows it, or a name that is no attribute's macro and begins a call of
+  // its own or is plain (with a small letter).
+  bool type_macro_before(size_t j, size_t g, size_t b) const {
     if (g >= b) return false;
     if (k_[g].c == '*') return true;
     if (!ident(g) || skipped_word(g) || reserved(g)) return false;
-    // extern EXPORT_VAR(char) PC;: a last name is the declared one.
-    return g + 1 == b || (g + 1 < b && k_[g + 1].c == '(') || plain_name_in(g, b);
+    // extern EXPORT_VAR(char) PC;: a last name is the declared one, unless
+    // a function's name (not in capitals) stands before an attribute's
+    // macro: f(int a) DEPRECATED;.
+    if (g + 1 == b)
+      return capitals(t_ + k_[j].off, k_[j].len) || !capitals(t_ + k_[g].off, k_[g].len);
+    return k_[g + 1].c == '(' || plain_name_in(g, b);
   }
 
   // A plain name (not in capitals, not a reserved one) is called at g, with
@@ -167,7 +171,7 @@ class DeclReader {
               const Declarator rest = read(g, b);
               if (rest.name != kNone && typed_before(rest.start, rest.name)) return rest;
             }
-            if (k_[g].c == '*' || type_macro_before(g, b)) {
+            if (k_[g].c == '*' || type_macro_before(j, g, b)) {
               j = g - 1;
               cand = kNone;
               continue;
@@ -180,7 +184,7 @@ class DeclReader {
                         (reserved(j) && (type_word(g) || (ident(g) && !reserved(g) &&
                                                           !capitals(t_ + k_[g].off, k_[g].len) &&
                                                           !(g + 1 < b && k_[g + 1].c == '(')))) ||
-                        (capitals(t_ + k.off, k.len) && type_macro_before(g, b)))) {
+                        (capitals(t_ + k.off, k.len) && type_macro_before(j, g, b)))) {
             j = g - 1;
             cand = kNone;
             continue;

@@ -59,6 +59,12 @@ TEST(CompleteKinds, FunctionsAndPrototypes) {
        "prototype 7-7: prototype:old_style@7:5\n"
        "prototype 8-8: prototype:glibc_like@8:12\n"
        "prototype 9-9: prototype:signal@9:8\n"},
+      {"an attribute's macro after a function's parameters, with a type's macro before; "
+       "a type's macro in capitals before a last name",
+       "FT_EXPORT( FT_Error )\nFT_GetFile( const char *name,\n  long *index )\n"
+       "  FT_DEPRECATED_ATTRIBUTE;\nextern NCURSES_EXPORT_VAR(char) PC;\n",
+       "prototype 1-4: prototype:FT_GetFile@2:1\n"
+       "extern 5-5: extern:PC@5:33\n"},
       {"a macro called at file scope is no function, with or without its ';'",
        "DECLARE_THING(x);\nMODULE_LICENSE(\"GPL\");\n"
        "DECLARE_FUNCTIONS(T)\nT *make_t(void);\n"
