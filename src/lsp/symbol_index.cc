@@ -53,11 +53,8 @@ bool ascii_before(std::string_view src, size_t offset) {
 void SymbolIndex::drop_names(uint32_t id, bool keep_empty) {
   File &f = files_[id];
   for (Map::iterator it : f.names) {
-    std::vector<IndexedName> &v = it->second;
-    size_t before = v.size();
-    v.erase(std::remove_if(v.begin(), v.end(), [id](const IndexedName &n) { return n.file == id; }),
-            v.end());
-    definitions_ -= before - v.size();
+    DefList &v = it->second;
+    definitions_ -= v.remove_file(id);
     if (v.empty() && !keep_empty) {
       names_.erase(it);
       flat_whole_ = false;
@@ -113,7 +110,7 @@ void SymbolIndex::replace_file(const std::string &path, Encoding encoding, std::
     made[i].file = id;
     auto it = names_.find(names[i].name);
     if (it == names_.end()) {
-      it = names_.emplace(names[i].name, std::vector<IndexedName>()).first;
+      it = names_.emplace(names[i].name, DefList()).first;
       if (flat_whole_) flat_added_.push_back(&*it);  // else the list is made anew
     }
     it->second.push_back(made[i]);

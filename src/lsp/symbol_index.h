@@ -18,23 +18,12 @@
 #include <vector>
 
 #include "kolvu/scan.h"
+#include "lsp/def_list.h"
 #include "lsp/regular_file.h"
 #include "lsp/source_names.h"
 #include "lsp/use_index.h"
 
 namespace kolvu {
-
-/// One definition of a name, as the index keeps it.
-struct IndexedName {
-  uint32_t file;
-  NameKind kind;
-  bool ascii_prefix;  // the line holds only ASCII before the name
-  uint32_t line;      // from 1
-  uint32_t column;    // byte column, from 1
-  uint32_t offset;
-  uint32_t begin;
-  uint32_t end;
-};
 
 /// A definition handed out by a look-up, with its name and file.
 struct NameHit {
@@ -89,7 +78,7 @@ class SymbolIndex {
                                                 bool *more) const;
 
  private:
-  using Map = std::map<std::string, std::vector<IndexedName>, std::less<>>;
+  using Map = std::map<std::string, DefList, std::less<>>;
   struct File {
     std::string path;
     Encoding encoding = Encoding::kAuto;
