@@ -240,9 +240,12 @@ TEST(IndexRealUse, PeakMemoryDoesNotGrowWithTheOutputOfTheTree) {
   struct rusage after;
   ::getrusage(RUSAGE_CHILDREN, &after);
   EXPECT_EQ(direct.status, 0) << direct.err;
-  // The sources held while they are scanned (3 MiB each) and a 16 MiB
-  // budget; before the budget every finished file's output was held.
-  EXPECT_LT(after.ru_maxrss, 56L * 1024) << "KiB";
+  // The sources held while they are scanned (3 MiB each, and the copy
+  // each worker scans), a 16 MiB budget, and the output of a file the
+  // budget lets finish: 46-52 MiB on an idle machine, 58 MiB seen on a
+  // loaded one. The output of the tree is over 96 MiB; before the budget
+  // all of it was held.
+  EXPECT_LT(after.ru_maxrss, 64L * 1024) << "KiB";
 }
 
 // -o writes a new file beside the one named and renames it only when every
