@@ -162,7 +162,7 @@ struct ScanOptions {
 
 /// One name a definition introduces.
 struct DefinitionName {
-  std::string_view name;  // letters, digits and '_'
+  std::string_view name;  // letters, digits and '_' ('~' first for a C++ destructor)
   /// kDefine: a macro. kTypedef: a typedef's declarator. kStruct, kUnion,
   /// kEnum: a tag. kFunction, kPrototype, kVariable, kExtern: a
   /// declarator's name. kEnumerator: a constant of an enum's body. kMember:

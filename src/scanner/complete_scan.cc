@@ -313,12 +313,15 @@ void CompleteScanner::file_brace(size_t i) {
   size_t begin = 0, name_off = 0;
   int name_len = 0;
   if (!decl_skip_)
-    ok_ = ok_ && read_declaration(t_, decl_from_, i, true, leads_, names_, &shape, &begin,
-                                  &name_off, &name_len, &tokens_);
+    ok_ = ok_ && read_declaration(t_, decl_from_, i, true, leads_, owner(), names_, &shape,
+                                  &begin, &name_off, &name_len, &tokens_);
   decl_skip_ = false;
   switch (shape) {
     case DeclShape::kLinkage:
-      if (brace_ >= 0 && brace_ < 64) linkage_ |= uint64_t{1} << brace_;
+      if (brace_ >= 0 && brace_ < 64) {
+        linkage_ |= uint64_t{1} << brace_;
+        owner_[brace_] = name_len > 0 ? owner_key(t_ + name_off, static_cast<size_t>(name_len)) : 0;
+      }
       decl_from_ = i + 1;
       break;
     case DeclShape::kFunction:
@@ -347,8 +350,8 @@ void CompleteScanner::declaration_ends(size_t semi, size_t end) {
     size_t begin = 0, name_off = 0;
     int name_len = 0;
     const size_t from = names_->size();
-    ok_ = ok_ && read_declaration(t_, decl_from_, semi, false, leads_, names_, &shape, &begin,
-                                  &name_off, &name_len, &tokens_);
+    ok_ = ok_ && read_declaration(t_, decl_from_, semi, false, leads_, owner(), names_, &shape,
+                                  &begin, &name_off, &name_len, &tokens_);
     if (shape == DeclShape::kKnrPending) return;  // its body is to come
     const uint32_t count = static_cast<uint32_t>(names_->size() - from);
     if (ok_ && count > 0) {

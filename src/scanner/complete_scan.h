@@ -156,6 +156,8 @@ class CompleteScanner {
   void decl_restart(const Cond &c, size_t end);
 
   // The declarations outside functions, read when kinds_new_ is set.
+  // The owner_key of the C++ class whose body the place at hand is in; 0.
+  uint64_t owner() const { return brace_ > 0 && brace_ <= 64 ? owner_[brace_ - 1] : 0; }
   bool at_file() const {
     if (brace_ <= 0) return true;
     if (brace_ >= 64) return false;
@@ -193,6 +195,7 @@ class CompleteScanner {
   size_t decl_from_ = SIZE_MAX;  // where the declaration at file scope at hand may begin
   bool decl_skip_ = false;       // it began before the branch at hand: read nothing
   uint64_t linkage_ = 0;         // brace depths opened by extern "C" {
+  uint64_t owner_[64] = {};      // at a depth linkage_ has: its C++ class's owner_key, or 0
 };
 
 /// The kind bits of the definitions that only a look at every declaration

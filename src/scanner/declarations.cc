@@ -300,11 +300,39 @@ class DeclReader {
   const SeamVec<Tok> &k_;
 };
 
+// The name at j is that of the class whose body holds it: a constructor,
+// or with '~' before it a destructor.
+bool owns(const char *t, const SeamVec<Tok> &toks, size_t j, uint64_t owner) {
+  return owner != 0 && toks[j].c == 'i' && owner_key(t + toks[j].off, toks[j].len) == owner;
+}
+
+// The name at j, with the '~' right before it for a class's own
+// destructor: in its body (member), or outside it as A::~A.
+RawName name_of(const char *t, const SeamVec<Tok> &toks, size_t j, bool member) {
+  RawName n{toks[j].off, static_cast<int>(toks[j].len), DefKind::kFunction};
+  const bool qualified = j >= 4 && toks[j - 2].c == ':' && toks[j - 3].c == ':' &&
+                         toks[j - 4].c == 'i' && toks[j - 4].len == toks[j].len &&
+                         std::memcmp(t + toks[j - 4].off, t + toks[j].off, toks[j].len) == 0;
+  if ((member || qualified) && j > 0 && toks[j - 1].c == '~' &&
+      toks[j - 1].off + 1 == toks[j].off) {
+    n.off = toks[j - 1].off;
+    ++n.len;
+  }
+  return n;
+}
+
 }  // namespace
 
+uint64_t owner_key(const char *name, size_t len) {
+  uint64_t h = 14695981039346656037ull;
+  for (size_t i = 0; i < len; ++i) h = (h ^ static_cast<unsigned char>(name[i])) * 1099511628211ull;
+  return h == 0 ? 1 : h;
+}
+
 bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
-                      const unsigned char *leads, SeamVec<RawName> *out, DeclShape *shape,
-                      size_t *begin, size_t *name_off, int *name_len, TypedefScratch *scratch) {
+                      const unsigned char *leads, uint64_t owner, SeamVec<RawName> *out,
+                      DeclShape *shape, size_t *begin, size_t *name_off, int *name_len,
+                      TypedefScratch *scratch) {
   *shape = DeclShape::kNone;
   SeamVec<Tok> &toks = *scratch;
   toks.clear();
@@ -343,6 +371,16 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
         (head < n && !call &&
          (is_word(t, toks[head], "class") || is_word(t, toks[head], "namespace")))) {
       *shape = DeclShape::kLinkage;
+      if (head < n && is_word(t, toks[head], "class")) {
+        // The class's name: its last plain name before a base clause.
+        for (size_t j = head + 1; j < n; ++j) {
+          if (toks[j].c == ':' && !(j + 1 < n && toks[j + 1].c == ':')) break;
+          if (toks[j].c == 'i' && !(j + 1 < n && toks[j + 1].c == '(')) {
+            *name_off = toks[j].off;
+            *name_len = static_cast<int>(toks[j].len);
+          }
+        }
+      }
       return true;
     }
     // An '=' outside parentheses (not a default argument's), not C++'s
@@ -358,11 +396,13 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     }
     const size_t e = r.declarator_end(first_tok, n);
     const Declarator d = r.read(first_tok, e);
-    if (d.name != kNone && d.function && r.typed(d, first_tok)) {
+    const bool member = d.name != kNone && d.function && owns(t, toks, d.name, owner);
+    if (d.name != kNone && d.function && (r.typed(d, first_tok) || member)) {
       *shape = DeclShape::kFunction;
       *begin = toks[d.start].off;
-      *name_off = toks[d.name].off;
-      *name_len = static_cast<int>(toks[d.name].len);
+      const RawName name = name_of(t, toks, d.name, member);
+      *name_off = name.off;
+      *name_len = name.len;
     }
     return true;
   }
@@ -372,8 +412,9 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
   for (size_t a = a0; a < n;) {
     const size_t e = r.declarator_end(a, n);
     const Declarator d = r.read(a, e);
+    const bool member = d.name != kNone && d.function && owns(t, toks, d.name, owner);
     if (first) {
-      if (d.name == kNone || !r.typed(d, a)) return true;
+      if (d.name == kNone || (!r.typed(d, a) && !member)) return true;
       if (d.start != a) *begin = toks[d.start].off;  // after the macro calls before it
       if (r.knr(d, e)) {
         *shape = DeclShape::kKnrPending;
@@ -384,7 +425,9 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     if (d.name != kNone) {
       const DefKind kind =
           d.function ? DefKind::kPrototype : is_extern ? DefKind::kExtern : DefKind::kVariable;
-      if (!out->push({toks[d.name].off, static_cast<int>(toks[d.name].len), kind})) return false;
+      RawName name = name_of(t, toks, d.name, member);
+      name.kind = kind;
+      if (!out->push(name)) return false;
       *shape = DeclShape::kDeclared;
     }
     a = e + 1;

@@ -16,6 +16,7 @@
 #define KOLVU_SCANNER_DECLARATIONS_H_
 
 #include <cstddef>
+#include <cstdint>
 
 #include "kolvu/scan.h"
 #include "scanner/declarators.h"
@@ -35,16 +36,23 @@ enum class DeclShape {
                  // holds is read as at file scope
 };
 
+/// The key of a C++ class's name, for read_declaration's owner; never 0.
+uint64_t owner_key(const char *name, size_t len);
+
 /// Reads the declaration whose text is t[from, to), to being its ';' (
 /// at_brace false) or a '{' (at_brace true). At a ';' the names of its
 /// declarators are appended to out (kPrototype, kVariable, kExtern, or
 /// kVariable and kExtern for a function pointer), with *begin set to its
-/// first token; at a '{' a function's name is in *name_off and *name_len.
-/// A declaration with no type before its first name declares nothing
-/// (DECLARE_THING(x);). False when memory runs out.
+/// first token; at a '{' a function's name is in *name_off and *name_len,
+/// and a C++ class's name for its body (kLinkage). A declaration with no
+/// type before its first name declares nothing (DECLARE_THING(x);), unless
+/// it names the class whose body holds it (owner, from owner_key; 0 for
+/// none): a constructor, or with '~' before it a destructor, whose name
+/// takes the '~'. False when memory runs out.
 bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
-                      const unsigned char *leads, SeamVec<RawName> *out, DeclShape *shape,
-                      size_t *begin, size_t *name_off, int *name_len, TypedefScratch *scratch);
+                      const unsigned char *leads, uint64_t owner, SeamVec<RawName> *out,
+                      DeclShape *shape, size_t *begin, size_t *name_off, int *name_len,
+                      TypedefScratch *scratch);
 
 /// Appends the members declared in the body t[open, close) (open at its
 /// '{', close at its '}') as names of kind kMember with the scope given,

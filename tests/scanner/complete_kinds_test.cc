@@ -99,6 +99,15 @@ TEST(CompleteKinds, VariablesAndExterns) {
        "prototype 4-4: prototype:in_c@4:5\n"
        "variable 5-5: variable:in_c_var@5:5\n"
        "variable 9-9: variable:after_c@9:5\n"},
+      {"a C++ class's constructors and destructors, in its body and outside it; another "
+       "class's name there, or a macro call, declares nothing",
+       "class EXPORT Obj : public Base {\npublic:\n  Obj();\n  virtual ~Obj();\n"
+       "  Obj(int a) : v(a) { }\n  ~Other();\n  DECLARE_STUFF(x);\n};\n"
+       "Obj::~Obj() { }\n",
+       "prototype 3-3: prototype:Obj@3:3\n"
+       "prototype 4-4: prototype:~Obj@4:11\n"
+       "function 5-5: function:Obj@5:3\n"
+       "function 9-9: function:~Obj@9:6\n"},
   };
   check(rows, sizeof rows / sizeof rows[0]);
 }
