@@ -10,15 +10,21 @@ namespace kolvu {
 namespace modes {
 namespace {
 
-std::vector<Record> records(const std::string &src, Encoding encoding, int kinds, bool complete) {
+// Whether the explanations below read double-byte characters: the source
+// was read as Shift_JIS. Set by compare() for the comparison at hand.
+thread_local bool t_double_bytes = true;
+
+std::vector<Record> records(const std::string &src, Encoding encoding, int kinds, bool complete,
+                            Encoding *read_as = nullptr) {
   ScanOptions opt;
   opt.kinds = kinds;
   opt.encoding = encoding;
   opt.complete = complete;
   std::vector<Record> out;
-  scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) {
+  ScanResult r = scan_definitions(src.data(), src.size(), opt, [&](const Definition &d) {
     out.push_back({d.kind, d.begin, d.end, d.parent, std::string(d.text)});
   });
+  if (read_as != nullptr) *read_as = r.encoding;
   return out;
 }
 
@@ -61,7 +67,9 @@ std::string Comparison::describe(const Difference &d) const {
 Comparison compare(const std::string &src, Encoding encoding) {
   Comparison c;
   const int defines = DEF_SINGLE | DEF_CONT, others = TD_SIMPLE | TD_BLOCK | SU_STRUCT | SU_UNION;
-  c.tool = records(src, encoding, defines, false);
+  Encoding read_as = encoding;
+  c.tool = records(src, encoding, defines, false, &read_as);
+  t_double_bytes = read_as == Encoding::kShiftJis;
   const size_t tool_defines = c.tool.size();
   for (Record &r : records(src, encoding, others, false)) c.tool.push_back(std::move(r));
   c.complete = records(src, encoding, defines | others, true);
@@ -115,10 +123,11 @@ Comparison compare(const std::string &src, Encoding encoding) {
 
 namespace {
 
-// A byte of 0x80-0x9F or 0xE0-0xFC, which may begin a double-byte character.
+// A byte of 0x80-0x9F or 0xE0-0xFC, which may begin a double-byte character
+// where the source is read as Shift_JIS.
 bool lead_byte(char c) {
   const unsigned char b = static_cast<unsigned char>(c);
-  return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+  return t_double_bytes && ((b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
 }
 
 bool is_name_byte(char c) {
