@@ -381,16 +381,20 @@ void CompleteScanner::body_names(const Open &o, size_t names_from, bool deferred
     // What the typedef defines, and its first name as the scope of an
     // anonymous one; an enum's tag is a name of the typedef's too.
     body_kind = DefKind::kTypedef;
-    size_t tag_at = SIZE_MAX;
+    size_t keyword = SIZE_MAX, body = SIZE_MAX;
     int depth = 0;  // inside an attribute's group
-    for (size_t k = 0; k < tokens_.size() && tokens_[k].off < o.body_from; ++k) {
+    for (size_t k = 0; k < tokens_.size(); ++k) {
       const TypedefToken &tok = tokens_[k];
+      if (tok.off >= o.body_from) {
+        body = k;
+        break;
+      }
       depth += tok.c == '(' ? 1 : tok.c == ')' && depth > 0 ? -1 : 0;
-      if (tok.c != 'i' || depth > 0) continue;
+      if (tok.c != 'i' || depth > 0 || body_kind != DefKind::kTypedef) continue;
       if (word_is(t_ + tok.off, tok.len, "enum")) body_kind = DefKind::kEnum;
       else if (word_is(t_ + tok.off, tok.len, "struct")) body_kind = DefKind::kStruct;
       else if (word_is(t_ + tok.off, tok.len, "union")) body_kind = DefKind::kUnion;
-      else if (body_kind != DefKind::kTypedef && !is_attribute_word(t_ + tok.off, tok.len)) tag_at = k;
+      if (body_kind != DefKind::kTypedef) keyword = k;
     }
     if (body_kind == DefKind::kTypedef) return;
     for (size_t k = names_from; k < names_->size(); ++k) {
@@ -398,8 +402,10 @@ void CompleteScanner::body_names(const Open &o, size_t names_from, bool deferred
       if (n.kind == DefKind::kTypedef && scope.len == 0) scope = {n.off, n.len, DefKind::kTypedef};
       if (n.kind == body_kind) scope = {n.off, n.len, body_kind};  // a struct's tag
     }
-    if (body_kind == DefKind::kEnum && tag_at != SIZE_MAX) {
-      const RawName tag{tokens_[tag_at].off, static_cast<int>(tokens_[tag_at].len), DefKind::kEnum};
+    size_t tag_off = 0, tag_len = 0;
+    if (body_kind == DefKind::kEnum && keyword != SIZE_MAX && body != SIZE_MAX &&
+        head_tag(t_, tokens_, keyword, body, &tag_off, &tag_len)) {
+      const RawName tag{tag_off, static_cast<int>(tag_len), DefKind::kEnum};
       ok_ = ok_ && names_->push(tag);
       scope = tag;
     }

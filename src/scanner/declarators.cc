@@ -126,6 +126,30 @@ class Reader {
 
 }  // namespace
 
+bool head_tag(const char *t, const SeamVec<TypedefToken> &toks, size_t kw, size_t body,
+              size_t *tag_off, size_t *tag_len) {
+  // Read as every struct's head is read for lookups.
+  lex::TagHead head(lex::HeadPolicy::kStrict);
+  int found = lex::TagHead::kMore;
+  const size_t n = toks.size();
+  for (size_t y = kw + 1; y <= body && y < n && found == lex::TagHead::kMore; ++y) {
+    const Tok &k = toks[y];
+    if (k.c == 'i') {
+      found = head.name(t + k.off, k.len, k.off);
+    } else if (k.c != 'L' || !head.passes_literals()) {
+      int used = 1;
+      // A number, a literal or a character of two bytes is a byte that
+      // decides against a body where it stands.
+      const char c = k.c == 'N' || k.c == 'L' || k.c == '?' ? '0' : k.c;
+      found = head.byte(c, y + 1 < n ? toks[y + 1].c : '\0', &used);
+      y += static_cast<size_t>(used - 1);
+    }
+  }
+  *tag_off = head.tag_off();
+  *tag_len = head.tag_len();
+  return found == '{' && *tag_len > 0;
+}
+
 bool is_attribute_word(const char *p, size_t n) {
   static const char *const kWords[] = {"__attribute__", "__attribute", "__declspec", "_Alignas",
                                        "alignas", "__asm__", "__asm", "asm", "__aligned"};
@@ -160,25 +184,9 @@ bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char
       bool su = word_is(t, toks[x], "struct"), un = word_is(t, toks[x], "union");
       if (!su && !un) continue;
       *has_body = true;
-      // The tag, read as every struct's head is read for lookups.
-      lex::TagHead head(lex::HeadPolicy::kStrict);
-      int found = lex::TagHead::kMore;
-      for (size_t y = x + 1; y <= j && found == lex::TagHead::kMore; ++y) {
-        const Tok &k = toks[y];
-        if (k.c == 'i') {
-          found = head.name(t + k.off, k.len, k.off);
-        } else if (k.c != 'L' || !head.passes_literals()) {
-          int used = 1;
-          // A number, a literal or a character of two bytes is a byte that
-          // decides against a body where it stands.
-          const char c = k.c == 'N' || k.c == 'L' || k.c == '?' ? '0' : k.c;
-          found = head.byte(c, y + 1 < n ? toks[y + 1].c : '\0', &used);
-          y += static_cast<size_t>(used - 1);
-        }
-      }
-      if (found == '{' && head.tag_len() > 0 &&
-          !out->push({head.tag_off(), static_cast<int>(head.tag_len()),
-                      su ? DefKind::kStruct : DefKind::kUnion}))
+      size_t tag_off = 0, tag_len = 0;
+      if (head_tag(t, toks, x, j, &tag_off, &tag_len) &&
+          !out->push({tag_off, static_cast<int>(tag_len), su ? DefKind::kStruct : DefKind::kUnion}))
         return false;
       break;
     }

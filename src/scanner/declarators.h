@@ -68,6 +68,12 @@ inline bool is_type_word(const char *p, size_t n) {
 /// __declspec, alignas ...).
 bool is_attribute_word(const char *p, size_t n);
 
+/// The tag of the struct, union or enum whose keyword is token kw and whose
+/// body is token body, read by lex::TagHead's lookups' policy: true, with
+/// its place, when a body follows the head and it has a tag.
+bool head_tag(const char *t, const SeamVec<TypedefToken> &toks, size_t kw, size_t body,
+              size_t *tag_off, size_t *tag_len);
+
 /// Just past the identifier (letters, digits, '_') that starts at t[i], at
 /// most limit.
 inline size_t ident_end(const char *t, size_t i, size_t limit) {
