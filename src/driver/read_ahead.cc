@@ -66,7 +66,10 @@ int state_of(int tag) { return tag % 8; }
 struct Slot {
   void *mem = nullptr;
   TextFile *file = nullptr;  // the file read ahead, or null: opened in its turn
-  bool whole = false;        // all of it was read, so it may be scanned ahead
+  // All of it was read, so it may be scanned ahead. Atomic: the thread may
+  // look at it for an entry the scan takes meanwhile, while the scan, done
+  // with that entry, already reads the next one into the slot.
+  std::atomic<bool> whole{false};
   ScanBuffer out = {nullptr, 0, 0};
   std::atomic<int> tag{kNone};  // the entry it holds, once read, and its state
 };
@@ -179,7 +182,7 @@ void read_entry(ReadAhead *r, int j) {
   if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) && !is_output(r, st))
     slot.file = text_open_in(slot.mem, path, st);
   // Known now, before the file may be taken and read on.
-  slot.whole = slot.file != nullptr && text_whole(slot.file);
+  slot.whole.store(slot.file != nullptr && text_whole(slot.file), std::memory_order_relaxed);
   slot.tag.store(tag(j, kRead));
   wake_scan_for(r, j);
 }
@@ -191,7 +194,7 @@ int pick_scan(ReadAhead *r) {
   for (int k = r->claimed.load() - 1; k >= r->released.load(); --k) {
     Slot &slot = r->slots[k % kAhead];
     if (slot.tag.load() != tag(k, kRead)) continue;
-    if (!slot.whole || r->files[k].lists != lists) continue;
+    if (!slot.whole.load(std::memory_order_relaxed) || r->files[k].lists != lists) continue;
     int expected = tag(k, kRead);
     if (slot.tag.compare_exchange_strong(expected, tag(k, kScanning))) return k;
   }
