@@ -2,7 +2,7 @@
 
 #include "index/etags.h"
 #include "index/file_name_json.h"
-#include "index/kinds.h"
+#include "common/kinds.h"
 
 namespace kolvu {
 

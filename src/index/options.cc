@@ -2,7 +2,7 @@
 
 #include "common/cli.h"
 #include "common/walk.h"
-#include "index/kinds.h"
+#include "common/kinds.h"
 
 #include <cerrno>
 #include <cstring>

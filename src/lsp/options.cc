@@ -4,6 +4,7 @@
 
 #include "common/cli.h"
 #include "common/glob.h"
+#include "common/kinds.h"
 #include "common/walk.h"
 
 namespace kolvu {
@@ -71,28 +72,7 @@ bool apply(Opt opt, const std::string &value, LspCommandLine *o, std::string *er
 
 bool set_kinds(const std::string &v, LspSettings *s, std::string *error) {
   int k = 0;
-  if (v == "all") {
-    k = ALL_KINDS;
-  } else {
-    for (char c : v) {
-      switch (c) {
-        case 'd': k |= DEF_SINGLE | DEF_CONT; break;
-        case 'e': k |= EN_CONST; break;
-        case 'f': k |= FN_BODY; break;
-        case 'g': k |= EN_TYPE; break;
-        case 'm': k |= SU_MEMBER; break;
-        case 'p': k |= FN_PROTO; break;
-        case 's': k |= SU_STRUCT; break;
-        case 't': k |= TD_SIMPLE | TD_BLOCK; break;
-        case 'u': k |= SU_UNION; break;
-        case 'v': k |= VAR_DEF; break;
-        case 'x': k |= VAR_EXTERN; break;
-        default: k = -1; break;
-      }
-      if (k < 0) break;
-    }
-  }
-  if (k <= 0) {
+  if (!parse_kind_letters(v, &k)) {
     *error = "invalid kinds '" + v + "' (any of d e f g m p s t u v x, or all)";
     return false;
   }

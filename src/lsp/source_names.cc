@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/kinds.h"
+
 namespace kolvu {
 
 namespace {
@@ -27,24 +29,6 @@ NameKind kind_of(DefKind kind, std::string_view src, const DefinitionName &n) {
   return NameKind::kMacro;
 }
 
-bool wanted(NameKind kind, int kinds) {
-  switch (kind) {
-    case NameKind::kMacro:
-    case NameKind::kFunctionMacro: return (kinds & (DEF_SINGLE | DEF_CONT)) != 0 || kinds == 0;
-    case NameKind::kTypedef: return (kinds & (TD_SIMPLE | TD_BLOCK)) != 0;
-    case NameKind::kStruct: return (kinds & SU_STRUCT) != 0;
-    case NameKind::kUnion: return (kinds & SU_UNION) != 0;
-    case NameKind::kFunction: return (kinds & FN_BODY) != 0;
-    case NameKind::kPrototype: return (kinds & FN_PROTO) != 0;
-    case NameKind::kEnum: return (kinds & EN_TYPE) != 0;
-    case NameKind::kEnumerator: return (kinds & EN_CONST) != 0;
-    case NameKind::kMember: return (kinds & SU_MEMBER) != 0;
-    case NameKind::kVariable: return (kinds & VAR_DEF) != 0;
-    case NameKind::kExtern: return (kinds & VAR_EXTERN) != 0;
-  }
-  return false;
-}
-
 }  // namespace
 
 SourceScan scan_source_names(const char *data, size_t size, int kinds, Encoding encoding) {
@@ -66,10 +50,11 @@ SourceScan scan_source_names(const char *data, size_t size, int kinds, Encoding 
   scan.result = scan_definitions(data, size, options, [&](const Definition &d) {
     for (size_t i = 0; i < d.name_count; ++i) {
       const DefinitionName &n = d.names[i];
+      // Kinds 0, as the tool's, want every macro.
+      if (!kind_asked(n.kind, kinds) && !(kinds == 0 && n.kind == DefKind::kDefine)) continue;
       SourceName s;
       s.name.assign(n.name);
       s.kind = kind_of(n.kind, src, n);
-      if (!wanted(s.kind, kinds)) continue;
       s.line = n.line;
       s.column = n.column;
       s.offset = n.offset;

@@ -16,6 +16,12 @@
 
 namespace kolvu {
 
+/// Token k of t is the identifier w.
+template <size_t N>
+inline bool token_is(const char *t, const TypedefToken &k, const char (&w)[N]) {
+  return k.c == 'i' && lex::word_is(t + k.off, k.len, w);
+}
+
 // The tokenizer. Of an #if ... #else ... #endif group only the first branch
 // is read, so a typedef's head written twice (`typedef struct S {` / `#else`
 // / `typedef union S {`) is read once.

@@ -15,10 +15,6 @@ namespace {
 using Tok = TypedefToken;
 const size_t kNone = static_cast<size_t>(-1);
 
-bool is_word(const char *t, const Tok &k, const char *w) {
-  return k.c == 'i' && k.len == std::strlen(w) && std::memcmp(t + k.off, w, k.len) == 0;
-}
-
 // All capitals, digits and '_', with a capital: a macro's name.
 bool capitals(const char *p, size_t n) {
   bool letter = false;
@@ -57,14 +53,14 @@ class DeclReader {
   bool ident(size_t j) const { return k_[j].c == 'i'; }
   bool skipped_word(size_t j) const {  // a word whose group is passed over
     const Tok &k = k_[j];
-    return k.c == 'i' && (is_attribute_word(t_ + k.off, k.len) || is_word(t_, k, "typeof") ||
-                          is_word(t_, k, "__typeof") || is_word(t_, k, "__typeof__") ||
-                          is_word(t_, k, "_Atomic") || is_word(t_, k, "_Alignas"));
+    return k.c == 'i' && (is_attribute_word(t_ + k.off, k.len) || token_is(t_, k, "typeof") ||
+                          token_is(t_, k, "__typeof") || token_is(t_, k, "__typeof__") ||
+                          token_is(t_, k, "_Atomic") || token_is(t_, k, "_Alignas"));
   }
   bool type_word(size_t j) const { return ident(j) && is_type_word(t_ + k_[j].off, k_[j].len); }
   bool tag_keyword(size_t j) const {
-    return is_word(t_, k_[j], "struct") || is_word(t_, k_[j], "union") ||
-           is_word(t_, k_[j], "enum") || is_word(t_, k_[j], "class");
+    return token_is(t_, k_[j], "struct") || token_is(t_, k_[j], "union") ||
+           token_is(t_, k_[j], "enum") || token_is(t_, k_[j], "class");
   }
 
   // A line ends between the tokens x and y.
@@ -128,7 +124,7 @@ class DeclReader {
         j = group_end(j, b) - 1;
         continue;
       }
-      if (is_word(t_, k, "operator")) {  // C++'s operator=(...), operator()(...)
+      if (token_is(t_, k, "operator")) {  // C++'s operator=(...), operator()(...)
         size_t p = j + 1;
         if (p + 1 < b && k_[p].c == '(' && k_[p + 1].c == ')') p += 2;
         while (p < b && k_[p].c != '(') ++p;
@@ -343,8 +339,8 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
   *begin = toks[0].off;
   bool is_extern = false;
   for (size_t j = 0; j < n; ++j) {
-    if (is_word(t, toks[j], "typedef")) return true;  // the typedef's own record
-    is_extern = is_extern || is_word(t, toks[j], "extern");
+    if (token_is(t, toks[j], "typedef")) return true;  // the typedef's own record
+    is_extern = is_extern || token_is(t, toks[j], "extern");
   }
   DeclReader r(t, toks);
   // Labels before it (C++'s public:) are no part of it.
@@ -357,7 +353,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
   *begin = toks[first_tok].off;
   if (at_brace) {
     size_t head = first_tok;  // past a template's parameters: template <class T> class
-    if (is_word(t, toks[head], "template") && head + 1 < n && toks[head + 1].c == '<') {
+    if (token_is(t, toks[head], "template") && head + 1 < n && toks[head + 1].c == '<') {
       int depth = 0;
       for (++head; head < n; ++head) {
         depth += toks[head].c == '<' ? 1 : toks[head].c == '>' ? -1 : 0;
@@ -369,9 +365,9 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     for (size_t j = head; j < n && !call; ++j) call = toks[j].c == '(';
     if ((n == 2 && is_extern && toks[1].c == 'L') ||
         (head < n && !call &&
-         (is_word(t, toks[head], "class") || is_word(t, toks[head], "namespace")))) {
+         (token_is(t, toks[head], "class") || token_is(t, toks[head], "namespace")))) {
       *shape = DeclShape::kLinkage;
-      if (head < n && is_word(t, toks[head], "class")) {
+      if (head < n && token_is(t, toks[head], "class")) {
         // The class's name: its last plain name before a base clause.
         for (size_t j = head + 1; j < n; ++j) {
           if (toks[j].c == ':' && !(j + 1 < n && toks[j + 1].c == ':')) break;
@@ -387,7 +383,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     // operator= or operator==.
     int depth = 0;
     for (size_t j = 0; j < n; ++j) {
-      if (is_word(t, toks[j], "operator")) break;
+      if (token_is(t, toks[j], "operator")) break;
       depth += toks[j].c == '(' ? 1 : toks[j].c == ')' && depth > 0 ? -1 : 0;
       if (toks[j].c == '=' && depth == 0) {
         *shape = DeclShape::kInitializer;
@@ -406,7 +402,7 @@ bool read_declaration(const char *t, size_t from, size_t to, bool at_brace,
     }
     return true;
   }
-  if (is_word(t, toks[first_tok], "using")) return true;  // C++'s using std::name;
+  if (token_is(t, toks[first_tok], "using")) return true;  // C++'s using std::name;
   const size_t a0 = std::max(first_tok, r.declarators_from(n));
   bool first = true;
   for (size_t a = a0; a < n;) {
@@ -458,7 +454,7 @@ bool members_of(const char *t, size_t open, size_t close, const unsigned char *l
                           !r.skipped_word(body - 1);
       bool su = false;
       for (size_t j = 0; j < body; ++j)
-        su = su || is_word(t, toks[j], "struct") || is_word(t, toks[j], "union");
+        su = su || token_is(t, toks[j], "struct") || token_is(t, toks[j], "union");
       if (su && !tagged) {
         const Tok b = toks[body];
         if (!members_of(t, b.off, b.off + b.len - 1, leads, scope, out, scratch, depth + 1))

@@ -18,11 +18,6 @@ namespace {
 
 using Tok = TypedefToken;
 
-template <size_t N>
-bool word_is(const char *t, const Tok &k, const char (&w)[N]) {
-  return k.c == 'i' && lex::word_is(t + k.off, k.len, w);
-}
-
 bool attribute_word(const char *t, const Tok &k) {
   return k.c == 'i' && is_attribute_word(t + k.off, k.len);
 }
@@ -178,10 +173,10 @@ bool typedef_names(const char *t, size_t from, size_t limit, const unsigned char
       continue;
     }
     if (k.c == ',' || k.c == '(' || k.c == ';') break;
-    su_seen = su_seen || word_is(t, k, "struct") || word_is(t, k, "union");
+    su_seen = su_seen || token_is(t, k, "struct") || token_is(t, k, "union");
     if (k.c != '{') continue;
     for (size_t x = 0; x < j; ++x) {
-      bool su = word_is(t, toks[x], "struct"), un = word_is(t, toks[x], "union");
+      bool su = token_is(t, toks[x], "struct"), un = token_is(t, toks[x], "union");
       if (!su && !un) continue;
       *has_body = true;
       size_t tag_off = 0, tag_len = 0;

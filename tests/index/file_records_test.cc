@@ -11,29 +11,29 @@
 #include <string>
 #include <vector>
 
-#include "index/kinds.h"
+#include "common/kinds.h"
 
 namespace kolvu {
 namespace {
 
-struct NameSpec {
+struct NameRow {
   const char *name;
   DefKind kind;
   const char *scope;
   DefKind scope_kind;
 };
 
-struct RecordSpec {
+struct RecordRow {
   const char *text;
   DefKind kind;
   const char *name;
-  std::vector<NameSpec> names;
+  std::vector<NameRow> names;
 };
 
 // The records of one source, one after another: lines, offsets and
 // columns are those of the names' first whole-word places after the
 // previous name's.
-const std::vector<RecordSpec> kRecords = {
+const std::vector<RecordRow> kRecords = {
     {"struct point {\n  int x, y;\n};\n", DefKind::kStruct, "point",
      {{"point", DefKind::kStruct, "", DefKind::kStruct},
       {"x", DefKind::kMember, "point", DefKind::kStruct},
@@ -65,11 +65,11 @@ void feed(FileRecords *records) {
   size_t base = 0;
   long line = 1;
   long index = 0;
-  for (const RecordSpec &spec : kRecords) {
-    std::string text = spec.text;
+  for (const RecordRow &row : kRecords) {
+    std::string text = row.text;
     std::vector<DefinitionName> names;
     size_t from = 0;
-    for (const NameSpec &n : spec.names) {
+    for (const NameRow &n : row.names) {
       size_t at = text.find(n.name, from);
       while (at != std::string::npos &&
              ((at > 0 && is_word(text[at - 1])) || is_word(text[at + std::strlen(n.name)])))
@@ -85,9 +85,9 @@ void feed(FileRecords *records) {
       names.push_back(dn);
     }
     Definition d;
-    d.kind = spec.kind;
+    d.kind = row.kind;
     d.kind_bit = 0;
-    d.name = spec.name;
+    d.name = row.name;
     d.first_line = line;
     for (char c : text) line += c == '\n';
     d.last_line = line - 1;

@@ -1,10 +1,10 @@
-// The kinds of definition kolvu-index writes, each named by one letter:
-// d define, e enumerator, f function, g enum, m member, p prototype,
-// s struct, t typedef, u union, v variable, x extern. A letter selects the
+// The kinds of definition kolvu-index and kolvu-lsp read, each named by
+// one letter: d define, e enumerator, f function, g enum, m member,
+// p prototype, s struct, t typedef, u union, v variable, x extern. A letter selects the
 // scanner's kind bits that find its definitions and the names of its kind;
 // a tags file marks each name with its kind's letter.
-#ifndef KOLVU_INDEX_KINDS_H_
-#define KOLVU_INDEX_KINDS_H_
+#ifndef KOLVU_COMMON_KINDS_H_
+#define KOLVU_COMMON_KINDS_H_
 
 #include <string_view>
 
@@ -31,4 +31,4 @@ bool kind_asked(DefKind kind, int kinds);
 
 }  // namespace kolvu
 
-#endif  // KOLVU_INDEX_KINDS_H_
+#endif  // KOLVU_COMMON_KINDS_H_

@@ -1,4 +1,4 @@
-#include "index/kinds.h"
+#include "common/kinds.h"
 
 namespace kolvu {
 

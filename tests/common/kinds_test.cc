@@ -1,6 +1,6 @@
 // The letters of --kinds: what each selects in the scanner, which names
 // each lets through, and the values that are no kinds.
-#include "index/kinds.h"
+#include "common/kinds.h"
 
 #include <gtest/gtest.h>
 
