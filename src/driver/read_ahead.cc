@@ -105,9 +105,12 @@ void relax() {
 // checks: a pause takes from a few cycles to over a hundred, by processor.
 class Spin {
  public:
-  explicit Spin(long nanos) : until_(now() + nanos) {}
+  // The clock starts at the first check: a wait that never happens costs
+  // nothing.
+  explicit Spin(long nanos) : nanos_(nanos) {}
   // One pause; false once the time is up.
   bool again() {
+    if (until_ == 0) until_ = now() + nanos_;
     relax();
     return (++checks_ & 15) != 0 || now() < until_;
   }
@@ -118,7 +121,8 @@ class Spin {
     clock_gettime(CLOCK_MONOTONIC, &t);
     return t.tv_sec * 1000000000L + t.tv_nsec;
   }
-  long until_;
+  long nanos_;
+  long until_ = 0;
   unsigned checks_ = 0;
 };
 
