@@ -167,6 +167,19 @@ NameHit SymbolIndex::hit(const Map::value_type &entry, const IndexedName &at) co
   return NameHit{entry.first, f.path, f.encoding, f.open, at};
 }
 
+std::vector<NameHit> SymbolIndex::hits_of(const Map::value_type &entry) const {
+  std::vector<NameHit> hits;
+  hits.reserve(entry.second.size());
+  for (const IndexedName &at : entry.second) hits.push_back(hit(entry, at));
+  // Files are indexed in parallel, so the list's order is the order they
+  // ended in: every answer puts a name's definitions in path order instead.
+  std::sort(hits.begin(), hits.end(), [](const NameHit &a, const NameHit &b) {
+    if (a.path != b.path) return a.path < b.path;
+    return a.at.offset < b.at.offset;
+  });
+  return hits;
+}
+
 std::vector<NameHit> SymbolIndex::lookup(std::string_view name,
                                          const std::string &first_path) const {
   std::vector<NameHit> hits;
@@ -174,14 +187,10 @@ std::vector<NameHit> SymbolIndex::lookup(std::string_view name,
     std::shared_lock<std::shared_mutex> lock(mutex_);
     auto it = names_.find(name);
     if (it == names_.end()) return hits;
-    for (const IndexedName &at : it->second) hits.push_back(hit(*it, at));
+    hits = hits_of(*it);
   }
-  std::sort(hits.begin(), hits.end(), [&first_path](const NameHit &a, const NameHit &b) {
-    bool fa = a.path == first_path, fb = b.path == first_path;
-    if (fa != fb) return fa;
-    if (a.path != b.path) return a.path < b.path;
-    return a.at.offset < b.at.offset;
-  });
+  std::stable_partition(hits.begin(), hits.end(),
+                        [&first_path](const NameHit &h) { return h.path == first_path; });
   return hits;
 }
 
@@ -207,9 +216,9 @@ std::vector<NameHit> SymbolIndex::search(std::string_view query, size_t limit) c
   std::vector<NameHit> hits;
   std::shared_lock<std::shared_mutex> lock(mutex_);
   auto take = [&](const Map::value_type &entry) {
-    for (const IndexedName &at : entry.second) {
+    for (NameHit &h : hits_of(entry)) {
       if (hits.size() >= limit) return false;
-      hits.push_back(hit(entry, at));
+      hits.push_back(std::move(h));
     }
     return hits.size() < limit;
   };
@@ -274,8 +283,7 @@ std::vector<std::vector<NameHit>> SymbolIndex::with_prefix(std::string_view pref
       *more = true;
       break;
     }
-    out.emplace_back();
-    for (const IndexedName &at : it->second) out.back().push_back(hit(*it, at));
+    out.push_back(hits_of(*it));
   }
   return out;
 }

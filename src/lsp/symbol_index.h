@@ -93,6 +93,8 @@ class SymbolIndex {
   // them, for the caller to fill again or erase.
   void drop_names(uint32_t id, bool keep_empty = false);
   NameHit hit(const Map::value_type &entry, const IndexedName &at) const;
+  // A name's definitions in path order, then offset order.
+  std::vector<NameHit> hits_of(const Map::value_type &entry) const;
   // Makes the flat list below whole again when it has to be; with the lock
   // held shared and flat_mutex_ held.
   void refresh_flat() const;

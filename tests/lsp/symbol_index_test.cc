@@ -40,6 +40,22 @@ TEST(SymbolIndex, LookupPutsTheCurrentFileFirstThenByPath) {
   EXPECT_EQ(index.file_count(), 3u);
 }
 
+TEST(SymbolIndex, EveryAnswerListsANamesDefinitionsInPathOrder) {
+  // Files come in the order their scans end; the answers must not show it.
+  SymbolIndex index;
+  put(&index, "/w/z.h", "#define MAX 2\n");
+  put(&index, "/w/b.h", "\n#define MAX 3\n#define MAX 4\n");
+  put(&index, "/w/a.h", "#define MAX 1\n");
+  const V want{"/w/a.h:1", "/w/b.h:2", "/w/b.h:3", "/w/z.h:1"};
+  bool more = true;
+  auto groups = index.with_prefix("MA", 10, &more);
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_FALSE(more);
+  EXPECT_EQ(where(groups[0]), want);
+  EXPECT_EQ(where(index.search("MAX", 10)), want);
+  EXPECT_EQ(where(index.search("MAX", 2)), (V{"/w/a.h:1", "/w/b.h:2"}));
+}
+
 TEST(SymbolIndex, ReplacingAndRemovingAFile) {
   SymbolIndex index;
   put(&index, "/w/a.h", "#define A 1\n#define SHARED 1\n");
