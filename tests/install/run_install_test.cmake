@@ -318,8 +318,11 @@ elseif(STEP STREQUAL "shared")
   set(build "${WORK_DIR}/shared-build")
   set(shared_prefix "${WORK_DIR}/shared-prefix")
   file(REMOVE_RECURSE "${build}" "${shared_prefix}")
+  # What this step checks (the libraries' names, sonames and places, the
+  # programs finding them, their users building) does not depend on the
+  # code's optimization: -O0 compiles in a third of the time.
   run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${build}" -G "${GENERATOR}"
-      "-DCMAKE_CXX_COMPILER=${CXX}" -DCMAKE_BUILD_TYPE=Release
+      "-DCMAKE_CXX_COMPILER=${CXX}" -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O0 -DNDEBUG"
       -DBUILD_TESTING=OFF -DBUILD_SHARED_LIBS=ON "-DCMAKE_INSTALL_PREFIX=${shared_prefix}")
   run("${CMAKE_COMMAND}" --build "${build}" --config Release -j2)
   run("${CMAKE_COMMAND}" --install "${build}" --config Release)
