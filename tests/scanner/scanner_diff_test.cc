@@ -228,6 +228,45 @@ TEST(ScannerDiff, ALookPastTheLineAsTheRulesSay) {
     for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), c.mask), c.out) << c.src;
 }
 
+// Block comments beside code on one line, which the engine passes with the
+// line's other bytes when nothing else on it matters: what the tool writes
+// for them by the rules (-dtsu).
+struct CommentCase {
+  std::string src;
+  const char *out;
+};
+const CommentCase kCommentCases[] = {
+    // "/*/" is a whole comment to the tool: what follows it is code.
+    {"int a;\n/*/ typedef int T; */\nint b;\n", "typedef int T; */\n"},
+    // The '/' of a "*/" may begin another comment, here one over lines.
+    {"int a; /* x */ typedef int T1; /* y */*z\ntypedef int T2;\n*/ typedef int T3;\n",
+     "typedef int T1; /* y */*z\ntypedef int T3;\n"},
+    {"int a; /* y */*z\ntypedef int T2;\n*/ typedef int T3;\n", "typedef int T3;\n"},
+    // Parentheses and braces in a comment count for nothing.
+    {"f(1, /* ) */ 2); g(/* ( */);\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"int a; /* { */ int b;\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"x = (1 /* ; */\n);\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    // Comments before a #define (one wherever code has it) and on a
+    // directive's line; a splice after one.
+    {"/* a */ /* b */ #define ONE 1\n#include <a.h> /* ( */\n#define X 1\n",
+     "#define ONE 1\n#define X 1\n"},
+    {"int a; /* c */ \\\ntypedef int T;\n", "typedef int T;\n"},
+    // A NUL in a comment ends the line's text; double-byte text in one.
+    {std::string("int a; /* \0 */ typedef int T;\nint b;\n", 37), ""},
+    {std::string("f( /* \0 */ );\nstruct s { int c; };\n", 35), ""},
+    {"int a; /* \x95\x5C\x83\x7B */ typedef int T; /* \x81*/\n", "typedef int T; /* \x81*/\n"},
+};
+
+TEST(ScannerDiff, CommentsBesideCodeOnOneLine) {
+  clear_list();
+  pr_fname = 0;
+  for (const CommentCase &c : kCommentCases) {
+    const std::string shown = ::testing::PrintToString(c.src);
+    EXPECT_EQ(model(c.src, 0x3F), c.out) << shown;
+    for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), 0x3F), c.out) << shown;
+  }
+}
+
 TEST(ScannerDiff, DoubleByteCharactersBesideBackslashesQuotesAndBraces) {
   // Short lines from a few pieces only, so that characters in a row, a
   // backslash or brace as a second byte or after one, splices inside
