@@ -133,25 +133,28 @@ inline int comment_run(const char *w, int from, int end, int limit) {
   }
   return line;
 }
-// The '/' of the "*/" that ends the block comment whose "/*" is at at, when
-// it ends on the same line and holds no NUL (which ends a line's text); -1
-// when there is no comment at at, or it does not end there. The tool looks
-// for the "*/" from the opener's '*' on ("/*/" is a whole comment), and
-// reads on from its '/', which may begin another comment ("/* a */*x" opens
-// a second one).
-inline int comment_on_line(const char *w, int at, int end) {
-  if (w[at] != '/' || w[at + 1] != '*') return -1;
+// Where a quiet run reads on after the comment that begins at at, when the
+// comment holds no NUL (which ends a line's text): for a line comment, its
+// line's '\n' (the tool ends every line comment with its line); for a block
+// comment that ends on the same line, the '/' of its "*/". -1 when there is
+// no comment at at, or no such end. The tool looks for the "*/" from the
+// opener's '*' on ("/*/" is a whole comment), and reads on from its '/',
+// which may begin another comment ("/* a */*x" opens a second one).
+inline int comment_passed(const char *w, int at, int end) {
+  if (w[at] != '/' || (w[at + 1] != '*' && w[at + 1] != '/')) return -1;
   const void *nl = std::memchr(w + at, '\n', static_cast<size_t>(end - at));
-  const size_t stop = nl != nullptr ? static_cast<size_t>(static_cast<const char *>(nl) - w)
-                                    : static_cast<size_t>(end);
-  const size_t star = lex::comment_close(w, static_cast<size_t>(at) + 1, stop);
-  if (star == stop || std::memchr(w + at, '\0', star - static_cast<size_t>(at)) != nullptr) return -1;
-  return static_cast<int>(star) + 1;
+  if (nl == nullptr) return -1;
+  const size_t stop = static_cast<size_t>(static_cast<const char *>(nl) - w);
+  const size_t close = w[at + 1] == '/' ? stop : lex::comment_close(w, static_cast<size_t>(at) + 1, stop);
+  if (close == stop && w[at + 1] == '*') return -1;
+  if (std::memchr(w + at, '\0', close - static_cast<size_t>(at)) != nullptr) return -1;
+  return static_cast<int>(w[at + 1] == '/' ? close : close + 1);
 }
 
 // Lines of code between definitions in which nothing can happen but
 // parentheses: as comment_run, for lines without a byte that stops the skip
-// in code, but for block comments that end on their line. The parentheses of those lines are counted into *paren, line by
+// in code, but for line comments and block comments that end on their
+// line. The parentheses of those lines are counted into *paren, line by
 // line, as the scanner would count them, a ';' or brace closing all; those
 // of the line returned are not. A directive's line (its first byte other
 // than spaces and tabs a '#') leaves the depth as it was, as its
@@ -214,11 +217,11 @@ __attribute__((always_inline)) inline int code_run(const char *w, int from, int 
       }
     }
     if (stops != 0) {
-      // A block comment that ends on its line is passed over, and the line
-      // stays quiet (most comments beside code are such).
-      const int slash = comment_on_line(w, p + __builtin_ctzll(stops), end);
-      if (slash < 0 || slash - line >= limit) return line;
-      p = slash - kVecBytes;
+      // A line comment, or a block comment that ends on its line, is passed
+      // over, and the line stays quiet (most comments beside code are such).
+      const int on = comment_passed(w, p + __builtin_ctzll(stops), end);
+      if (on < 0 || on - line >= limit) return line;
+      p = on - kVecBytes;
       continue;
     }
     if (p + kVecBytes - line >= limit) return line;

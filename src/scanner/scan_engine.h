@@ -535,8 +535,9 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
     Vec v = load(s);
     Vec next = load(s + 1);
     uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    // A quote, a comment's start, a NUL or a '#' (perhaps a directive's,
-    // whose parentheses are its own) is left to scan_line.
+    // A quote, a comment's start (but for a comment passed below), a NUL
+    // or a '#' (perhaps a directive's, whose parentheses are its own) is
+    // left to scan_line.
     Vec slash = both(eq(v, '/'), either(eq(next, '/'), eq(next, '*')));
     Vec quotes = eq_any(v, lex::kQuotes);
     uint64_t stops = bits_of(either(either(quotes, slash), either(eq(v, zero()), eq(v, '#')))) & in;
@@ -571,7 +572,16 @@ int Scanner<Sink>::block_lines(const char *w, int from, int end, int limit) {
           break;
       }
     }
-    if (stops != 0 || p + kVecBytes - line >= limit) return line;
+    if (stops != 0) {
+      // A comment that ends on its line is passed over inside the braces;
+      // at depth 0 a ';' in it would end the definition, which scan_line
+      // decides.
+      const int on = braces > 0 ? comment_passed(w, p + __builtin_ctzll(stops), end) : -1;
+      if (on < 0 || on - line >= limit) return line;
+      p = on - kVecBytes;
+      continue;
+    }
+    if (p + kVecBytes - line >= limit) return line;
   }
   return line;
 #else

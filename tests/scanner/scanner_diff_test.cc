@@ -228,9 +228,9 @@ TEST(ScannerDiff, ALookPastTheLineAsTheRulesSay) {
     for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), c.mask), c.out) << c.src;
 }
 
-// Block comments beside code on one line, which the engine passes with the
-// line's other bytes when nothing else on it matters: what the tool writes
-// for them by the rules (-dtsu).
+// Comments beside code on one line, which the engine passes with the line's
+// other bytes when nothing else on it matters: what the tool writes for them
+// by the rules (-dtsu).
 struct CommentCase {
   std::string src;
   const char *out;
@@ -255,6 +255,20 @@ const CommentCase kCommentCases[] = {
     {std::string("int a; /* \0 */ typedef int T;\nint b;\n", 37), ""},
     {std::string("f( /* \0 */ );\nstruct s { int c; };\n", 35), ""},
     {"int a; /* \x95\x5C\x83\x7B */ typedef int T; /* \x81*/\n", "typedef int T; /* \x81*/\n"},
+    // A line comment ends with its line, splice or not; what is in it counts
+    // for nothing; the '/' of a "*/" may begin one.
+    {"int a; // ( {\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"x = f( // )\n);\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"int a; // x \\\ntypedef int T;\n", "typedef int T;\n"},
+    {"int a; //\x81\\\ntypedef int T;\n", "typedef int T;\n"},
+    {"#include <a.h> // c \\\n#define X 1\n", "#define X 1\n"},
+    {"/* a *//x ( typedef int N;\ntypedef int T;\n", "typedef int T;\n"},
+    // Inside a definition's braces too; a NUL ends the text a line shows.
+    {"struct s {\n  int a; /* ; } */\n  int b; // ; }\n  int c; /* ( */ int d;\n};\nint e;\n",
+     "struct s {\n  int a; /* ; } */\n  int b; // ; }\n  int c; /* ( */ int d;\n};\n"},
+    {std::string("struct s {\n  int a; // \0 }\n};\n", 29), "struct s {\n  int a; // \n};\n"},
+    // Out of the braces a ';' in a comment ends the definition.
+    {"struct s {\n  int a;\n} /* ; */\nv;\nint b;\n", "struct s {\n  int a;\n} /* ; */\n"},
 };
 
 TEST(ScannerDiff, CommentsBesideCodeOnOneLine) {
