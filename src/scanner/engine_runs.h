@@ -142,13 +142,23 @@ inline int comment_run(const char *w, int from, int end, int limit) {
 // which may begin another comment ("/* a */*x" opens a second one).
 inline int comment_passed(const char *w, int at, int end) {
   if (w[at] != '/' || (w[at + 1] != '*' && w[at + 1] != '/')) return -1;
-  const void *nl = std::memchr(w + at, '\n', static_cast<size_t>(end - at));
-  if (nl == nullptr) return -1;
-  const size_t stop = static_cast<size_t>(static_cast<const char *>(nl) - w);
-  const size_t close = w[at + 1] == '/' ? stop : lex::comment_close(w, static_cast<size_t>(at) + 1, stop);
-  if (close == stop && w[at + 1] == '*') return -1;
-  if (std::memchr(w + at, '\0', close - static_cast<size_t>(at)) != nullptr) return -1;
-  return static_cast<int>(w[at + 1] == '/' ? close : close + 1);
+  const int set = w[at + 1] == '*' ? kBlockComment : kLineComment;
+  const Vec no_semi = splat('\xFF');
+  // One pass from the opener's '*' (or second '/') on, to the comment's end
+  // as the scan finds it, the line's '\n' or a NUL, whichever comes first.
+  for (int p = at + 1; p < end; p += kVecBytes) {
+    const char *s = w + p;
+    const Vec v = load(s);
+    const uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
+    const uint64_t ends =
+        bits_of(either(stops_of(v, s + 1, set, no_semi), either(eq(v, '\n'), eq(v, zero())))) & in;
+    if (ends == 0) continue;
+    const int k = p + __builtin_ctzll(ends);
+    if (w[k] == '\n') return set == kLineComment ? k : -1;
+    if (w[k] == '\0') return -1;
+    return k + 1;  // the '/' of the "*/"
+  }
+  return -1;
 }
 
 // Lines of code between definitions in which nothing can happen but

@@ -192,26 +192,18 @@ inline bool splice_before(const unsigned char *leads, const char *line, const ch
   return trigraphs && nl - line >= 3 && std::memcmp(nl - 3, "?\?/", 3) == 0;
 }
 
-/// Where the first "*/" from k on, before n, begins; n if none.
-inline size_t comment_close(const char *t, size_t k, size_t n) {
+/// Just past the "*/" of the block comment whose "/*" is at i; n if none.
+inline size_t block_comment_end(const char *t, size_t i, size_t n) {
   // From '*' to '*': most comments hold few, and a search for one byte is
   // the quickest there is.
-  while (k + 1 < n) {
+  for (size_t k = i + 2; k + 1 < n;) {
     const void *star = std::memchr(t + k, '*', n - 1 - k);
     if (star == nullptr) break;
     k = static_cast<size_t>(static_cast<const char *>(star) - t);
-    if (t[k + 1] == '/') return k;
+    if (t[k + 1] == '/') return k + 2;
     ++k;
   }
   return n;
-}
-
-/// Just past the "*/" of the block comment whose "/*" is at i; n if none.
-/// (The tool's own reading looks for the "*/" from the opener's '*' on, so
-/// that "/*/" is a whole comment there.)
-inline size_t block_comment_end(const char *t, size_t i, size_t n) {
-  const size_t k = comment_close(t, i + 2, n);
-  return k < n ? k + 2 : n;
 }
 
 /// The '\n' that ends the line at i; n if none.
