@@ -150,13 +150,15 @@ inline int comment_passed(const char *w, int at, int end) {
     const char *s = w + p;
     const Vec v = load(s);
     const uint64_t in = end - p >= 64 ? ~uint64_t{0} : (uint64_t{1} << (end - p)) - 1;
-    const uint64_t ends =
+    uint64_t ends =
         bits_of(either(stops_of(v, s + 1, set, no_semi), either(eq(v, '\n'), eq(v, zero())))) & in;
-    if (ends == 0) continue;
-    const int k = p + __builtin_ctzll(ends);
-    if (w[k] == '\n') return set == kLineComment ? k : -1;
-    if (w[k] == '\0') return -1;
-    return k + 1;  // the '/' of the "*/"
+    // A byte 0xFF stops too (no_semi is that byte): passed over here.
+    for (; ends != 0; ends &= ends - 1) {
+      const int k = p + __builtin_ctzll(ends);
+      if (w[k] == '\n') return set == kLineComment ? k : -1;
+      if (w[k] == '\0') return -1;
+      if (w[k] == '*') return k + 1;  // the '/' of the "*/"
+    }
   }
   return -1;
 }

@@ -267,6 +267,10 @@ const CommentCase kCommentCases[] = {
     {"struct s {\n  int a; /* ; } */\n  int b; // ; }\n  int c; /* ( */ int d;\n};\nint e;\n",
      "struct s {\n  int a; /* ; } */\n  int b; // ; }\n  int c; /* ( */ int d;\n};\n"},
     {std::string("struct s {\n  int a; // \0 }\n};\n", 29), "struct s {\n  int a; // \n};\n"},
+    // A byte 0xFF in a comment is text like any other (the fuzzer's case).
+    {"/*\xff\ntypedef struct", ""},
+    {"int a; /* \xff */ int b; // \xff\nstruct s {\n  int a; /* \xff */ // \xff\n};\n",
+     "struct s {\n  int a; /* \xff */ // \xff\n};\n"},
     // Out of the braces a ';' in a comment ends the definition.
     {"struct s {\n  int a;\n} /* ; */\nv;\nint b;\n", "struct s {\n  int a;\n} /* ; */\n"},
 };
