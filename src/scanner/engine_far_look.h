@@ -123,9 +123,11 @@ class FarLook {
         if (block) {
           if (c == '*' && w[i + 1] == '/') {
             // The '/' that closes the comment is no code, but it may open
-            // another, as the scan reads `*/*`.
+            // another, as the scan reads on from it: a block comment at
+            // `*/*`, a line comment at `*//`.
             ++i;
             block = w[i + 1] == '*';
+            line_comment = w[i + 1] == '/';
             if (!block && mark(w + i + 1)) return known;
           }
           continue;

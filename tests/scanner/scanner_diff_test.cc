@@ -213,6 +213,10 @@ const LookCase kLookCases[] = {
     {"struct s ''(\n{\n};\n", SU_STRUCT, "struct s ''(\n{\n};\n"},
     // A comment between a tag and its group is passed over as blanks are.
     {"struct s /*c*/ (\n{\n};\n", SU_STRUCT, "struct s /*c*/ (\n{\n};\n"},
+    // The '/' that closes a comment may open a line comment (the fuzzer's
+    // case): the '{' in it is no group.
+    {"struct s\n/* c *//{\nint x;\n", SU_STRUCT, ""},
+    {"struct \n/*//{", SU_STRUCT, ""},
 };
 
 TEST(PlainModel, ALookPastTheLineReadsAsTheRulesSay) {
