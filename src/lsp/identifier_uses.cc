@@ -9,8 +9,6 @@ namespace kolvu {
 
 namespace {
 
-const unsigned char kNoLeads[256] = {};
-
 // The words of a directive after which the rest of the line is a header's
 // name, not code.
 bool header_directive(const char *w, size_t n) {
@@ -32,7 +30,7 @@ bool blank(char c) { return is_cspace(c) && c != '\n'; }
 class Walk {
  public:
   Walk(std::string_view src, Encoding encoding)
-      : leads_(encoding == Encoding::kShiftJis || encoding == Encoding::kAuto ? byte_class : kNoLeads),
+      : leads_(lex::leads_of(encoding == Encoding::kAuto ? Encoding::kShiftJis : encoding)),
         t_(src.data()), n_(src.size()) {}
 
   std::vector<IdentifierUse> run() {

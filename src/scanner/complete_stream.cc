@@ -6,6 +6,7 @@
 
 #include "kolvu/bytes.h"
 #include "scanner/name_index.h"
+#include "scanner/lexer.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
 #include "util/alloc_seam.h"
@@ -39,7 +40,7 @@ const size_t kMaxHeld = 0x7fffffff - 4096;  // offsets in the text fit 31 bits
 
 CompleteStream::CompleteStream(Encoding encoding, const ScanOptions &options, DefinitionFn fn,
                                void *context, size_t first_room)
-    : leads_(encoding == Encoding::kShiftJis ? byte_class : kNoLeads),
+    : leads_(lex::leads_of(encoding)),
       first_room_(first_room),
       options_(options),
       fn_(fn),

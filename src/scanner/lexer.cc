@@ -6,6 +6,8 @@
 
 namespace kolvu {
 
+const unsigned char kNoLeads[256] = {};
+
 size_t encoded_char_length(Encoding encoding, const char *p, size_t left) {
   const unsigned char c = static_cast<unsigned char>(*p);
   if (c < 0x80 || left < 2) return 1;

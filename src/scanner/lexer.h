@@ -27,7 +27,19 @@
 #include "kolvu/scan.h"
 
 namespace kolvu {
+
+/// Bytes that never begin a double-byte character: the lead-byte table of
+/// an ASCII-compatible encoding. Shift_JIS uses byte_class.
+extern const unsigned char kNoLeads[256];
+
 namespace lex {
+
+/// The lead-byte table every reader of a text in encoding passes to the
+/// functions here: byte_class for Shift_JIS, kNoLeads for UTF-8 and EUC-JP
+/// (whose second bytes are never ASCII).
+inline const unsigned char *leads_of(Encoding encoding) {
+  return encoding == Encoding::kShiftJis ? byte_class : kNoLeads;
+}
 
 // Bits of the lexer's own 256-entry class table.
 enum : unsigned char {

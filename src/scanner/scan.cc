@@ -16,6 +16,7 @@
 #include "scanner/name_index.h"
 #include "scanner/complete_stream.h"
 #include "scanner/encoding_guess.h"
+#include "scanner/lexer.h"
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
@@ -205,7 +206,7 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   crs.cooked = cooked.cooked;
   crs.removed = cooked.removed;
   crs.n = cooked.n;
-  const unsigned char *leads = enc == Encoding::kShiftJis ? byte_class : kNoLeads;
+  const unsigned char *leads = lex::leads_of(enc);
   const NameIndex *names = ScanAccess::index_of(options.names);
   ScanSetup setup = {options.kinds, names, leads, "", false};
   RecordSink sink(buf, cooked.size, crs, leads, enc, fn, context);

@@ -6,8 +6,6 @@
 
 namespace kolvu {
 
-const unsigned char kNoLeads[256] = {};
-
 void scan_stream_baseline(TextFile *stream, const ScanSetup &setup) {
   scan_stream_here(stream, setup, &capture_buf, nullptr);
 }

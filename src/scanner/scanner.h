@@ -16,15 +16,11 @@ namespace kolvu {
 
 class RecordSink;
 
-/// Bytes that never begin a double-byte character: the lead-byte table of
-/// an ASCII-compatible encoding. Shift_JIS uses byte_class.
-extern const unsigned char kNoLeads[256];
-
 /// What one scan needs to know.
 struct ScanSetup {
   int mask;                    // the kind bits
   const NameIndex *names;      // null or empty: every name is wanted
-  const unsigned char *leads;  // byte_class for Shift_JIS, or kNoLeads
+  const unsigned char *leads;  // lex::leads_of the text's encoding
   const char *name;            // the file as named, for the banner
   bool banner;                 // write "/* === name === */\n" before the first output
 };
