@@ -1,8 +1,9 @@
 // One vector of bytes and the few operations the scanner's engine needs on
 // it: 32 bytes with AVX2, 16 with SSE2; nothing without either, where the
-// engine falls back to tables. Included only by the engine's headers, which
-// are compiled once per instruction set (scanner.cc, scanner_avx2.cc), so
-// everything here lives in an unnamed namespace.
+// engine falls back to tables. Included by the engine's headers, which
+// are compiled once per instruction set (scanner.cc, scanner_avx2.cc), and
+// by the count of lines of the positions, so everything here lives in an
+// unnamed namespace.
 #ifndef KOLVU_SCANNER_ENGINE_VECTOR_H_
 #define KOLVU_SCANNER_ENGINE_VECTOR_H_
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "scanner/engine_vector.h"
+
 namespace kolvu {
 
 // Carriage returns dropped before the byte at off, added back.
@@ -17,6 +19,32 @@ size_t CrMap::source(size_t off) const {
   return base + off + (lo == 0 ? 0 : removed[lo - 1]);
 }
 
+namespace {
+
+// The '\n' bytes of t[from, to), counted a vector at a time where there is
+// one (a line is a few dozen bytes: a call a line costs more); *after_last
+// is set to the place after the last of them, if any.
+size_t newlines(const char *t, size_t from, size_t to, size_t *after_last) {
+  size_t count = 0;
+  size_t p = from;
+#if defined(__AVX2__) || defined(__SSE2__)
+  for (; p + kVecBytes <= to; p += kVecBytes) {
+    unsigned bits = bits_of(eq(load(t + p), '\n'));
+    if (bits == 0) continue;
+    *after_last = p + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
+    for (; bits != 0; bits &= bits - 1) ++count;
+  }
+#endif
+  for (; p < to; ++p) {
+    if (t[p] != '\n') continue;
+    ++count;
+    *after_last = p + 1;
+  }
+  return count;
+}
+
+}  // namespace
+
 // The '\n' bytes before off are counted from where the last answer was.
 long LineCursor::line_of(size_t off) {
   if (off > size_) off = size_;
@@ -31,15 +59,11 @@ long LineCursor::line_of(size_t off) {
     back_line_ = line_;
     back_line_start_ = line_start_;
   }
-  while (at_ < off) {
-    const void *nl = std::memchr(t + at_, '\n', off - at_);
-    if (nl == nullptr) {
-      at_ = off;
-      break;
-    }
-    at_ = static_cast<size_t>(static_cast<const char *>(nl) - t) + 1;
-    line_start_ = at_;
-    ++line_;
+  if (at_ < off) {
+    size_t after_last = 0;
+    line_ += static_cast<long>(newlines(t, at_, off, &after_last));
+    if (after_last != 0) line_start_ = after_last;
+    at_ = off;
   }
   if (at_ > off) {
     while (at_ > off) {
