@@ -151,9 +151,14 @@ bool CompleteStream::hand_over(size_t below) {
   const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;
   const bool by_name = (kinds & kDeclarationKinds) != 0;
   // An outer one first; of two with the same span (a variable and the
-  // struct its declaration defines), the declaration.
+  // struct its declaration defines), the declaration. The scanner records
+  // most in that order already: a check finds the runs that are.
+  auto sort = [this](auto before) {
+    if (!std::is_sorted(order_.begin(), order_.end(), before))
+      std::sort(order_.begin(), order_.end(), before);
+  };
   if (by_name)
-    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    sort([this](uint32_t a, uint32_t b) {
       const RawRecord &x = recs_[a], &y = recs_[b];
       if (x.begin != y.begin) return x.begin < y.begin;
       if (x.end != y.end) return x.end > y.end;
