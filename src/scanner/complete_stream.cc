@@ -90,7 +90,7 @@ bool CompleteStream::room_for(size_t n) {
     scanner_.shift(keep);
     if (cap_ - len_ >= n + kSlack) return true;
   }
-  size_t grown = cap_ == 0 ? first_room_ : cap_ * 2;
+  size_t grown = cap_ == 0 ? first_room_ + kSlack : cap_ * 2;
   while (grown - len_ < n + kSlack) grown *= 2;
   if (len_ + n > kMaxHeld) return fail(ScanStatus::kTooLarge);
   void *moved = realloc_or_null(buf_, grown);
@@ -152,7 +152,7 @@ bool CompleteStream::hand_over(size_t below) {
   const bool by_name = (kinds & kDeclarationKinds) != 0;
   // An outer one first; of two with the same span (a variable and the
   // struct its declaration defines), the declaration. The scanner records
-  // most in that order already: a check finds the runs that are.
+  // most in that order already, and then the sort is passed over.
   auto sort = [this](auto before) {
     if (!std::is_sorted(order_.begin(), order_.end(), before))
       std::sort(order_.begin(), order_.end(), before);
@@ -166,7 +166,7 @@ bool CompleteStream::hand_over(size_t below) {
       return dx != dy ? dx : a < b;
     });
   else
-    std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    sort([this](uint32_t a, uint32_t b) {
       const RawRecord &x = recs_[a], &y = recs_[b];
       return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
     });

@@ -224,7 +224,8 @@ ScanResult scan_complete(const char *data, size_t size, const ScanOptions &optio
                          DefinitionFn fn, void *context) {
   Encoding enc = options.encoding;
   if (enc == Encoding::kAuto) enc = guess_encoding(data, size);
-  CompleteStream stream(enc, options, fn, context);
+  // Room for the text fed at once, which is all of a small source.
+  CompleteStream stream(enc, options, fn, context, std::min(size, kPiece));
   bool more = true;
   for (size_t at = 0; more && at < size; at += kPiece)
     more = stream.feed(data + at, std::min(kPiece, size - at));
