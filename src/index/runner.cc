@@ -30,9 +30,10 @@ namespace {
 
 // Files in flight for each worker: a large file whose turn has come holds
 // back the writing of those after it, which the others go on scanning
-// (their output held within the budget) while the window has room. A
-// wider window keeps them busier behind such a file, and holds more.
-const size_t kFilesPerWorker = 8;
+// (their output held within the budget) while the window has room. The
+// window is wide enough that the others seldom wait behind a large file:
+// what it holds is bounded by the budget of output held, not by it.
+const size_t kFilesPerWorker = 64;
 const size_t kAheadPerWorker = 4;  // files walked ahead of the workers
 const size_t kOutBuffer = FdWriter::kBuffer;
 
@@ -165,14 +166,21 @@ class Runner : public OutputSink {
   }
 
  private:
-  // Claims the next file of the walk and indexes it; with none to claim,
-  // walks on to find more (one worker at a time), within the window of
-  // files in flight. Ends when the walk is over and every file claimed.
+  // Claims the next file of the walk and indexes it; with fewer to claim
+  // than there are workers, walks on to find more first (one worker at a
+  // time), within the window of files in flight, so that the others seldom
+  // wait for the walk. Ends when the walk is over and every file claimed.
   void work() {
     FileIndexer indexer(job_, this);
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-      if (claim_ < base_ + slots_.size()) {
+      const size_t waiting = base_ + slots_.size() - claim_;
+      if (waiting > 0 && waiting < static_cast<size_t>(job_.jobs) && !walking_ &&
+          !walk_ended_ && !stopped_ && slots_.size() < window_) {
+        walk(lock);
+        continue;
+      }
+      if (waiting > 0) {
         Slot *s = &slots_[claim_++ - base_];
         if (!s->to_scan) continue;
         bool stopped = stopped_;
