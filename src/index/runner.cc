@@ -155,9 +155,10 @@ class Runner : public OutputSink {
         break;
       }
       if (held_ + piece->size() <= job_.output_budget) {
+        // A copy of its size: many files wait in the window, most with a
+        // piece far smaller than the buffer, which the worker keeps.
         held_ += piece->size();
-        s->out.push_back(std::move(*piece));
-        piece->reserve(kOutBuffer + kOutBuffer / 4);
+        s->out.emplace_back(*piece);
         break;
       }
       out_cv_.wait(lock);
