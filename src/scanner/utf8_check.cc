@@ -13,10 +13,15 @@ bool is_cont(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 size_t ascii_prefix(const unsigned char *p, size_t n) {
   size_t i = 0;
-  // Runs of ASCII, the bulk of any source, eight bytes at a time.
+  // Runs of ASCII, the bulk of any source, 32 bytes at a time, then eight.
+  const uint64_t high = 0x8080808080808080ull;
+  for (uint64_t w[4]; n - i >= 32; i += 32) {
+    std::memcpy(w, p + i, 32);
+    if (((w[0] | w[1] | w[2] | w[3]) & high) != 0) break;
+  }
   for (uint64_t w; n - i >= 8; i += 8) {
     std::memcpy(&w, p + i, 8);
-    if ((w & 0x8080808080808080ull) != 0) break;
+    if ((w & high) != 0) break;
   }
   while (i < n && p[i] < 0x80) ++i;
   return i;
