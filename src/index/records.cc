@@ -54,9 +54,33 @@ char *put_number(long n, char *p) {
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
+  static const unsigned long kPowers[20] = {1ul,
+                                            10ul,
+                                            100ul,
+                                            1000ul,
+                                            10000ul,
+                                            100000ul,
+                                            1000000ul,
+                                            10000000ul,
+                                            100000000ul,
+                                            1000000000ul,
+                                            10000000000ul,
+                                            100000000000ul,
+                                            1000000000000ul,
+                                            10000000000000ul,
+                                            100000000000000ul,
+                                            1000000000000000ul,
+                                            10000000000000000ul,
+                                            100000000000000000ul,
+                                            1000000000000000000ul,
+                                            10000000000000000000ul};
   unsigned long v = static_cast<unsigned long>(n);
-  size_t len = 1;
-  for (unsigned long limit = 10; len < 20 && v >= limit; limit *= 10) ++len;
+  // The count of digits from the count of bits (1233 / 4096 is about
+  // log10(2)), one less when v is below the power it names. v | 1 has as
+  // many digits as v (a power of ten above 1 is even) and one when v is 0.
+  const unsigned long u = v | 1;
+  const size_t guess = ((64 - static_cast<size_t>(__builtin_clzl(u))) * 1233) >> 12;
+  const size_t len = guess + 1 - (u < kPowers[guess] ? 1 : 0);
   char *end = p + len;
   char *q = end;
   while (v >= 100) {
