@@ -257,6 +257,18 @@ using DefinitionFn = bool (*)(const Definition &def, void *context);
 ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options,
                             DefinitionFn fn, void *context);
 
+/// The bytes a buffer given to scan_definitions_in_place needs after the
+/// source's for the scan to make no copy of it.
+constexpr size_t kInPlaceRoom = 128;
+
+/// As scan_definitions, over a source in a buffer of capacity bytes that the
+/// caller lets the scan change: the source is read as text where it lies
+/// (carriage returns dropped, the text after them moved down) and the bytes
+/// after it are written. With kInPlaceRoom bytes or more after the source,
+/// no copy of it is made; with fewer, a copy is scanned.
+ScanResult scan_definitions_in_place(char *data, size_t size, size_t capacity,
+                                     const ScanOptions &options, DefinitionFn fn, void *context);
+
 /// Reads the file at path whole, then scans it.
 ScanResult scan_definitions_file(const char *path, const ScanOptions &options, DefinitionFn fn,
                                  void *context);
@@ -271,6 +283,9 @@ ScanResult scan_definitions_fd(int fd, const ScanOptions &options, DefinitionFn 
 /// bool (or nothing, to go on to the end).
 template <typename F>
 ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &options, F &&f);
+template <typename F>
+ScanResult scan_definitions_in_place(char *data, size_t size, size_t capacity,
+                                     const ScanOptions &options, F &&f);
 template <typename F>
 ScanResult scan_definitions_file(const char *path, const ScanOptions &options, F &&f);
 template <typename F>
@@ -306,6 +321,14 @@ ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &op
   using Fn = std::remove_reference_t<F>;
   return scan_definitions(data, size, options, &scan_detail::call<Fn>,
                           const_cast<void *>(static_cast<const void *>(&f)));
+}
+
+template <typename F>
+ScanResult scan_definitions_in_place(char *data, size_t size, size_t capacity,
+                                     const ScanOptions &options, F &&f) {
+  using Fn = std::remove_reference_t<F>;
+  return scan_definitions_in_place(data, size, capacity, options, &scan_detail::call<Fn>,
+                                   const_cast<void *>(static_cast<const void *>(&f)));
 }
 
 template <typename F>

@@ -9,6 +9,7 @@
 #include "scanner/lexer.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
+#include "scanner/text_cook.h"
 #include "util/alloc_seam.h"
 
 namespace kolvu {
@@ -33,7 +34,7 @@ bool declaration_kind(DefKind kind) {
   return kind == DefKind::kPrototype || kind == DefKind::kVariable || kind == DefKind::kExtern;
 }
 
-const size_t kSlack = 128;        // zeros after the text, for the scanner's looks
+const size_t kSlack = kInPlaceRoom;  // zeros after the text, for the scanner's looks
 const size_t kMaxHeld = 0x7fffffff - 4096;  // offsets in the text fit 31 bits
 
 }  // namespace
@@ -49,7 +50,9 @@ CompleteStream::CompleteStream(Encoding encoding, const ScanOptions &options, De
   result_.encoding = encoding;
 }
 
-CompleteStream::~CompleteStream() { std::free(buf_); }
+CompleteStream::~CompleteStream() {
+  if (!borrowed_) std::free(buf_);
+}
 
 bool CompleteStream::fail(ScanStatus status) {
   if (result_.status == ScanStatus::kOk) result_.status = status;
@@ -93,8 +96,11 @@ bool CompleteStream::room_for(size_t n) {
   size_t grown = cap_ == 0 ? first_room_ + kSlack : cap_ * 2;
   while (grown - len_ < n + kSlack) grown *= 2;
   if (len_ + n > kMaxHeld) return fail(ScanStatus::kTooLarge);
-  void *moved = realloc_or_null(buf_, grown);
+  // The caller's buffer is not the stream's to grow: the text moves out.
+  void *moved = borrowed_ ? alloc_or_null(grown) : realloc_or_null(buf_, grown);
   if (moved == nullptr) return fail(ScanStatus::kNoMemory);
+  if (borrowed_) std::memcpy(moved, buf_, len_);
+  borrowed_ = false;
   buf_ = static_cast<char *>(moved);
   cap_ = grown;
   return true;
@@ -102,27 +108,34 @@ bool CompleteStream::room_for(size_t n) {
 
 bool CompleteStream::feed(const char *raw, size_t n) {
   if (result_.status != ScanStatus::kOk || ctrl_z_) return false;
-  const void *z = std::memchr(raw, 0x1A, n);
-  if (z != nullptr) {
-    n = static_cast<size_t>(static_cast<const char *>(z) - raw);
-    ctrl_z_ = true;
-  }
-  if (!room_for(n)) return false;
-  // Read as text: carriage returns dropped, where they were noted.
-  size_t from = 0;
-  for (;;) {
-    const void *cr = std::memchr(raw + from, '\r', n - from);
-    size_t stop = cr == nullptr ? n : static_cast<size_t>(static_cast<const char *>(cr) - raw);
-    std::memcpy(buf_ + len_, raw + from, stop - from);
-    len_ += stop - from;
-    if (cr == nullptr) break;
-    from = stop;
-    while (from < n && raw[from] == '\r') ++from;
-    removed_ += from - stop;
-    if (!cr_at_.push(static_cast<uint32_t>(len_)) ||
-        !cr_removed_.push(static_cast<uint32_t>(removed_)))
-      return fail(ScanStatus::kNoMemory);
-  }
+  const size_t text = before_ctrl_z(raw, n);
+  ctrl_z_ = text < n;
+  return room_for(text) && take(raw, text);
+}
+
+bool CompleteStream::feed_in_place(char *raw, size_t n, size_t cap) {
+  if (buf_ != nullptr || cap < n || cap - n < kSlack) return feed(raw, n);
+  if (result_.status != ScanStatus::kOk || ctrl_z_) return false;
+  const size_t text = before_ctrl_z(raw, n);
+  ctrl_z_ = text < n;
+  buf_ = raw;
+  cap_ = cap;
+  borrowed_ = true;
+  return take(raw, text);
+}
+
+// Appends the n bytes of text at raw (already in buf_ at len_ when fed in
+// place), carriage returns dropped where they are noted, then scans.
+bool CompleteStream::take(const char *raw, size_t n) {
+  const size_t base = len_, removed = removed_;
+  const size_t written =
+      drop_carriage_returns(raw, n, buf_ + base, [this, base, removed](size_t at, size_t dropped) {
+        removed_ = removed + dropped;
+        return cr_at_.push(static_cast<uint32_t>(base + at)) &&
+               cr_removed_.push(static_cast<uint32_t>(removed_));
+      });
+  if (written == SIZE_MAX) return fail(ScanStatus::kNoMemory);
+  len_ += written;
   std::memset(buf_ + len_, 0, kSlack);
   if (!run(false)) return false;
   return !ctrl_z_;

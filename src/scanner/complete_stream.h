@@ -30,6 +30,12 @@ class CompleteStream {
   /// Appends n bytes of the source. False when the scan has ended: a
   /// failure or a stop (see result()), or a Ctrl-Z (ended()).
   bool feed(const char *raw, size_t n);
+  /// As feed, for the first bytes of the source, in a buffer of cap bytes
+  /// the caller lets the stream read as text in place and write to, so that
+  /// no copy is made; raw must outlive the stream. With less than
+  /// kInPlaceRoom after the n bytes (or something fed before), the bytes
+  /// are copied as by feed.
+  bool feed_in_place(char *raw, size_t n, size_t cap);
   /// The source ends here: the rest is scanned and handed over.
   void finish();
 
@@ -38,6 +44,7 @@ class CompleteStream {
 
  private:
   bool room_for(size_t n);
+  bool take(const char *raw, size_t n);
   bool run(bool at_end);
   bool hand_over(size_t below);
   bool fail(ScanStatus status);
@@ -50,6 +57,7 @@ class CompleteStream {
   ScanResult result_;
 
   char *buf_ = nullptr;  // the text held, then zeros
+  bool borrowed_ = false;  // buf_ is the caller's (fed in place)
   size_t cap_ = 0;
   size_t len_ = 0;
   size_t src_base_ = 0;  // the source offset of buf_[0]

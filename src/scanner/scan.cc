@@ -19,6 +19,7 @@
 #include "scanner/lexer.h"
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
+#include "scanner/text_cook.h"
 #include "scanner/scanner.h"
 #include "util/alloc_seam.h"
 
@@ -136,7 +137,7 @@ void RecordSink::end(size_t src_end) {
 
 namespace {
 
-const size_t kSlack = 128;                // readable bytes after the text, zero
+const size_t kSlack = kInPlaceRoom;       // readable bytes after the text, zero
 const size_t kMaxSource = 0x7fffffff - 4096;  // positions fit an int
 
 // A source's bytes, read as text in place: carriage returns dropped, the
@@ -170,20 +171,9 @@ struct Cooked {
 };
 
 bool cook(char *buf, size_t size, Cooked *out) {
-  const void *z = std::memchr(buf, 0x1A, size);
-  if (z != nullptr) size = static_cast<size_t>(static_cast<const char *>(z) - buf);
-  size_t from = 0, to = 0, removed = 0;
-  for (;;) {
-    const void *cr = std::memchr(buf + from, '\r', size - from);
-    size_t stop = cr == nullptr ? size : static_cast<size_t>(static_cast<const char *>(cr) - buf);
-    if (to != from) std::memmove(buf + to, buf + from, stop - from);
-    to += stop - from;
-    if (cr == nullptr) break;
-    from = stop;
-    while (from < size && buf[from] == '\r') ++from;
-    removed += from - stop;
-    if (!out->note(to, removed)) return false;
-  }
+  const size_t to = drop_carriage_returns(buf, before_ctrl_z(buf, size), buf,
+                                          [out](size_t at, size_t total) { return out->note(at, total); });
+  if (to == SIZE_MAX) return false;
   out->size = to;
   return true;
 }
@@ -325,6 +315,18 @@ ScanResult scan_definitions(const char *data, size_t size, const ScanOptions &op
   result = scan_buffer(buf, size, options, fn, context);
   std::free(buf);
   return result;
+}
+
+ScanResult scan_definitions_in_place(char *data, size_t size, size_t capacity,
+                                     const ScanOptions &options, DefinitionFn fn, void *context) {
+  if (capacity < size || capacity - size < kSlack || size > kMaxSource)
+    return scan_definitions(data, size, options, fn, context);
+  if (!options.complete) return scan_buffer(data, size, options, fn, context);
+  Encoding enc = options.encoding;
+  if (enc == Encoding::kAuto) enc = guess_encoding(data, size);
+  CompleteStream stream(enc, options, fn, context, 0);
+  if (stream.feed_in_place(data, size, capacity) || stream.ended()) stream.finish();
+  return stream.result();
 }
 
 ScanResult scan_definitions_fd(int fd, const ScanOptions &options, DefinitionFn fn,

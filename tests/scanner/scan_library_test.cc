@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -416,6 +417,71 @@ TEST(ScanLibrary, ScansOnTwoThreadsAtOnce) {
   tb.join();
   EXPECT_TRUE(ok_a);
   EXPECT_TRUE(ok_b);
+}
+
+// Everything a record says, its names with their places included.
+std::string described(const Definition &d) {
+  std::string s = std::string(kind_name(d.kind)) + " " + std::string(d.name) + " " +
+                  std::to_string(d.first_line) + "-" + std::to_string(d.last_line) + " @" +
+                  std::to_string(d.begin) + "-" + std::to_string(d.end) + " p" +
+                  std::to_string(d.parent) + " [" + std::string(d.text) + "]";
+  for (size_t i = 0; i < d.name_count; ++i) {
+    const DefinitionName &n = d.names[i];
+    s += " " + std::string(n.name) + ":" + kind_name(n.kind) + ":" + std::to_string(n.line) + ":" +
+         std::to_string(n.column) + ":" + std::to_string(n.offset);
+  }
+  return s + "\n";
+}
+
+TEST(ScanLibrary, InPlaceGivesWhatACopyGives) {
+  // Carriage returns alone, in runs and before the end; a Ctrl-Z; Shift_JIS
+  // and UTF-8; and a source longer than the pieces a copy is fed in, with
+  // carriage returns and a definition across the first piece's end.
+  std::string across = "#define FIRST 1\r\n";
+  while (across.size() < (1u << 20) - 40) across += "int filler_x; /* ... */\r\n";
+  across += "typedef struct {\r\n\r\r\n  int a;\r\n  int b;\r\n} Across;\r\n#define LAST 2\r\n";
+  const std::string sources[] = {
+      "#define A 1\r\n#define B \\\r\n 2\r\nstruct s { int x; };",
+      "typedef struct t {\r\r\r\n int a; /* \x82\xA0 */\r\n} T, *PT;\r\n\r\n",
+      "#define A 1\n\x1A#define B 2\n",
+      "union u { char c[2]; };\r\n#define S \"\xE3\x81\x82\"\r",
+      "int f(void) { return 0; }\r\nenum e { E1, E2 };\r\nextern int v;\r\n#define Z 1\r\n",
+      "struct open { int a;\r\n#define E \\\r\n/",
+      across,
+  };
+  for (bool complete : {false, true}) {
+    ScanOptions opt;
+    opt.complete = complete;
+    opt.kinds = complete ? FN_BODY | FN_PROTO | EN_TYPE | EN_CONST | SU_MEMBER | VAR_DEF |
+                               VAR_EXTERN | kAll
+                         : kAll;
+    for (const std::string &src : sources) {
+      std::string want;
+      ScanResult w = scan_definitions(src.data(), src.size(), opt,
+                                      [&](const Definition &d) { want += described(d); });
+      ASSERT_EQ(w.status, ScanStatus::kOk);
+      ASSERT_FALSE(want.empty());
+      // With room after the source, and with too little, which scans a copy.
+      // The room holds bytes that would begin a comment, a literal or a
+      // body if the scan read them as text, or letters that nothing stops
+      // at (a scan that did not end the text would read past the buffer).
+      for (const char *fill : {"*/\"{\\\n#'", "x"})
+      for (size_t room : {kInPlaceRoom, kInPlaceRoom - 1}) {
+        // Exactly as large: a read past it is a fault under the sanitizers.
+        std::unique_ptr<char[]> buf(new char[src.size() + room]);
+        std::memcpy(buf.get(), src.data(), src.size());
+        for (size_t k = 0; k < room; ++k) buf[src.size() + k] = fill[k % std::strlen(fill)];
+        std::string got;
+        ScanResult r = scan_definitions_in_place(buf.get(), src.size(), src.size() + room, opt,
+                                                 [&](const Definition &d) { got += described(d); });
+        EXPECT_EQ(r.status, ScanStatus::kOk);
+        EXPECT_EQ(r.definitions, w.definitions);
+        EXPECT_EQ(r.encoding, w.encoding);
+        EXPECT_EQ(got, want) << (complete ? "complete" : "tool") << ", room " << room << ", "
+                             << src.substr(0, 40);
+      }
+    }
+  }
 }
 
 }  // namespace
