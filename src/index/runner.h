@@ -35,7 +35,7 @@ struct IndexJob {
   /// The largest file read whole and scanned in memory (most sources);
   /// larger ones are read a piece at a time, so each worker keeps no more
   /// than this.
-  size_t whole_file_limit = 256u << 10;
+  size_t whole_file_limit = 1u << 20;
 };
 
 /// One item of the run: a walk's item, or standard input under the name in

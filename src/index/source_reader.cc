@@ -29,18 +29,20 @@ ScanResult SourceReader::scan(const char *path, const ScanOptions &options, Defi
   }
   // One byte more than the size: a read of a regular file that comes back
   // short has met the end, so a file that did not grow takes one read; one
-  // that did is read on to its end.
+  // that did is read on to its end. The room after the bytes read lets the
+  // scan read them as text where they are.
+  const size_t room = kInPlaceRoom;
   size_t n = 0;
   for (;;) {
-    if (n == cap_) {
-      size_t cap = cap_ == 0 ? size + 1 : 2 * cap_;
-      if (cap < size + 1) cap = size + 1;
+    if (n + room == cap_ || cap_ == 0) {
+      size_t cap = cap_ == 0 ? size + 1 + room : 2 * cap_;
+      if (cap < size + 1 + room) cap = size + 1 + room;
       std::unique_ptr<char[]> grown(new char[cap]);
       if (n > 0) std::memcpy(grown.get(), buf_.get(), n);
       buf_ = std::move(grown);
       cap_ = cap;
     }
-    ssize_t got = ::read(fd, buf_.get() + n, cap_ - n);
+    ssize_t got = ::read(fd, buf_.get() + n, cap_ - room - n);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       r.status = ScanStatus::kCannotRead;
@@ -50,12 +52,12 @@ ScanResult SourceReader::scan(const char *path, const ScanOptions &options, Defi
     }
     if (got == 0) break;
     n += static_cast<size_t>(got);
-    if (n < cap_) break;
+    if (n < cap_ - room) break;
   }
   ::close(fd);
-  r = scan_definitions(buf_.get(), n, options, fn, context);
+  r = scan_definitions_in_place(buf_.get(), n, cap_, options, fn, context);
   // What a large file needed is not kept for the next one.
-  if (cap_ > whole_limit_ + 1) {
+  if (cap_ > whole_limit_ + 1 + room) {
     buf_.reset();
     cap_ = 0;
   }
