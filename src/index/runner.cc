@@ -1,28 +1,17 @@
 #include "index/runner.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
-#include "index/etags.h"
-#include "index/fd_writer.h"
-#include "index/file_records.h"
-#include "index/records.h"
-#include "index/source_reader.h"
-#include "index/tag_runs.h"
-#include "index/tags_update.h"
+#include "index/file_indexer.h"
+#include "index/file_slot.h"
+#include "index/slot_writer.h"
 
 namespace kolvu {
 
@@ -35,83 +24,12 @@ namespace {
 // what it holds is bounded by the budget of output held, not by it.
 const size_t kFilesPerWorker = 64;
 const size_t kAheadPerWorker = 4;  // files walked ahead of the workers
-const size_t kOutBuffer = FdWriter::kBuffer;
-
-// One file of the walk and what came of it.
-struct Slot {
-  std::string path;
-  bool to_scan = false;
-  bool standard_input = false;
-  bool in_walk = false;
-  bool done = false;
-  bool failed = false;
-  bool warning = false;   // failed, but only passed over
-  std::vector<std::string> out;  // output held until the file's turn, in pieces
-  TagList tags;           // their file index is set when written
-  std::string err;        // a diagnostic line
-};
-
-std::string prefixed(const std::string &message) { return "kolvu-index: " + message + "\n"; }
-std::string warned(const std::string &message) { return "kolvu-index: warning: " + message + "\n"; }
-
-// Where a worker's output goes: put() takes a piece of a file's output.
-class OutputSink {
- public:
-  virtual ~OutputSink() = default;
-  virtual void put(Slot *s, std::string *piece) = 0;
-};
-
-// A worker's tools: the output of the file at hand, as it comes.
-class FileIndexer {
- public:
-  FileIndexer(const IndexJob &job, OutputSink *sink)
-      : job_(job), sink_(sink), records_(job.format, job.scan.kinds, job.scan.names),
-        reader_(job.whole_file_limit) {}
-
-  void index(Slot *s) {
-    records_.start(s->path);
-    std::string *piece = records_.piece();
-    ScanResult r = reader_.scan(s->standard_input ? nullptr : s->path.c_str(), job_.scan,
-                                [&](const Definition &d) {
-                                  records_.add(d);
-                                  if (job_.format == IndexFormat::kJson && piece->size() >= kOutBuffer)
-                                    sink_->put(s, piece);
-                                });
-    if (r.status != ScanStatus::kOk) {
-      char buf[256];
-      const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
-                                            : scan_status_text(r.status);
-      // A file found in a walk and gone before its turn is passed over.
-      s->warning = s->in_walk && r.status == ScanStatus::kCannotOpen && r.error_number == ENOENT;
-      s->err = (s->warning ? warned : prefixed)(s->path + ": " + why);
-      s->failed = true;
-      return;
-    }
-    if (job_.format == IndexFormat::kTags) {
-      s->tags = std::move(*records_.tags());
-      return;
-    }
-    if (job_.format == IndexFormat::kEtags && !piece->empty()) {
-      std::string section;
-      append_etags_section(s->path, *piece, &section);
-      sink_->put(s, &section);
-      return;
-    }
-    if (!piece->empty()) sink_->put(s, piece);
-  }
-
- private:
-  const IndexJob &job_;
-  OutputSink *sink_;
-  FileRecords records_;
-  SourceReader reader_;
-};
 
 class Runner : public OutputSink {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
-      : job_(job), out_(out_fd), err_fd_(err_fd),
-        tag_runs_(job.tags_budget), window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
+      : job_(job), writer_(job, out_fd, err_fd),
+        window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
 
   // The calling thread is one of the workers: with one job no thread is
   // started at all.
@@ -121,17 +39,12 @@ class Runner : public OutputSink {
     for (int i = 1; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
     work();
     for (std::thread &t : workers) t.join();
-    RunOutcome outcome;
-    if (job_.format == IndexFormat::kTags && out_.error() == 0) write_tags(&outcome);
-    out_.flush();
-    outcome.all_read = all_read_;
-    outcome.write_error = out_.error();
-    return outcome;
+    return writer_.finish();
   }
 
   // A piece of s's output: written at once when it is s's turn, else held
   // within the budget, or held back until s's turn when the budget is full.
-  void put(Slot *s, std::string *piece) override {
+  void put(FileSlot *s, std::string *piece) override {
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
       if (s == &slots_.front()) {
@@ -142,11 +55,11 @@ class Runner : public OutputSink {
         lock.unlock();
         size_t bytes = 0;
         for (const std::string &h : held) {
-          out_.put(h);
+          writer_.put(h);
           bytes += h.size();
         }
-        out_.put(*piece);
-        bool failed = out_.error() != 0;
+        writer_.put(*piece);
+        bool failed = writer_.failed();
         lock.lock();
         held_ -= bytes;
         writing_ = false;
@@ -182,7 +95,7 @@ class Runner : public OutputSink {
         continue;
       }
       if (waiting > 0) {
-        Slot *s = &slots_[claim_++ - base_];
+        FileSlot *s = &slots_[claim_++ - base_];
         if (!s->to_scan) continue;
         bool stopped = stopped_;
         // The slot stays where it is until it is done: meanwhile the deque
@@ -231,7 +144,7 @@ class Runner : public OutputSink {
     lock.lock();
     for (SourceItem &item : batch_) {
       slots_.emplace_back();
-      Slot &s = slots_.back();
+      FileSlot &s = slots_.back();
       s.path = std::move(item.path);
       s.standard_input = item.standard_input;
       s.in_walk = item.in_walk;
@@ -239,7 +152,7 @@ class Runner : public OutputSink {
         s.to_scan = true;
       } else {
         s.warning = item.warning;
-        s.err = (item.warning ? warned : prefixed)(item.error);
+        s.err = (item.warning ? warning_line : error_line)(item.error);
         s.failed = s.done = true;
       }
     }
@@ -258,15 +171,15 @@ class Runner : public OutputSink {
     if (writing_) return;
     writing_ = true;
     while (!slots_.empty() && slots_.front().done) {
-      Slot s = std::move(slots_.front());
+      FileSlot s = std::move(slots_.front());
       slots_.pop_front();
       ++base_;
       if (claim_ < base_) claim_ = base_;  // it was done without a worker
       // The next file's turn has come: its worker may write now.
       out_cv_.notify_all();
       lock.unlock();
-      emit(&s);
-      bool failed = out_.error() != 0;
+      writer_.emit(&s);
+      bool failed = writer_.failed();
       lock.lock();
       for (const std::string &h : s.out) held_ -= h.size();
       if (failed) stopped_ = true;
@@ -277,62 +190,16 @@ class Runner : public OutputSink {
     if (room_waiters_ > 0) work_cv_.notify_all();
   }
 
-  // Writes a finished file's output.
-  void emit(Slot *s) {
-    if (!job_.update_from.empty()) met_.insert(s->path);
-    if (s->failed) {
-      if (!s->warning) all_read_ = false;
-      write_err(s->err);
-      return;
-    }
-    if (job_.format != IndexFormat::kTags) {
-      for (const std::string &h : s->out) out_.put(h);
-      return;
-    }
-    if (s->tags.empty() || !fits_tags_file(s->path)) return;
-    tag_runs_.add(&s->tags, std::move(s->path));
-  }
-
-  void write_err(const std::string &line) {
-    // Diagnostics go out at once, each in one write.
-    const char *p = line.data();
-    size_t n = line.size();
-    while (n > 0) {
-      ssize_t w = ::write(err_fd_, p, n);
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) return;
-      p += w;
-      n -= static_cast<size_t>(w);
-    }
-  }
-
-  // The sorted tags, merged with the lines kept from the file updated and
-  // with the runs written before: the kept lines of a name first, then the
-  // new ones in the order of the walk.
-  void write_tags(RunOutcome *outcome) {
-    std::string kept;
-    if (!job_.update_from.empty()) {
-      std::string old;
-      if (!read_whole_file(job_.update_from, &old, &outcome->update_error)) return;
-      kept = kept_tag_lines(old, met_);
-    }
-    tag_runs_.write(tags_header(job_.version), kept, &out_);
-  }
-
   const IndexJob &job_;
   // Used by the one thread that writes at a time (writing_), then by run().
-  FdWriter out_;
-  int err_fd_;
-  bool all_read_ = true;
-  TagRuns tag_runs_;
-  std::unordered_set<std::string> met_;  // the files of this run, for an update
+  SlotWriter writer_;
 
   const size_t window_;  // files in flight at most
   const ItemSource *next_ = nullptr;  // the walk
   std::vector<SourceItem> batch_;      // items taken from it at once
   std::mutex mu_;
   std::condition_variable work_cv_, out_cv_;
-  std::deque<Slot> slots_;  // the files in flight, in walk order
+  std::deque<FileSlot> slots_;  // the files in flight, in walk order
   size_t base_ = 0;         // the walk's number of slots_.front()
   size_t claim_ = 0;        // the walk's number of the next slot to claim
   size_t held_ = 0;         // bytes of output held in slots
