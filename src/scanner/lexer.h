@@ -62,6 +62,7 @@ inline constexpr char kEscape = '\\';                // in a literal: the next b
 inline constexpr char kDepthBytes[] = "(){};";      // change a depth or end a definition
 inline constexpr char kKeywordStarts[] = "tsu";     // typedef, struct, union
 inline constexpr char kSpellingStarts[] = "%<?";    // digraphs and trigraphs
+inline constexpr char kDirStops[] = "\n/\"'";       // a directive's walk: its end, comments, literals
 
 constexpr bool in_list(int c, const char *list) {
   for (; *list != '\0'; ++list)
@@ -88,8 +89,7 @@ struct ClassTable {
                                         (d || l || c == '_' || c == '.' ? kNumberRun : 0) |
                                         (d || l ? kAfterSep : 0) |
                                         (c == '\\' || c == '{' || c == '}' || c >= 0x80 ? kHidden : 0) |
-                                        (c == '\n' || c == '/' || c == '"' || c == '\'' || c >= 0x80
-                                             ? kDirStop | kBraceStop : 0) |
+                                        (in_list(c, kDirStops) || c >= 0x80 ? kDirStop | kBraceStop : 0) |
                                         (c == '{' || c == '}' || c == '<' || c == '%' || c == '?' ? kBraceStop : 0) |
                                         (code_stop(c) ? kCodeStop : 0));
     }
