@@ -22,17 +22,22 @@ size_t CrMap::source(size_t off) const {
 namespace {
 
 // The '\n' bytes of t[from, to), counted a vector at a time where there is
-// one (a line is a few dozen bytes: a call a line costs more); *after_last
+// one (a line is a few dozen bytes: a call a line costs more), the last
+// part too while a whole vector lies within the size bytes of t; *after_last
 // is set to the place after the last of them, if any.
-size_t newlines(const char *t, size_t from, size_t to, size_t *after_last) {
+size_t newlines(const char *t, size_t from, size_t to, size_t size, size_t *after_last) {
   size_t count = 0;
   size_t p = from;
 #if defined(__AVX2__) || defined(__SSE2__)
-  for (; p + kVecBytes <= to; p += kVecBytes) {
-    unsigned bits = bits_of(eq(load(t + p), '\n'));
-    if (bits == 0) continue;
-    *after_last = p + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
+  auto take = [&](size_t at, unsigned bits) {
+    if (bits == 0) return;
+    *after_last = at + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
     for (; bits != 0; bits &= bits - 1) ++count;
+  };
+  for (; p + kVecBytes <= to; p += kVecBytes) take(p, bits_of(eq(load(t + p), '\n')));
+  if (p < to && p + kVecBytes <= size) {
+    take(p, bits_of(eq(load(t + p), '\n')) & ((1u << (to - p)) - 1));
+    p = to;
   }
 #endif
   for (; p < to; ++p) {
@@ -61,7 +66,7 @@ long LineCursor::line_of(size_t off) {
   }
   if (at_ < off) {
     size_t after_last = 0;
-    line_ += static_cast<long>(newlines(t, at_, off, &after_last));
+    line_ += static_cast<long>(newlines(t, at_, off, size_, &after_last));
     if (after_last != 0) line_start_ = after_last;
     at_ = off;
   }
