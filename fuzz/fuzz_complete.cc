@@ -1,18 +1,20 @@
 // Fuzz target: the scanner library's complete mode. The first byte picks
 // the encoding and the kinds (its top bit adds every kind of declaration:
-// functions, prototypes, enums, members, variables); the rest is the source. Every record must be
-// its own bytes of the source (carriage returns dropped, nothing from a
-// Ctrl-Z on), in the order of its begin, inside the record said to hold it,
-// and every name must stand in the source where its offset, line and column
-// say, inside its record. Fed in pieces of a size the second byte picks,
-// into a buffer that starts small, the source gives the same records. And
-// set beside the tool's mode, the records differ only where the tables of
+// functions, prototypes, enums, members, variables); the rest is the
+// source. Every record must be its own bytes of the source (carriage
+// returns dropped, nothing from a Ctrl-Z on), in the order of its begin,
+// inside the record said to hold it, and every name must stand in the
+// source where its offset, line and column say, inside its record. Fed in
+// pieces of a size the second byte picks, into a buffer that starts small,
+// or read in place, the source gives the same records. And set beside the
+// tool's mode, the records differ only where the tables of
 // tests/scanner/mode_diff.cc say (a reading by design, or a known fault).
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FUZZ_CHECK(stream.result().status == ScanStatus::kOk, "pieces: status %s",
              scan_status_text(stream.result().status));
   FUZZ_CHECK(fed == whole, "pieces of %zu bytes give other records", piece);
+
+  // The same read in place, in a buffer of exactly the room it needs (a
+  // read past it is the sanitizer's to find).
+  std::string in_place;
+  std::unique_ptr<char[]> buf(new char[src.size() + kInPlaceRoom]);
+  std::copy(src.begin(), src.end(), buf.get());
+  std::fill(buf.get() + src.size(), buf.get() + src.size() + kInPlaceRoom, 'x');
+  ScanResult ip = scan_definitions_in_place(buf.get(), src.size(), src.size() + kInPlaceRoom, opt,
+                                            [&](const Definition &d) { describe(d, &in_place); });
+  FUZZ_CHECK(ip.status == ScanStatus::kOk, "in place: status %s", scan_status_text(ip.status));
+  FUZZ_CHECK(in_place == whole, "read in place, the source gives other records");
 
   // Set beside the tool's mode where the source is text: no control
   // bytes but blanks and line feeds (a NUL is a difference by design;
