@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace kolvu {
 
@@ -37,7 +38,13 @@ ScanResult SourceReader::scan(const char *path, const ScanOptions &options, Defi
     if (n + room == cap_ || cap_ == 0) {
       size_t cap = cap_ == 0 ? size + 1 + room : 2 * cap_;
       if (cap < size + 1 + room) cap = size + 1 + room;
-      std::unique_ptr<char[]> grown(new char[cap]);
+      // Memory that cannot be had is the file's failure, not the run's end.
+      std::unique_ptr<char[]> grown(new (std::nothrow) char[cap]);
+      if (grown == nullptr) {
+        ::close(fd);
+        r.status = ScanStatus::kNoMemory;
+        return r;
+      }
       if (n > 0) std::memcpy(grown.get(), buf_.get(), n);
       buf_ = std::move(grown);
       cap_ = cap;
