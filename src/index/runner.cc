@@ -21,15 +21,19 @@ namespace {
 // back the writing of those after it, which the others go on scanning
 // (their output held within the budget) while the window has room. The
 // window is wide enough that the others seldom wait behind a large file:
-// what it holds is bounded by the budget of output held, not by it.
+// what it holds is bounded by the budget of output held, not by it. The
+// tags of a file are held whole until its turn, outside that budget: for
+// them the window stays narrow.
 const size_t kFilesPerWorker = 64;
+const size_t kTagFilesPerWorker = 8;
 const size_t kAheadPerWorker = 4;  // files walked ahead of the workers
 
 class Runner : public OutputSink {
  public:
   Runner(const IndexJob &job, int out_fd, int err_fd)
       : job_(job), writer_(job, out_fd, err_fd),
-        window_(kFilesPerWorker * static_cast<size_t>(job.jobs)) {}
+        window_((job.format == IndexFormat::kTags ? kTagFilesPerWorker : kFilesPerWorker) *
+                static_cast<size_t>(job.jobs)) {}
 
   // The calling thread is one of the workers: with one job no thread is
   // started at all.
