@@ -156,7 +156,10 @@ class FarLook {
           if (mark(w + i + 1)) return known;
           continue;
         }
-        if ((directive && !macro) || second || lead(c)) continue;
+        // A lead byte steps over a character when a byte of the text follows
+        // it (a '\n' too); the last byte of a text cut by a NUL is a byte
+        // of its own.
+        if ((directive && !macro) || second || (lead(c) && i + 1 < tl)) continue;
         int found;
         const int e = static_cast<int>(head.name_end(w, static_cast<size_t>(i), static_cast<size_t>(stop)));
         if (e > i) {
