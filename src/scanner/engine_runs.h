@@ -189,7 +189,10 @@ __attribute__((always_inline)) inline int code_run(const char *w, int from, int 
     stops &= ~static_cast<uint64_t>(bits_of(hash));
     uint64_t parens = bits_of(either(eq(v, '('), eq(v, ')'))) & in;
     uint64_t events = (bits_of(either(eq(v, '\n'), hash)) & in) | parens;
-    if ((parens | static_cast<uint64_t>(depth)) != 0)
+    // A ';' or brace matters where a parenthesis may be open: one is, one
+    // opens in the vector, or the end of a directive's line gives back the
+    // depth its ';' or brace closed.
+    if ((parens | static_cast<uint64_t>(depth)) != 0 || directive > 0)
       events |= bits_of(either(eq(v, ';'), either(eq(v, '{'), eq(v, '}')))) & in;
     if (stops != 0) events &= (uint64_t{1} << __builtin_ctzll(stops)) - 1;
     for (; events != 0; events &= events - 1) {

@@ -294,6 +294,30 @@ TEST(ScannerDiff, CommentsBesideCodeOnOneLine) {
   }
 }
 
+// A directive's parentheses are its own: a ';' or brace on its line closes
+// none of those open before it, and the depth there comes back at its end,
+// also where the line crosses a vector's end of the engine's quiet run (the
+// fuzzer's case: the ';' after it was not looked at, and the struct below
+// was taken for a parameter's type).
+const CommentCase kDirectiveDepthCases[] = {
+    {"f(\n#pragma pack;\n;\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"f(\n#pragma pack; " + std::string(18, 'a') + "\n;\nstruct s { int c; };\n",
+     "struct s { int c; };\n"},
+    {"f(\n#pragma pack; " + std::string(18, 'a') + "\nstruct s { int c; };\n", ""},
+    {"f(\n#x{ " + std::string(40, 'b') + " }\n);\nstruct s { int c; };\n", "struct s { int c; };\n"},
+    {"(\n#tx\x1c\x02""a,int y;};ype{int y;;}ex;\n;\nstruct\n{\n", "struct\n{\n"},
+};
+
+TEST(ScannerDiff, ADirectivesParenthesesAreItsOwnAcrossAQuietRun) {
+  clear_list();
+  pr_fname = 0;
+  for (const CommentCase &c : kDirectiveDepthCases) {
+    const std::string shown = ::testing::PrintToString(c.src);
+    EXPECT_EQ(model(c.src, 0x3F), c.out) << shown;
+    for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), 0x3F), c.out) << shown;
+  }
+}
+
 TEST(ScannerDiff, DoubleByteCharactersBesideBackslashesQuotesAndBraces) {
   // Short lines from a few pieces only, so that characters in a row, a
   // backslash or brace as a second byte or after one, splices inside
