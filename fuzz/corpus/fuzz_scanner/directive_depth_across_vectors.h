@@ -1,0 +1,5 @@
+(
+#txa,int y;};ype{int y;;}ex;
+;
+struct
+{
