@@ -237,14 +237,28 @@ TEST(ScannerDiff, ALookPastTheLineAsTheRulesSay) {
     for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), c.mask), c.out) << c.src;
 }
 
-// Comments beside code on one line, which the engine passes with the line's
-// other bytes when nothing else on it matters: what the tool writes for them
-// by the rules (-dtsu).
-struct CommentCase {
+// A source and what the tool writes for it by the rules (-dtsu).
+struct SourceCase {
   std::string src;
   const char *out;
 };
-const CommentCase kCommentCases[] = {
+
+// Each source's output, from the plain model and from every variant of the
+// engine, is the one the row gives.
+template <size_t N>
+void expect_outputs(const SourceCase (&cases)[N]) {
+  clear_list();
+  pr_fname = 0;
+  for (const SourceCase &c : cases) {
+    const std::string shown = ::testing::PrintToString(c.src);
+    EXPECT_EQ(model(c.src, 0x3F), c.out) << shown;
+    for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), 0x3F), c.out) << shown;
+  }
+}
+
+// Comments beside code on one line, which the engine passes with the line's
+// other bytes when nothing else on it matters.
+const SourceCase kCommentCases[] = {
     // "/*/" is a whole comment to the tool: what follows it is code.
     {"int a;\n/*/ typedef int T; */\nint b;\n", "typedef int T; */\n"},
     // The '/' of a "*/" may begin another comment, here one over lines.
@@ -284,22 +298,14 @@ const CommentCase kCommentCases[] = {
     {"struct s {\n  int a;\n} /* ; */\nv;\nint b;\n", "struct s {\n  int a;\n} /* ; */\n"},
 };
 
-TEST(ScannerDiff, CommentsBesideCodeOnOneLine) {
-  clear_list();
-  pr_fname = 0;
-  for (const CommentCase &c : kCommentCases) {
-    const std::string shown = ::testing::PrintToString(c.src);
-    EXPECT_EQ(model(c.src, 0x3F), c.out) << shown;
-    for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), 0x3F), c.out) << shown;
-  }
-}
+TEST(ScannerDiff, CommentsBesideCodeOnOneLine) { expect_outputs(kCommentCases); }
 
 // A directive's parentheses are its own: a ';' or brace on its line closes
 // none of those open before it, and the depth there comes back at its end,
 // also where the line crosses a vector's end of the engine's quiet run (the
 // fuzzer's case: the ';' after it was not looked at, and the struct below
 // was taken for a parameter's type).
-const CommentCase kDirectiveDepthCases[] = {
+const SourceCase kDirectiveDepthCases[] = {
     {"f(\n#pragma pack;\n;\nstruct s { int c; };\n", "struct s { int c; };\n"},
     {"f(\n#pragma pack; " + std::string(18, 'a') + "\n;\nstruct s { int c; };\n",
      "struct s { int c; };\n"},
@@ -309,13 +315,7 @@ const CommentCase kDirectiveDepthCases[] = {
 };
 
 TEST(ScannerDiff, ADirectivesParenthesesAreItsOwnAcrossAQuietRun) {
-  clear_list();
-  pr_fname = 0;
-  for (const CommentCase &c : kDirectiveDepthCases) {
-    const std::string shown = ::testing::PrintToString(c.src);
-    EXPECT_EQ(model(c.src, 0x3F), c.out) << shown;
-    for (auto scan : variants()) EXPECT_EQ(run(scan, write_temp(c.src), 0x3F), c.out) << shown;
-  }
+  expect_outputs(kDirectiveDepthCases);
 }
 
 TEST(ScannerDiff, DoubleByteCharactersBesideBackslashesQuotesAndBraces) {
