@@ -159,7 +159,7 @@ class FarLook {
         // A lead byte steps over a character when a byte of the text follows
         // it (a '\n' too); the last byte of a text cut by a NUL is a byte
         // of its own.
-        if ((directive && !macro) || second || (lead(c) && i + 1 < tl)) continue;
+        if ((directive && !macro) || second || (lex::lead(leads_, c) && i + 1 < tl)) continue;
         int found;
         const int e = static_cast<int>(head.name_end(w, static_cast<size_t>(i), static_cast<size_t>(stop)));
         if (e > i) {
@@ -200,8 +200,6 @@ class FarLook {
     int cap = 0;
     const char *until = nullptr;  // the first place not noted, when one was not
   };
-
-  bool lead(char c) const { return leads_[static_cast<unsigned char>(c)] & kLead; }
 
   // What a walk that passed at in state found; -1 when none did. The state
   // of the last walk remembered holds from each place noted to the next.

@@ -2,8 +2,8 @@
 // it: 32 bytes with AVX2, 16 with SSE2; nothing without either, where the
 // engine falls back to tables. Included by the engine's headers, which
 // are compiled once per instruction set (scanner.cc, scanner_avx2.cc), and
-// by the count of lines of the positions, so everything here lives in an
-// unnamed namespace.
+// by the lexer's walk of a directive and the count of lines of the
+// positions, so everything here lives in an unnamed namespace.
 #ifndef KOLVU_SCANNER_ENGINE_VECTOR_H_
 #define KOLVU_SCANNER_ENGINE_VECTOR_H_
 

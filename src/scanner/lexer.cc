@@ -3,11 +3,8 @@
 // for columns.
 #include "scanner/lexer.h"
 
+#include "scanner/engine_vector.h"
 #include "scanner/utf8_check.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kolvu {
 
@@ -69,18 +66,14 @@ bool if0_expression(const char *t, size_t i, size_t n) {
 
 namespace {
 
-// skip_to over kDirStop, sixteen bytes at a time where the processor has
-// SSE2: the class is the bytes of kDirStops and every byte of 0x80 or above.
+// skip_to over kDirStop, a vector at a time where the processor has one:
+// the class is the bytes of kDirStops and every byte of 0x80 or above.
 size_t skip_to_dir_stop(const unsigned char *leads, const char *t, size_t i, size_t n) {
-#if defined(__SSE2__)
-  const __m128i stops[] = {_mm_set1_epi8(kDirStops[0]), _mm_set1_epi8(kDirStops[1]),
-                           _mm_set1_epi8(kDirStops[2]), _mm_set1_epi8(kDirStops[3])};
+#if defined(__AVX2__) || defined(__SSE2__)
   for (;; ++i) {
-    for (; i + 16 <= n; i += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
-      __m128i m = _mm_cmpeq_epi8(v, stops[0]);
-      for (int k = 1; k < 4; ++k) m = _mm_or_si128(m, _mm_cmpeq_epi8(v, stops[k]));
-      const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(m) | _mm_movemask_epi8(v));
+    for (; i + kVecBytes <= n; i += kVecBytes) {
+      const Vec v = load(t + i);
+      const unsigned bits = bits_of(eq_any(v, kDirStops)) | bits_of(v);
       if (bits != 0) {
         i += static_cast<size_t>(__builtin_ctz(bits));
         break;
@@ -97,9 +90,9 @@ size_t skip_to_dir_stop(const unsigned char *leads, const char *t, size_t i, siz
 constexpr bool dir_stops_listed() {
   for (int c = 0; c < 256; ++c)
     if (((kClass.v[c] & kDirStop) != 0) != (in_list(c, kDirStops) || c >= 0x80)) return false;
-  return sizeof kDirStops == 5;
+  return true;
 }
-static_assert(dir_stops_listed(), "the vector walk compares with four bytes and the high bit");
+static_assert(dir_stops_listed(), "the vector walk stops at kDirStops and the high bit");
 
 }  // namespace
 
