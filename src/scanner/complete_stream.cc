@@ -6,6 +6,7 @@
 
 #include "kolvu/bytes.h"
 #include "scanner/name_index.h"
+#include "scanner/nearly_sorted.h"
 #include "scanner/lexer.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
@@ -164,14 +165,10 @@ bool CompleteStream::hand_over(size_t below) {
   const int kinds = options_.kinds == 0 ? DEF_SINGLE | DEF_CONT : options_.kinds;
   const bool by_name = (kinds & kDeclarationKinds) != 0;
   // An outer one first; of two with the same span (a variable and the
-  // struct its declaration defines), the declaration. The scanner records
-  // most in that order already, and then the sort is passed over.
-  auto sort = [this](auto before) {
-    if (!std::is_sorted(order_.begin(), order_.end(), before))
-      std::sort(order_.begin(), order_.end(), before);
-  };
+  // struct its declaration defines), the declaration; else in the order
+  // recorded.
   if (by_name)
-    sort([this](uint32_t a, uint32_t b) {
+    sort_nearly_in_order(order_.begin(), order_.size(), [this](uint32_t a, uint32_t b) {
       const RawRecord &x = recs_[a], &y = recs_[b];
       if (x.begin != y.begin) return x.begin < y.begin;
       if (x.end != y.end) return x.end > y.end;
@@ -179,9 +176,10 @@ bool CompleteStream::hand_over(size_t below) {
       return dx != dy ? dx : a < b;
     });
   else
-    sort([this](uint32_t a, uint32_t b) {
+    sort_nearly_in_order(order_.begin(), order_.size(), [this](uint32_t a, uint32_t b) {
       const RawRecord &x = recs_[a], &y = recs_[b];
-      return x.begin != y.begin ? x.begin < y.begin : x.end > y.end;
+      if (x.begin != y.begin) return x.begin < y.begin;
+      return x.end != y.end ? x.end > y.end : a < b;
     });
   CrMap crs;
   crs.cooked = cr_at_.begin();
