@@ -12,8 +12,8 @@
 
 #include "kolvu/scan.h"
 #include "scanner/complete_scan.h"
-#include "scanner/seam_vec.h"
 #include "scanner/text_position.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 

@@ -12,7 +12,7 @@
 #include "kolvu/bytes.h"
 #include "scanner/declarators.h"
 #include "scanner/lexer.h"
-#include "scanner/seam_vec.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 

@@ -20,7 +20,7 @@
 
 #include "kolvu/scan.h"
 #include "scanner/declarators.h"
-#include "scanner/seam_vec.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 

@@ -14,7 +14,7 @@
 
 #include "kolvu/bytes.h"
 #include "kolvu/scan.h"
-#include "scanner/seam_vec.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 

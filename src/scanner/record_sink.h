@@ -11,8 +11,8 @@
 
 #include "kolvu/scan.h"
 #include "scanner/declarators.h"
-#include "scanner/seam_vec.h"
 #include "scanner/text_position.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 

@@ -1,8 +1,8 @@
 // A growable array of plain values whose memory comes through the
 // allocation seam: push() answers false when memory runs out, where a
 // std::vector would throw, so a scan can fail with kNoMemory instead.
-#ifndef KOLVU_SCANNER_SEAM_VEC_H_
-#define KOLVU_SCANNER_SEAM_VEC_H_
+#ifndef KOLVU_UTIL_SEAM_VEC_H_
+#define KOLVU_UTIL_SEAM_VEC_H_
 
 #include <cstddef>
 #include <cstdlib>
@@ -71,4 +71,4 @@ class SeamVec {
 
 }  // namespace kolvu
 
-#endif  // KOLVU_SCANNER_SEAM_VEC_H_
+#endif  // KOLVU_UTIL_SEAM_VEC_H_
