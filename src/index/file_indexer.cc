@@ -21,13 +21,18 @@ FileIndexer::FileIndexer(const IndexJob &job, OutputSink *sink)
 
 void FileIndexer::index(FileSlot *s) {
   records_.start(s->path);
-  std::string *piece = records_.piece();
+  bool memory = true;
   ScanResult r = reader_.scan(s->standard_input ? nullptr : s->path.c_str(), job_.scan,
                               [&](const Definition &d) {
-                                records_.add(d);
-                                if (job_.format == IndexFormat::kJson && piece->size() >= kOutBuffer)
-                                  sink_->put(s, piece);
+                                memory = records_.add(d);
+                                if (job_.format == IndexFormat::kJson &&
+                                    records_.piece().size() >= kOutBuffer) {
+                                  sink_->put(s, records_.piece());
+                                  records_.clear_piece();
+                                }
+                                return memory;
                               });
+  if (!memory) r = ScanResult{ScanStatus::kNoMemory};
   if (r.status != ScanStatus::kOk) {
     char buf[256];
     const char *why = r.error_number != 0 ? strerror_r(r.error_number, buf, sizeof buf)
@@ -42,13 +47,16 @@ void FileIndexer::index(FileSlot *s) {
     s->tags = std::move(*records_.tags());
     return;
   }
-  if (job_.format == IndexFormat::kEtags && !piece->empty()) {
+  const std::string_view piece = records_.piece();
+  if (piece.empty()) return;
+  if (job_.format == IndexFormat::kEtags) {
     std::string section;
-    append_etags_section(s->path, *piece, &section);
-    sink_->put(s, &section);
-    return;
+    append_etags_section(s->path, piece, &section);
+    sink_->put(s, section);
+  } else {
+    sink_->put(s, piece);
   }
-  if (!piece->empty()) sink_->put(s, piece);
+  records_.clear_piece();
 }
 
 }  // namespace kolvu

@@ -5,7 +5,7 @@
 #ifndef KOLVU_INDEX_FILE_INDEXER_H_
 #define KOLVU_INDEX_FILE_INDEXER_H_
 
-#include <string>
+#include <string_view>
 
 #include "index/file_records.h"
 #include "index/file_slot.h"
@@ -14,12 +14,12 @@
 
 namespace kolvu {
 
-/// Where a worker's output goes: put() takes a piece of a file's output
-/// (and may keep it, leaving piece empty, or copy it).
+/// Where a worker's output goes: put() takes a piece of a file's output,
+/// writing it or keeping a copy, and the worker reuses its buffer.
 class OutputSink {
  public:
   virtual ~OutputSink() = default;
-  virtual void put(FileSlot *s, std::string *piece) = 0;
+  virtual void put(FileSlot *s, std::string_view piece) = 0;
 };
 
 class FileIndexer {

@@ -9,7 +9,10 @@ namespace kolvu {
 namespace {
 
 const size_t kKeep = 1 << 20;  // buffer bytes kept from one file to the next
-const size_t kScratch = 64 * 1024;  // room for a record written at once
+// A record whose bound (its text six times over) is within this is written
+// at once, its text as it is when it is plain ASCII, as most are, found
+// while writing it; a larger one, or another, has its bound made closer.
+const size_t kAtOnce = 64 * 1024;
 
 }  // namespace
 
@@ -20,14 +23,13 @@ FileRecords::FileRecords(IndexFormat format, int kinds, const NameList *names)
 
 void FileRecords::start(const std::string &path) {
   if (utf8_.capacity() > kKeep) std::string().swap(utf8_);
-  if (piece_.capacity() > kKeep) std::string().swap(piece_);
-  piece_.clear();
+  piece_.clear_keeping(kKeep);
   tags_ = TagList();
   file_json_.clear();
   if (format_ == IndexFormat::kJson) append_file_name_json(path, &conv_, &file_json_);
 }
 
-void FileRecords::add(const Definition &d) {
+bool FileRecords::add(const Definition &d) {
   if (format_ == IndexFormat::kJson) {
     json_names_.clear();
     for (size_t i = 0; i < d.name_count; ++i) {
@@ -37,26 +39,23 @@ void FileRecords::add(const Definition &d) {
     }
     JsonRecord r{file_json_, d.first_line, d.last_line, d.kind, d.name, json_names_.data(),
                  json_names_.size(), d.begin, d.end, d.parent, d.text, false};
-    // A record is written to the scratch buffer and appended in one piece;
-    // its text as it is when it is plain ASCII, as most are, found while
-    // writing it. Others are converted first.
-    if (json_record_bound(r) <= kScratch) {
-      if (scratch_ == nullptr) scratch_.reset(new char[kScratch]);
-      if (char *end = put_json_record<true>(r, scratch_.get())) {
-        piece_.append(scratch_.get(), static_cast<size_t>(end - scratch_.get()));
-        return;
+    const size_t bound = json_record_bound(r);
+    if (bound <= kAtOnce) {
+      char *p = piece_.room(bound);
+      if (p == nullptr) return false;
+      if (char *end = put_json_record<true>(r, p)) {
+        piece_.commit(end);
+        return true;
       }
     }
     bool clean = true;
     r.text = conv_.view(d.encoding, d.text, &utf8_, &clean);
     r.lossy = !clean;
-    if (json_record_bound(r) <= kScratch) {
-      char *end = put_json_record<false>(r, scratch_.get());
-      piece_.append(scratch_.get(), static_cast<size_t>(end - scratch_.get()));
-      return;
-    }
-    append_json_record(r, &piece_);
-    return;
+    const size_t again = json_record_bound(r);
+    char *p = piece_.room(again <= kAtOnce ? again : json_record_room(r));
+    if (p == nullptr) return false;
+    piece_.commit(put_json_record<false>(r, p));
+    return true;
   }
   // A line for every name wanted; an anonymous struct or union has none.
   for (size_t i = 0; i < d.name_count; ++i) {
@@ -66,12 +65,15 @@ void FileRecords::add(const Definition &d) {
     if (format_ == IndexFormat::kEtags) {
       std::string_view line = d.text;  // the name's line of the text
       for (long k = d.first_line; k < n.line; ++k) line.remove_prefix(line.find('\n') + 1);
+      entry_.clear();
       append_etags_entry(etags_pattern(line, n.name), n.name, n.line,
-                         n.offset - static_cast<size_t>(n.column - 1), &piece_);
+                         n.offset - static_cast<size_t>(n.column - 1), &entry_);
+      if (!piece_.append(entry_.data(), entry_.size())) return false;
       continue;
     }
     tags_.add(n.name, 0, n.line, kind_letter(n.kind), n.scope, n.scope_kind);
   }
+  return true;
 }
 
 }  // namespace kolvu

@@ -6,14 +6,15 @@
 #ifndef KOLVU_INDEX_FILE_RECORDS_H_
 #define KOLVU_INDEX_FILE_RECORDS_H_
 
-#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/utf8.h"
 #include "index/options.h"
 #include "index/records.h"
 #include "kolvu/scan.h"
+#include "util/seam_vec.h"
 
 namespace kolvu {
 
@@ -29,12 +30,15 @@ class FileRecords {
   /// needed is not kept.
   void start(const std::string &path);
 
-  /// Takes the file's next definition.
-  void add(const Definition &d);
+  /// Takes the file's next definition; false when memory for its output
+  /// cannot be had.
+  bool add(const Definition &d);
 
   /// JSON: the records not yet taken; Emacs tags: the entries of the
-  /// file's section so far. The caller may take and clear it at any time.
-  std::string *piece() { return &piece_; }
+  /// file's section so far. The caller may take it at any time, and then
+  /// clears it.
+  std::string_view piece() const { return {piece_.begin(), piece_.size()}; }
+  void clear_piece() { piece_.clear(); }
 
   /// Tags file: the tags of the file, their file index 0.
   TagList *tags() { return &tags_; }
@@ -46,8 +50,9 @@ class FileRecords {
   Utf8Converter conv_;
   std::vector<JsonName> json_names_;
   TagList tags_;
-  std::string file_json_, utf8_, piece_;
-  std::unique_ptr<char[]> scratch_;  // a record is written here first
+  std::string file_json_, utf8_, entry_;
+  // Records are written in place at its end, in room for their bound.
+  SeamVec<char> piece_;
 };
 
 }  // namespace kolvu

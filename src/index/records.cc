@@ -265,6 +265,10 @@ void append_json_string(std::string_view s, std::string *out) {
 
 size_t json_record_bound(const JsonRecord &r) { return head_bound(r) + 6 * r.text.size() + 16; }
 
+size_t json_record_room(const JsonRecord &r) {
+  return head_bound(r) + r.text.size() + json_escapes(r.text) + 16;
+}
+
 // A key (with what stands before it) and a number after it.
 template <size_t N>
 char *put_number_field(const char (&key)[N], long v, char *p) {
@@ -315,7 +319,7 @@ template char *put_json_record<false>(const JsonRecord &r, char *p);
 // its text's escapes counted, and is cut back to what was written.
 void append_json_record(const JsonRecord &r, std::string *out) {
   size_t at = out->size();
-  out->resize(at + head_bound(r) + r.text.size() + json_escapes(r.text) + 16);
+  out->resize(at + json_record_room(r));
   char *end = put_json_record<false>(r, &(*out)[at]);
   out->resize(static_cast<size_t>(end - out->data()));
 }

@@ -58,6 +58,9 @@ void append_json_record(const JsonRecord &r, std::string *out);
 /// The most bytes put_json_record writes for r.
 size_t json_record_bound(const JsonRecord &r);
 
+/// The same, closer: r's text's escapes counted (a pass over the text).
+size_t json_record_room(const JsonRecord &r);
+
 /// Writes one record and its newline at p, where json_record_bound(r)
 /// bytes are free, and returns the end of what it wrote. With kAsciiOnly,
 /// a text with a byte of 0x80 or above (which would need converting) is

@@ -48,7 +48,7 @@ class Runner : public OutputSink {
 
   // A piece of s's output: written at once when it is s's turn, else held
   // within the budget, or held back until s's turn when the budget is full.
-  void put(FileSlot *s, std::string *piece) override {
+  void put(FileSlot *s, std::string_view piece) override {
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
       if (s == &slots_.front()) {
@@ -62,7 +62,7 @@ class Runner : public OutputSink {
           writer_.put(h);
           bytes += h.size();
         }
-        writer_.put(*piece);
+        writer_.put(piece);
         bool failed = writer_.failed();
         lock.lock();
         held_ -= bytes;
@@ -71,16 +71,15 @@ class Runner : public OutputSink {
         out_cv_.notify_all();
         break;
       }
-      if (held_ + piece->size() <= job_.output_budget) {
+      if (held_ + piece.size() <= job_.output_budget) {
         // A copy of its size: many files wait in the window, most with a
         // piece far smaller than the buffer, which the worker keeps.
-        held_ += piece->size();
-        s->out.emplace_back(*piece);
+        held_ += piece.size();
+        s->out.emplace_back(piece);
         break;
       }
       out_cv_.wait(lock);
     }
-    piece->clear();
   }
 
  private:

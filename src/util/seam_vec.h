@@ -4,6 +4,7 @@
 #ifndef KOLVU_UTIL_SEAM_VEC_H_
 #define KOLVU_UTIL_SEAM_VEC_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,34 @@ class SeamVec {
     size_ = n;
     return true;
   }
+  /// Room for n values after the last, the size unchanged, or null when
+  /// memory runs out; the room grows by half at least, so that values
+  /// written a few at a time are not moved each time.
+  T *room(size_t n) {
+    if ((cap_ - size_ < n || data_ == nullptr) &&
+        !reserve(std::max({size_ + n, cap_ + cap_ / 2, size_t{16}})))
+      return nullptr;
+    return data_ + size_;
+  }
+  /// The values written in the room up to end join the array.
+  void commit(const T *end) { size_ = static_cast<size_t>(end - data_); }
+  /// Appends the n values at p; false when memory runs out.
+  bool append(const T *p, size_t n) {
+    T *at = room(n);
+    if (at == nullptr) return false;
+    if (n > 0) std::memcpy(at, p, n * sizeof(T));
+    size_ += n;
+    return true;
+  }
+  /// Empties the array, and gives its memory back when it has room for
+  /// more than keep values.
+  void clear_keeping(size_t keep) {
+    size_ = 0;
+    if (cap_ <= keep) return;
+    std::free(data_);
+    data_ = nullptr;
+    cap_ = 0;
+  }
   /// Appends the values of other; false when memory runs out.
   bool append(const SeamVec &other) {
     if (!reserve(size_ + other.size_)) return false;
@@ -62,6 +91,8 @@ class SeamVec {
   T &back() { return data_[size_ - 1]; }
   T *begin() { return data_; }
   T *end() { return data_ + size_; }
+  const T *begin() const { return data_; }
+  const T *end() const { return data_ + size_; }
 
  private:
   T *data_ = nullptr;

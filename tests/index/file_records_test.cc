@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/kinds.h"
+#include "util/alloc_seam.h"
 
 namespace kolvu {
 namespace {
@@ -98,7 +99,7 @@ void feed(FileRecords *records) {
     d.name_count = names.size();
     d.index = index++;
     d.encoding = Encoding::kUtf8;
-    records->add(d);
+    EXPECT_TRUE(records->add(d));
     base += text.size();
   }
 }
@@ -175,7 +176,7 @@ TEST(FileRecords, OnlyNamesOfTheKindsAskedAreWritten) {
 TEST(FileRecords, JsonNamesCarryTheirScopeAndOnlyTheKindsAsked) {
   FileRecords records(IndexFormat::kJson, kinds_of("tm"), nullptr);
   feed(&records);
-  const std::string &out = *records.piece();
+  const std::string out(records.piece());
   // The records of the struct and of the typedef, with their names of the
   // kinds asked: members with their scope, the struct's tag left out.
   EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
@@ -198,13 +199,13 @@ TEST(FileRecords, JsonNamesCarryTheirScopeAndOnlyTheKindsAsked) {
         "\"scope_kind\":\"union\"}"}) {
     FileRecords all(IndexFormat::kJson, ALL_KINDS, nullptr);
     feed(&all);
-    EXPECT_NE(all.piece()->find(part), std::string::npos) << part;
+    EXPECT_NE(all.piece().find(part), std::string::npos) << part;
   }
   FileRecords all(IndexFormat::kJson, ALL_KINDS, nullptr);
   feed(&all);
   for (const char *kind : {"define", "typedef", "struct", "union", "function", "prototype", "enum",
                            "enumerator", "member", "variable", "extern"})
-    EXPECT_NE(all.piece()->find(std::string(",\"kind\":\"") + kind + "\",\"line\""),
+    EXPECT_NE(all.piece().find(std::string(",\"kind\":\"") + kind + "\",\"line\""),
               std::string::npos)
         << kind;
 }
@@ -212,7 +213,7 @@ TEST(FileRecords, JsonNamesCarryTheirScopeAndOnlyTheKindsAsked) {
 TEST(FileRecords, EtagsEntriesOfEveryKindAsked) {
   FileRecords records(IndexFormat::kEtags, kinds_of("mef"), nullptr);
   feed(&records);
-  EXPECT_EQ(*records.piece(),
+  EXPECT_EQ(records.piece(),
             "  int x\x7fx\x01" "2,15\n"
             "  int x, y\x7fy\x01" "2,15\n"
             "  int v\x7fv\x01" "5,47\n"
@@ -221,6 +222,42 @@ TEST(FileRecords, EtagsEntriesOfEveryKindAsked) {
             "union num { int i\x7fi\x01" "8,96\n"
             "union num { int i; long l\x7fl\x01" "8,96\n"
             "int main\x7fmain\x01" "9,126\n");
+}
+
+// Memory for a record's output that cannot be had fails that record and
+// leaves those before it as they were; with memory back, the record is
+// written after them.
+TEST(FileRecords, MemoryThatCannotBeHadFailsTheRecordNotThoseBefore) {
+  FileRecords records(IndexFormat::kJson, ALL_KINDS, nullptr);
+  feed(&records);
+  const std::string before(records.piece());
+  ASSERT_FALSE(before.empty());
+  const std::string text = "#define BIG " + std::string(1 << 20, '1') + "\n";
+  DefinitionName name{"BIG", DefKind::kDefine, 20, 9, 200, "", DefKind::kStruct};
+  Definition big;
+  big.kind = DefKind::kDefine;
+  big.name = "BIG";
+  big.first_line = big.last_line = 20;
+  big.begin = 192;
+  big.end = 192 + text.size();
+  big.text = text;
+  big.names = &name;
+  big.name_count = 1;
+  big.encoding = Encoding::kUtf8;
+  AllocHooks saved = set_alloc_hooks({[](size_t) -> void * { return nullptr; },
+                                      [](void *, size_t) -> void * { return nullptr; },
+                                      default_alloc_hooks().strdup_fn});
+  const bool added = records.add(big);
+  set_alloc_hooks(saved);
+  EXPECT_FALSE(added);
+  EXPECT_EQ(records.piece(), before);
+  EXPECT_TRUE(records.add(big));
+  const std::string after(records.piece());
+  EXPECT_EQ(after.substr(0, before.size()), before);
+  const std::string head = "{\"file\":\"a.h\",\"line\":20,\"end_line\":20,\"kind\":\"define\"";
+  EXPECT_EQ(after.substr(before.size(), head.size()), head);
+  EXPECT_NE(after.find("\"text\":\"#define BIG 1111", before.size()), std::string::npos);
+  EXPECT_EQ(after.back(), '\n');
 }
 
 }  // namespace
