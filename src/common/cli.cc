@@ -17,6 +17,17 @@ bool write_all(int fd, const std::string &s) {
   return true;
 }
 
+std::vector<std::string> split_commas(const std::string &list) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = list.find(',', start);
+    items.push_back(list.substr(start, comma == std::string::npos ? comma : comma - start));
+    if (comma == std::string::npos) return items;
+    start = comma + 1;
+  }
+}
+
 int processor_count() {
   long n = ::sysconf(_SC_NPROCESSORS_ONLN);
   return n < 1 ? 1 : static_cast<int>(n);

@@ -19,13 +19,7 @@ enum class Opt {
   kFilesFrom, kNull, kStdinName, kExclude, kExcludeFrom, kFollow, kOutput, kUpdate, kAppend,
 };
 
-struct LongOpt {
-  const char *name;
-  Opt opt;
-  bool takes_value;
-};
-
-const LongOpt kLongOpts[] = {
+const LongOption<Opt> kLongOpts[] = {
     {"kinds", Opt::kKinds, true},          {"names", Opt::kNames, true},
     {"names-from", Opt::kNamesFrom, true}, {"encoding", Opt::kEncoding, true},
     {"format", Opt::kFormat, true},        {"ext", Opt::kExt, true},
@@ -35,6 +29,11 @@ const LongOpt kLongOpts[] = {
     {"exclude", Opt::kExclude, true},      {"exclude-from", Opt::kExcludeFrom, true},
     {"follow", Opt::kFollow, false},       {"output", Opt::kOutput, true},
     {"update", Opt::kUpdate, true},
+};
+
+const ShortOption<Opt> kShortOpts[] = {
+    {'j', Opt::kJobs, true}, {'o', Opt::kOutput, true}, {'h', Opt::kHelp, false},
+    {'0', Opt::kNull, false}, {'a', Opt::kAppend, false},
 };
 
 bool parse_jobs(const std::string &v, int *jobs) {
@@ -47,17 +46,6 @@ bool parse_jobs(const std::string &v, int *jobs) {
   if (n < 1 || n > kMaxJobs) return false;
   *jobs = n;
   return true;
-}
-
-std::vector<std::string> split_commas(const std::string &v) {
-  std::vector<std::string> list;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = v.find(',', start);
-    list.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) return list;
-    start = comma + 1;
-  }
 }
 
 bool parse_exts(const std::string &v, std::vector<std::string> *exts, std::string *error) {
@@ -285,57 +273,18 @@ bool parse_index_options(int argc, char **argv, int processors, IndexOptions *o,
   o->exts = default_source_exts();
   o->kinds = kDefaultKinds;
   o->jobs = processors < 1 ? 1 : processors > kMaxJobs ? kMaxJobs : processors;
-  bool options_end = false, append = false, format_given = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (options_end || arg == "-" || arg.size() < 2 || arg[0] != '-') {
-      o->paths.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_end = true;
-      continue;
-    }
-    Opt opt;
-    std::string value;
-    bool takes_value = false, has_value = false;
-    std::string shown;  // the option as named in messages
-    if (arg[1] == '-') {
-      const LongOpt *lo = read_long_option(kLongOpts, arg, &value, &has_value, error);
-      if (lo == nullptr) return false;
-      opt = lo->opt;
-      takes_value = lo->takes_value;
-      shown = std::string("--") + lo->name;
-    } else if (arg[1] == 'j' || arg[1] == 'o') {
-      opt = arg[1] == 'j' ? Opt::kJobs : Opt::kOutput;
-      takes_value = true;
-      shown = arg.substr(0, 2);
-      if (arg.size() > 2) {
-        value = arg.substr(2);
-        has_value = true;
-      }
-    } else if (arg == "-h") {
-      opt = Opt::kHelp;
-    } else if (arg == "-0") {
-      opt = Opt::kNull;
-    } else if (arg == "-a") {
-      opt = Opt::kAppend;
-      append = true;
-    } else {
-      *error = "unknown option '" + arg + "'";
-      return false;
-    }
-    if (takes_value && !has_value) {
-      if (i + 1 == argc) {
-        *error = "option '" + shown + "' needs a value";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (opt == Opt::kFormat) format_given = true;
-    if (!apply(opt, value, o, error)) return false;
-    if (o->help || o->version) return true;
-  }
+  bool append = false, format_given = false;
+  const bool read = read_command_line(
+      argc, argv, kLongOpts, kShortOpts, &o->paths,
+      [&](Opt opt, const std::string &value, std::string *why) {
+        format_given = format_given || opt == Opt::kFormat;
+        append = append || opt == Opt::kAppend;
+        if (!apply(opt, value, o, why)) return OptionStep::kFail;
+        return o->help || o->version ? OptionStep::kStop : OptionStep::kNext;
+      },
+      error);
+  if (!read) return false;
+  if (o->help || o->version) return true;
   return check_together(append, format_given, o, error);
 }
 

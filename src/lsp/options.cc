@@ -15,13 +15,7 @@ const int kMaxWorkers = 256;
 
 enum class Opt { kKinds, kEncoding, kExt, kExclude, kFollow, kJobs, kHelp, kVersion, kStdio };
 
-struct LongOpt {
-  const char *name;
-  Opt opt;
-  bool takes_value;
-};
-
-const LongOpt kLongOpts[] = {
+const LongOption<Opt> kLongOpts[] = {
     {"kinds", Opt::kKinds, true},     {"encoding", Opt::kEncoding, true},
     {"ext", Opt::kExt, true},         {"exclude", Opt::kExclude, true},
     {"follow", Opt::kFollow, false},
@@ -29,17 +23,7 @@ const LongOpt kLongOpts[] = {
     {"version", Opt::kVersion, false}, {"stdio", Opt::kStdio, false},
 };
 
-std::vector<std::string> split_commas(const std::string &v) {
-  std::vector<std::string> items;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = v.find(',', start);
-    items.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return items;
-}
+const ShortOption<Opt> kShortOpts[] = {{'j', Opt::kJobs, true}, {'h', Opt::kHelp, false}};
 
 bool apply(Opt opt, const std::string &value, LspCommandLine *o, std::string *error) {
   switch (opt) {
@@ -144,48 +128,13 @@ bool parse_lsp_command_line(int argc, char **argv, int processors, LspCommandLin
                             std::string *error) {
   o->settings.exts = default_source_exts();
   o->settings.workers = processors < 1 ? 1 : processors > kMaxWorkers ? kMaxWorkers : processors;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-' || arg == "--") {
-      *error = arg == "--" ? "no argument may follow '--'" : "unexpected argument '" + arg + "'";
-      return false;
-    }
-    Opt opt;
-    std::string value;
-    bool takes_value, has_value = false;
-    std::string shown;
-    if (arg[1] == '-') {
-      const LongOpt *lo = read_long_option(kLongOpts, arg, &value, &has_value, error);
-      if (lo == nullptr) return false;
-      opt = lo->opt;
-      takes_value = lo->takes_value;
-      shown = std::string("--") + lo->name;
-    } else if (arg[1] == 'j') {
-      opt = Opt::kJobs;
-      takes_value = true;
-      shown = "-j";
-      if (arg.size() > 2) {
-        value = arg.substr(2);
-        has_value = true;
-      }
-    } else if (arg == "-h") {
-      opt = Opt::kHelp;
-      takes_value = false;
-    } else {
-      *error = "unknown option '" + arg + "'";
-      return false;
-    }
-    if (takes_value && !has_value) {
-      if (i + 1 == argc) {
-        *error = "option '" + shown + "' needs a value";
-        return false;
-      }
-      value = argv[++i];
-    }
-    if (!apply(opt, value, o, error)) return false;
-    if (o->help || o->version) return true;
-  }
-  return true;
+  return read_command_line(
+      argc, argv, kLongOpts, kShortOpts, nullptr,
+      [o](Opt opt, const std::string &value, std::string *why) {
+        if (!apply(opt, value, o, why)) return OptionStep::kFail;
+        return o->help || o->version ? OptionStep::kStop : OptionStep::kNext;
+      },
+      error);
 }
 
 }  // namespace kolvu
