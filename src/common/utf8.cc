@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/cp932_table.h"
+#include "scanner/utf8_check.h"
 
 namespace kolvu {
 

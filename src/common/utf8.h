@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "kolvu/scan.h"
-#include "scanner/utf8_check.h"  // utf8_char_length, ascii_prefix
 
 namespace kolvu {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/utf8.h"
+#include "scanner/utf8_check.h"
 
 namespace kolvu {
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "scanner/utf8_check.h"
 #include "support/test_util.h"
 
 namespace kolvu {
