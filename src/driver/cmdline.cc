@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "driver/help.h"
-#include "driver/name_index.h"
+#include "driver/list_lookup.h"
 #include "driver/namelist.h"
 #include "driver/read_ahead.h"
 #include "kolvu/errmsg.h"

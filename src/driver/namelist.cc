@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "driver/name_index.h"
+#include "driver/list_lookup.h"
 #include "kolvu/errmsg.h"
 #include "kolvu/mem.h"
 #include "kolvu/search.h"

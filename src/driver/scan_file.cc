@@ -1,6 +1,6 @@
 #include "driver/scan_file.h"
 
-#include "driver/name_index.h"
+#include "driver/list_lookup.h"
 #include "driver/namelist.h"
 #include "kolvu/bytes.h"
 

@@ -1,8 +1,9 @@
-// The tool's name list indexed, so asking whether a name is wanted costs a
-// few hash probes rather than a walk of up to 1000 entries. It answers
-// exactly as the walk does; it is rebuilt whenever the list has changed.
-#ifndef KOLVU_DRIVER_NAME_INDEX_H_
-#define KOLVU_DRIVER_NAME_INDEX_H_
+// Looking a name up in the tool's name list: through the list's index, so
+// asking whether a name is wanted costs a few hash probes rather than a walk
+// of up to 1000 entries, or by that walk, which it answers exactly as; the
+// index is rebuilt whenever the list has changed.
+#ifndef KOLVU_DRIVER_LIST_LOOKUP_H_
+#define KOLVU_DRIVER_LIST_LOOKUP_H_
 
 #include "scanner/name_index.h"
 
@@ -24,4 +25,4 @@ int walk_lookup(const char *name, int n);
 
 }  // namespace kolvu
 
-#endif  // KOLVU_DRIVER_NAME_INDEX_H_
+#endif  // KOLVU_DRIVER_LIST_LOOKUP_H_

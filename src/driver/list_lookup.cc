@@ -1,5 +1,5 @@
 // The index of the tool's list, in tables of fixed size.
-#include "driver/name_index.h"
+#include "driver/list_lookup.h"
 
 #include "driver/namelist.h"
 

@@ -1,5 +1,5 @@
 // The index must answer exactly as a walk over every entry does.
-#include "driver/name_index.h"
+#include "driver/list_lookup.h"
 
 #include <gtest/gtest.h>
 
