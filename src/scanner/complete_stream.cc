@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "kolvu/bytes.h"
+#include "scanner/lexer.h"
 #include "scanner/name_index.h"
 #include "scanner/nearly_sorted.h"
-#include "scanner/lexer.h"
 #include "scanner/scan_access.h"
 #include "scanner/scanner.h"
-#include "scanner/text_cook.h"
 #include "util/alloc_seam.h"
+#include "util/text_cook.h"
 
 namespace kolvu {
 namespace {

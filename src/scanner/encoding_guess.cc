@@ -1,8 +1,10 @@
 #include "scanner/encoding_guess.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scanner/utf8_check.h"
+#include "util/text_cook.h"
 
 namespace kolvu {
 namespace {
@@ -72,20 +74,17 @@ void EncodingGuess::feed(const char *p, size_t n) {
   const size_t kBlock = 1 << 14;
   while (n > 0 && !stopped_ && !settled()) {
     size_t block = n < kBlock ? n : kBlock;
-    const void *z = std::memchr(p, 0x1A, block);
-    if (z != nullptr) {
-      block = static_cast<size_t>(static_cast<const char *>(z) - p);
-      stopped_ = true;
-    }
+    const size_t text = before_ctrl_z(p, block);
+    stopped_ = text < block;
+    block = text;
     if (std::memchr(p, '\r', block) == nullptr) {
       feed_text(reinterpret_cast<const unsigned char *>(p), block);
     } else {  // carriage returns are dropped first, as the text is read
-      unsigned char text[4096];
-      for (size_t i = 0; i < block && !settled();) {
-        size_t k = 0;
-        for (; k < sizeof text && i < block; ++i)
-          if (p[i] != '\r') text[k++] = static_cast<unsigned char>(p[i]);
-        feed_text(text, k);
+      char cooked[4096];
+      for (size_t i = 0; i < block && !settled(); i += sizeof cooked) {
+        const size_t piece = std::min(sizeof cooked, block - i);
+        const size_t k = drop_carriage_returns(p + i, piece, cooked, [](size_t, size_t) { return true; });
+        feed_text(reinterpret_cast<const unsigned char *>(cooked), k);
       }
     }
     p += block;

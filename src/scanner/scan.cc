@@ -19,9 +19,9 @@
 #include "scanner/lexer.h"
 #include "scanner/record_sink.h"
 #include "scanner/scan_access.h"
-#include "scanner/text_cook.h"
 #include "scanner/scanner.h"
 #include "util/alloc_seam.h"
+#include "util/text_cook.h"
 
 namespace kolvu {
 

@@ -16,6 +16,7 @@
 #include "kolvu/exit_status.h"
 #include "kolvu/mem.h"
 #include "out_seam.h"
+#include "text_cook.h"
 
 namespace kolvu {
 
@@ -24,7 +25,6 @@ namespace kolvu {
 namespace {
 const size_t kReadBlock = 128 * 1024;
 const size_t kMaxLine = 1023;  // bytes of one line read (a 1024-byte buffer)
-const char kCtrlZ = 0x1A;
 const size_t kSlack = 96;  // readable bytes after the text handed out
 }  // namespace
 
@@ -50,23 +50,9 @@ namespace {
 // Turns n raw bytes at p into text-mode bytes in place: cut at the first
 // Ctrl-Z, drop every CR. Returns the new length; sets f->at_end on a Ctrl-Z.
 size_t cook(TextFile *f, char *p, size_t n) {
-  if (char *z = static_cast<char *>(std::memchr(p, kCtrlZ, n))) {
-    n = static_cast<size_t>(z - p);
-    f->at_end = true;
-  }
-  char *const end = p + n;
-  char *cr = static_cast<char *>(std::memchr(p, '\r', n));
-  if (cr == nullptr) return n;
-  // Runs between carriage returns move down, one copy per run.
-  char *out = cr;
-  for (char *in = cr + 1; in < end;) {
-    char *next = static_cast<char *>(std::memchr(in, '\r', static_cast<size_t>(end - in)));
-    char *run_end = next != nullptr ? next : end;
-    std::memmove(out, in, static_cast<size_t>(run_end - in));
-    out += run_end - in;
-    in = run_end + 1;
-  }
-  return static_cast<size_t>(out - p);
+  const size_t text = before_ctrl_z(p, n);
+  if (text < n) f->at_end = true;
+  return drop_carriage_returns(p, text, p, [](size_t, size_t) { return true; });
 }
 
 // One file is open at a time in the tool: the block of the last file closed

@@ -1,8 +1,8 @@
 // Bytes read as text: the text ends at the first Ctrl-Z, and carriage
 // returns are dropped, the place of each run noted so that positions in the
 // text can be taken back to the source.
-#ifndef KOLVU_SCANNER_TEXT_COOK_H_
-#define KOLVU_SCANNER_TEXT_COOK_H_
+#ifndef KOLVU_UTIL_TEXT_COOK_H_
+#define KOLVU_UTIL_TEXT_COOK_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -24,20 +24,26 @@ inline size_t before_ctrl_z(const char *raw, size_t n) {
 /// note returned false (memory ran out).
 template <class Note>
 size_t drop_carriage_returns(const char *raw, size_t n, char *out, Note &&note) {
-  size_t from = 0, to = 0, dropped = 0;
-  for (;;) {
-    const void *cr = std::memchr(raw + from, '\r', n - from);
-    const size_t stop = cr == nullptr ? n : static_cast<size_t>(static_cast<const char *>(cr) - raw);
-    if (out + to != raw + from) std::memmove(out + to, raw + from, stop - from);
-    to += stop - from;
-    if (cr == nullptr) return to;
-    from = stop;
-    while (from < n && raw[from] == '\r') ++from;
-    dropped += from - stop;
+  const char *const end = raw + n;
+  const char *in = static_cast<const char *>(std::memchr(raw, '\r', n));
+  size_t to = in == nullptr ? n : static_cast<size_t>(in - raw);
+  if (out != raw) std::memmove(out, raw, to);
+  size_t dropped = 0;
+  while (in != nullptr) {  // at a run of carriage returns
+    const char *const run = in;
+    do ++in;
+    while (in < end && *in == '\r');
+    dropped += static_cast<size_t>(in - run);
     if (!note(to, dropped)) return SIZE_MAX;
+    const char *const next = static_cast<const char *>(std::memchr(in, '\r', static_cast<size_t>(end - in)));
+    const size_t kept = static_cast<size_t>((next == nullptr ? end : next) - in);
+    std::memmove(out + to, in, kept);
+    to += kept;
+    in = next;
   }
+  return to;
 }
 
 }  // namespace kolvu
 
-#endif  // KOLVU_SCANNER_TEXT_COOK_H_
+#endif  // KOLVU_UTIL_TEXT_COOK_H_
