@@ -36,7 +36,6 @@ class RecordSink {
              Encoding encoding, DefinitionFn fn, void *context)
       : text_(text), size_(size), crs_(crs), leads_(leads), encoding_(encoding), fn_(fn),
         context_(context), lines_(text, size, crs) {}
-  ~RecordSink();
   RecordSink(const RecordSink &) = delete;
   RecordSink &operator=(const RecordSink &) = delete;
 
@@ -72,9 +71,7 @@ class RecordSink {
   long delivered_ = 0;
   bool open_ = false;
   RecordStart start_{};
-  char *buf_ = nullptr;  // the open record's text
-  size_t len_ = 0;
-  size_t cap_ = 0;
+  SeamVec<char> text_of_open_;  // the open record's text
   LineCursor lines_;
   SeamVec<RawName> raw_;          // the open record's names, in the text
   SeamVec<DefinitionName> names_;  // and as handed over

@@ -56,12 +56,10 @@ const char *scan_status_text(ScanStatus status) {
 
 // ---- Records ------------------------------------------------------------
 
-RecordSink::~RecordSink() { std::free(buf_); }
-
 void RecordSink::begin(const RecordStart &start) {
   start_ = start;
   open_ = true;
-  len_ = 0;
+  text_of_open_.clear();
 }
 
 void RecordSink::name(const char *p, int n) {
@@ -73,19 +71,7 @@ void RecordSink::name(const char *p, int n) {
 
 void RecordSink::put(const char *p, size_t n) {
   if (failed() || n == 0 || fn_ == nullptr) return;  // an empty capture has no buffer yet
-  if (cap_ - len_ < n) {
-    size_t grown = cap_ == 0 ? 4096 : cap_;
-    while (grown - len_ < n) grown *= 2;
-    void *moved = realloc_or_null(buf_, grown);
-    if (moved == nullptr) {
-      fail(ScanStatus::kNoMemory);
-      return;
-    }
-    buf_ = static_cast<char *>(moved);
-    cap_ = grown;
-  }
-  std::memcpy(buf_ + len_, p, n);
-  len_ += n;
+  if (!text_of_open_.append(p, n)) fail(ScanStatus::kNoMemory);
 }
 
 
@@ -120,7 +106,7 @@ void RecordSink::end(size_t src_end) {
   def.last_line = src_end > start_.begin ? lines_.line_of(src_end - 1) : def.first_line;
   def.begin = crs_.source(start_.begin);
   def.end = src_end > start_.begin ? crs_.source(src_end - 1) + 1 : def.begin;
-  def.text = std::string_view(buf_ != nullptr ? buf_ : "", len_);
+  def.text = std::string_view(text_of_open_.empty() ? "" : text_of_open_.begin(), text_of_open_.size());
   if (!find_names(start_) ||
       !to_definition_names(raw_, 0, raw_.size(), text_, &lines_, crs_, &names_)) {
     fail(ScanStatus::kNoMemory);
@@ -144,29 +130,9 @@ const size_t kMaxSource = 0x7fffffff - 4096;  // positions fit an int
 // text cut at a Ctrl-Z, and where each run of carriage returns was.
 struct Cooked {
   size_t size = 0;
-  uint32_t *cooked = nullptr;
-  uint32_t *removed = nullptr;
-  size_t n = 0;
-  size_t cap = 0;
-  ~Cooked() {
-    std::free(cooked);
-    std::free(removed);
-  }
+  SeamVec<uint32_t> cooked, removed;
   bool note(size_t at, size_t total) {
-    if (n == cap) {
-      size_t grown = cap == 0 ? 256 : cap * 2;
-      void *c = realloc_or_null(cooked, grown * sizeof(uint32_t));
-      if (c == nullptr) return false;
-      cooked = static_cast<uint32_t *>(c);
-      void *r = realloc_or_null(removed, grown * sizeof(uint32_t));
-      if (r == nullptr) return false;
-      removed = static_cast<uint32_t *>(r);
-      cap = grown;
-    }
-    cooked[n] = static_cast<uint32_t>(at);
-    removed[n] = static_cast<uint32_t>(total);
-    ++n;
-    return true;
+    return cooked.push(static_cast<uint32_t>(at)) && removed.push(static_cast<uint32_t>(total));
   }
 };
 
@@ -193,9 +159,9 @@ ScanResult scan_buffer(char *buf, size_t size, const ScanOptions &options, Defin
   if (enc == Encoding::kAuto) enc = guess_encoding(buf, cooked.size);  // the text as read
   result.encoding = enc;
   CrMap crs;
-  crs.cooked = cooked.cooked;
-  crs.removed = cooked.removed;
-  crs.n = cooked.n;
+  crs.cooked = cooked.cooked.begin();
+  crs.removed = cooked.removed.begin();
+  crs.n = cooked.cooked.size();
   const unsigned char *leads = lex::leads_of(enc);
   const NameIndex *names = ScanAccess::index_of(options.names);
   ScanSetup setup = {options.kinds, names, leads, "", false};
