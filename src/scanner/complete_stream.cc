@@ -240,14 +240,16 @@ bool CompleteStream::hand_over(size_t below) {
       for (size_t i = r.names_from; i < r.names_from + r.name_count && def.name.empty(); ++i)
         if (raw_[i].kind == r.kind) def.name = std::string_view(t + raw_[i].off, raw_[i].len);
     }
+    // Lines asked in the order of their places, the names before the last
+    // line, so that the cursor passes over each line of a record once.
     def.first_line = lines.line_of(r.begin);
+    if (!(by_name ? to_definition_names(raw_, kept_, t, &lines, crs, &names_)
+                  : to_definition_names(raw_, r.names_from, r.name_count, t, &lines, crs, &names_)))
+      return fail(ScanStatus::kNoMemory);
     def.last_line = r.end > r.begin ? lines.line_of(r.end - 1) : def.first_line;
     def.begin = crs.source(r.begin);
     def.end = end > def.begin ? end : def.begin;
     def.text = std::string_view(t + r.begin, r.end - r.begin);
-    if (!(by_name ? to_definition_names(raw_, kept_, t, &lines, crs, &names_)
-                  : to_definition_names(raw_, r.names_from, r.name_count, t, &lines, crs, &names_)))
-      return fail(ScanStatus::kNoMemory);
     def.names = names_.begin();
     def.name_count = names_.size();
     def.index = index;
