@@ -102,16 +102,17 @@ void RecordSink::end(size_t src_end) {
   def.kind_bit = start_.bit;
   def.name = std::string_view(start_.name != nullptr ? start_.name : "",
                               static_cast<size_t>(start_.name_len));
+  // Lines in the order of their places, as the complete mode asks them.
   def.first_line = lines_.line_of(start_.begin);
-  def.last_line = src_end > start_.begin ? lines_.line_of(src_end - 1) : def.first_line;
-  def.begin = crs_.source(start_.begin);
-  def.end = src_end > start_.begin ? crs_.source(src_end - 1) + 1 : def.begin;
-  def.text = std::string_view(text_of_open_.empty() ? "" : text_of_open_.begin(), text_of_open_.size());
   if (!find_names(start_) ||
       !to_definition_names(raw_, 0, raw_.size(), text_, &lines_, crs_, &names_)) {
     fail(ScanStatus::kNoMemory);
     return;
   }
+  def.last_line = src_end > start_.begin ? lines_.line_of(src_end - 1) : def.first_line;
+  def.begin = crs_.source(start_.begin);
+  def.end = src_end > start_.begin ? crs_.source(src_end - 1) + 1 : def.begin;
+  def.text = std::string_view(text_of_open_.empty() ? "" : text_of_open_.begin(), text_of_open_.size());
   def.names = names_.begin();
   def.name_count = names_.size();
   def.index = delivered_ - 1;
