@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
-#include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -23,6 +23,7 @@
 
 #include "driver/scan_file.h"
 #include "util/alloc_seam.h"
+#include "util/placed_thread.h"
 
 namespace kolvu {
 
@@ -90,7 +91,7 @@ struct ReadAhead {
   int open_entry = kNone;  // the entry whose file the scan has open
   std::mutex mutex;
   std::condition_variable changed;
-  std::thread thread;
+  std::optional<PlacedThread> thread;  // on the other processor from the start
 };
 
 ReadAhead *ahead = nullptr;
@@ -265,7 +266,7 @@ bool start_thread(ReadAhead *r) {
   pthread_sigmask(SIG_SETMASK, &all, &old);
   bool started = true;
   try {
-    r->thread = std::thread(read_ahead_thread, r);
+    r->thread.emplace(0, [r] { read_ahead_thread(r); });
   } catch (const std::system_error &) {
     started = false;
   }
@@ -390,7 +391,7 @@ void read_ahead_stop() {
     r->stop.store(true);
   }
   r->changed.notify_all();
-  r->thread.join();
+  r->thread->join();
   release(r);
 }
 

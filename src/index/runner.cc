@@ -5,13 +5,13 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "index/file_indexer.h"
 #include "index/file_slot.h"
 #include "index/slot_writer.h"
+#include "util/placed_thread.h"
 
 namespace kolvu {
 
@@ -36,13 +36,15 @@ class Runner : public OutputSink {
                 static_cast<size_t>(job.jobs)) {}
 
   // The calling thread is one of the workers: with one job no thread is
-  // started at all.
+  // started at all. The others start on the other processors, where they
+  // are at work at once.
   RunOutcome run(const ItemSource &next) {
     next_ = &next;
-    std::vector<std::thread> workers;
-    for (int i = 1; i < job_.jobs; ++i) workers.emplace_back([this] { work(); });
+    std::vector<PlacedThread> workers;
+    workers.reserve(static_cast<size_t>(job_.jobs));
+    for (int i = 1; i < job_.jobs; ++i) workers.emplace_back(i - 1, [this] { work(); });
     work();
-    for (std::thread &t : workers) t.join();
+    for (PlacedThread &t : workers) t.join();
     return writer_.finish();
   }
 

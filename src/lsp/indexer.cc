@@ -2,6 +2,7 @@
 
 #include "common/walk.h"
 #include "lsp/regular_file.h"
+#include "util/placed_thread.h"
 
 namespace kolvu {
 
@@ -78,11 +79,13 @@ void Indexer::run(std::vector<std::string> roots, Progress progress) {
       if (d < total) progress(d, total);
     }
   };
-  std::vector<std::thread> workers;
+  // The other workers start on the other processors, at work at once.
+  std::vector<PlacedThread> workers;
   int n = settings_.workers < 1 ? 1 : settings_.workers;
-  for (int w = 1; w < n; ++w) workers.emplace_back(work);
+  workers.reserve(static_cast<size_t>(n));
+  for (int w = 1; w < n; ++w) workers.emplace_back(w - 1, work);
   work();
-  for (std::thread &t : workers) t.join();
+  for (PlacedThread &t : workers) t.join();
   finished_ = true;
   progress(total, total);
 }

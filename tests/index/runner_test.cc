@@ -192,7 +192,9 @@ TEST(Runner, AFailedWriteStopsTheWalk) {
   Indexed r = run(d, next, IndexFormat::kJson, 2, "/dev/full");
   EXPECT_EQ(r.outcome.write_error, ENOSPC);
   EXPECT_TRUE(r.outcome.all_read);
-  EXPECT_LT(asked, 100);  // some 64 KiB of output, and a few files in flight
+  // At most the window of files in flight (64 a worker) and the few whose
+  // output filled the first 64 KiB written: the walk of 10,000 stops.
+  EXPECT_LT(asked, 200);
 }
 
 }  // namespace
