@@ -66,25 +66,18 @@ bool if0_expression(const char *t, size_t i, size_t n) {
 
 namespace {
 
-// skip_to over kDirStop, a vector at a time where the processor has one:
-// the class is the bytes of kDirStops and every byte of 0x80 or above.
+// skip_to over kDirStop, the bytes before the first stop passed a vector at
+// a time where the processor has vectors: the class is the bytes of
+// kDirStops and every byte of 0x80 or above. skip_to says what a stop is.
 size_t skip_to_dir_stop(const unsigned char *leads, const char *t, size_t i, size_t n) {
 #if defined(__AVX2__) || defined(__SSE2__)
-  for (;; ++i) {
-    for (; i + kVecBytes <= n; i += kVecBytes) {
-      const Vec v = load(t + i);
-      const unsigned bits = bits_of(eq_any(v, kDirStops)) | bits_of(v);
-      if (bits != 0) {
-        i += static_cast<size_t>(__builtin_ctz(bits));
-        break;
-      }
-    }
-    while (i < n && !is(t[i], kDirStop)) ++i;
-    if (i >= n || static_cast<unsigned char>(t[i]) < 0x80 || lead(leads, t[i])) return i;
+  for (; i + kVecBytes <= n; i += kVecBytes) {
+    const Vec v = load(t + i);
+    const unsigned bits = bits_of(eq_any(v, kDirStops)) | bits_of(v);
+    if (bits != 0) return skip_to(leads, t, i + static_cast<size_t>(__builtin_ctz(bits)), n, kDirStop);
   }
-#else
-  return skip_to(leads, t, i, n, kDirStop);
 #endif
+  return skip_to(leads, t, i, n, kDirStop);
 }
 
 constexpr bool dir_stops_listed() {
