@@ -61,9 +61,8 @@ inline void *run(void *p) {
 // them, alone in *first; false when there is no other.
 inline bool other_processor(const cpu_set_t &free, int spread, cpu_set_t *first) {
   const int here = sched_getcpu();
-  int others = 0;
-  for (int c = 0; c < CPU_SETSIZE; ++c) others += CPU_ISSET(c, &free) && c != here;
-  if (others == 0) return false;
+  const int others = CPU_COUNT(&free) - (here >= 0 && CPU_ISSET(here, &free) ? 1 : 0);
+  if (others <= 0) return false;
   int pick = (spread < 0 ? 0 : spread) % others;
   CPU_ZERO(first);
   for (int c = 0; c < CPU_SETSIZE; ++c) {
