@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,8 +22,30 @@ std::string reason(const std::string &path, int error_number) {
 
 AtomicFile::~AtomicFile() { discard(); }
 
-bool AtomicFile::open(const std::string &path, std::string *error) {
+bool AtomicFile::open(const std::string &named, std::string *error) {
+  std::string path = named;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // The link's final target is replaced; a dangling link is replaced by
+    // the file, as a missing name would be.
+    char *target = ::realpath(path.c_str(), nullptr);
+    if (target != nullptr) {
+      path = target;
+      std::free(target);
+    }
+  }
+  name_ = named;
   path_ = path;
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    // A device or FIFO cannot be swapped for a file, and a rename over a
+    // device node would destroy it.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      *error = reason(named, errno);
+      return false;
+    }
+    return true;
+  }
   size_t slash = path.rfind('/');
   std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -31,7 +54,7 @@ bool AtomicFile::open(const std::string &path, std::string *error) {
   name.push_back('\0');
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd_ < 0) {
-    *error = reason(path, errno);
+    *error = reason(named, errno);
     return false;
   }
   temp_ = name.data();
@@ -39,6 +62,15 @@ bool AtomicFile::open(const std::string &path, std::string *error) {
 }
 
 bool AtomicFile::commit(std::string *error) {
+  if (temp_.empty()) {
+    int fd = fd_;
+    fd_ = -1;
+    if (fd >= 0 && ::close(fd) != 0) {
+      *error = reason(name_, errno);
+      return false;
+    }
+    return true;
+  }
   struct stat st;
   mode_t mode;
   if (::stat(path_.c_str(), &st) == 0) {
@@ -54,7 +86,7 @@ bool AtomicFile::commit(std::string *error) {
   fd_ = -1;
   if (e == 0 && ::rename(temp_.c_str(), path_.c_str()) != 0) e = errno;
   if (e != 0) {
-    *error = reason(path_, e);
+    *error = reason(name_, e);
     discard();
     return false;
   }

@@ -58,6 +58,7 @@ const char kHelp[] =
     "Output:\n"
     "  --format=FORMAT    json (default), tags or etags\n"
     "  -o, --output=FILE  write FILE, replacing it only when the run succeeds\n"
+    "                     (- is standard output)\n"
     "  --update=TAGS      replace in the tags file TAGS the lines of the files\n"
     "                     indexed, keeping the others\n"
     "  -a                 --update on the file of -o (default tags)\n"
@@ -93,6 +94,8 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
   PathFeed feed(std::move(options.paths), std::move(options.files_from), options.null_separated);
   if (!feed.open(&error)) return usage(error);
   AtomicFile output;
+  // "-o -" names standard output.
+  if (options.output == "-") options.output.clear();
   if (!options.output.empty()) {
     if (!output.open(options.output, &error)) {
       write_all(err_fd, "kolvu-index: cannot write " + error + "\n");
@@ -155,7 +158,8 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
     // A file written in part would pass for a whole one: it takes the
     // name only when every path was read.
     if (!ok) {
-      write_all(err_fd, "kolvu-index: " + options.output + " left as it was\n");
+      if (output.replaces())
+        write_all(err_fd, "kolvu-index: " + options.output + " left as it was\n");
       return kIndexIncomplete;
     }
     if (!output.commit(&error)) {

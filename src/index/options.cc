@@ -245,6 +245,10 @@ bool apply(Opt opt, const std::string &value, IndexOptions *o, std::string *erro
 bool check_together(bool append, bool format_given, IndexOptions *o, std::string *error) {
   if (append && o->update.empty()) o->update = o->output.empty() ? "tags" : o->output;
   if (!o->update.empty()) {
+    if (o->update == "-") {
+      *error = "--update needs a tags file, not '-'";
+      return false;
+    }
     if (format_given && o->format != IndexFormat::kTags) {
       *error = "--update works on a tags file only (--format=tags)";
       return false;

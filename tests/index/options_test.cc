@@ -111,6 +111,7 @@ TEST(IndexOptions, UsageErrorsSayWhatIsWrong) {
       {{"--files-from=-", "--files-from", "-"}, "standard input ('-') given more than once"},
       {{"--format=json", "--update=tags", "a"}, "--update works on a tags file only (--format=tags)"},
       {{"-o"}, "option '-o' needs a value"},
+      {{"-a", "-o", "-", "a"}, "--update needs a tags file, not '-'"},
       {{"--exclude=", "a"}, "an empty pattern for --exclude"},
       {{"--exclude-from=/nonexistent/x", "a"},
        "cannot read patterns from '/nonexistent/x': No such file or directory"},

@@ -286,6 +286,39 @@ TEST(IndexRealUse, OutputFilesAreReplacedWholeOrNotAtAll) {
   }
 }
 
+// What a rename cannot replace is written through: "-" is standard output,
+// a symbolic link keeps pointing at the file it names, and a FIFO (as a
+// device such as /dev/null) is written to, not swapped for a file.
+TEST(IndexRealUse, OutputThatIsNoPlainFileIsWrittenThrough) {
+  const std::string records = def1("src/a.h", "A") + def1("src/sub/b.c", "B");
+  TempDir dir;
+  write_tree(dir, kTwo);
+  Outcome r = index_run(dir, {"-o", "-", "src"});
+  EXPECT_EQ(r.out, records);
+  EXPECT_EQ(r.status, 0) << r.err;
+
+  dir.write("real.json", "old\n");
+  ASSERT_EQ(::symlink("real.json", (dir.path() + "/link.json").c_str()), 0);
+  r = index_run(dir, {"-o", "link.json", "src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(dir.path() + "/real.json"), records);
+  struct stat st;
+  ASSERT_EQ(::lstat((dir.path() + "/link.json").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link was replaced by a file";
+
+  // A run that fails has already written to the FIFO: no "left as it was".
+  r = run_program_shell("mkfifo", dir.path(),
+                        "fifo && { timeout 20 cat fifo >got & } && '" KOLVU_INDEX_BINARY
+                        "' -o fifo src missing.h; s=$?; wait; exit $s");
+  EXPECT_EQ(r.err, "kolvu-index: missing.h: No such file or directory\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_file(dir.path() + "/got"), records);
+  ASSERT_EQ(::lstat((dir.path() + "/fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the FIFO was replaced by a file";
+  Outcome ls = run_program_shell("ls", dir.path(), "-A");
+  EXPECT_EQ(ls.out, "fifo\ngot\nlink.json\nreal.json\nsrc\n");
+}
+
 // Updating a tags file for the files that changed gives the file a whole
 // run gives, sorted; other files' lines are kept.
 TEST(IndexRealUse, UpdateReplacesTheLinesOfTheFilesGiven) {
