@@ -30,6 +30,12 @@ inline Vec both(Vec a, Vec b) { return _mm256_and_si256(a, b); }
 inline Vec minus(Vec a, Vec b) { return _mm256_sub_epi8(a, b); }
 inline Vec minus_sat(Vec a, Vec b) { return _mm256_subs_epu8(a, b); }
 inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm256_movemask_epi8(v)); }
+// The sum of v's bytes, each taken as unsigned.
+inline size_t byte_sum(Vec v) {
+  __m256i s = _mm256_sad_epu8(v, _mm256_setzero_si256());
+  return static_cast<size_t>(_mm256_extract_epi64(s, 0) + _mm256_extract_epi64(s, 1) +
+                             _mm256_extract_epi64(s, 2) + _mm256_extract_epi64(s, 3));
+}
 #else
 using Vec = __m128i;
 const int kVecBytes = 16;
@@ -42,6 +48,11 @@ inline Vec both(Vec a, Vec b) { return _mm_and_si128(a, b); }
 inline Vec minus(Vec a, Vec b) { return _mm_sub_epi8(a, b); }
 inline Vec minus_sat(Vec a, Vec b) { return _mm_subs_epu8(a, b); }
 inline unsigned bits_of(Vec v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+inline size_t byte_sum(Vec v) {
+  __m128i s = _mm_sad_epu8(v, _mm_setzero_si128());
+  return static_cast<size_t>(_mm_cvtsi128_si32(s)) +
+         static_cast<size_t>(_mm_cvtsi128_si32(_mm_unpackhi_epi64(s, s)));
+}
 #endif
 
 inline Vec eq(Vec v, char c) { return eq(v, splat(c)); }

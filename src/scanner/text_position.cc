@@ -24,28 +24,50 @@ namespace {
 // The '\n' bytes of t[from, to), counted a vector at a time where there is
 // one (a line is a few dozen bytes: a call a line costs more), the last
 // part too while a whole vector lies within the size bytes of t; *after_last
-// is set to the place after the last of them, if any.
+// is set to the place after the last of them, if any, found by a look back
+// from to (most often within the last line).
 size_t newlines(const char *t, size_t from, size_t to, size_t size, size_t *after_last) {
   size_t count = 0;
   size_t p = from;
 #if defined(__AVX2__) || defined(__SSE2__)
-  auto take = [&](size_t at, unsigned bits) {
-    if (bits == 0) return;
-    *after_last = at + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
-    for (; bits != 0; bits &= bits - 1) ++count;
-  };
-  for (; p + kVecBytes <= to; p += kVecBytes) take(p, bits_of(eq(load(t + p), '\n')));
+  const Vec newline = splat('\n');
+  while (p + kVecBytes <= to) {
+    // Each lane counts its newlines up to 255 vectors, then they are summed.
+    Vec lanes = zero();
+    size_t stop = to - p > 255 * kVecBytes ? p + 255 * kVecBytes : to;
+    for (; p + kVecBytes <= stop; p += kVecBytes) lanes = minus(lanes, eq(load(t + p), newline));
+    count += byte_sum(lanes);
+  }
   if (p < to && p + kVecBytes <= size) {
-    take(p, bits_of(eq(load(t + p), '\n')) & ((1u << (to - p)) - 1));
+    for (unsigned bits = bits_of(eq(load(t + p), newline)) & ((1u << (to - p)) - 1); bits != 0;
+         bits &= bits - 1)
+      ++count;
     p = to;
   }
-#endif
+  for (; p < to; ++p) count += t[p] == '\n';
+  if (count == 0) return count;
+  for (size_t q = to; q - from >= kVecBytes; q -= kVecBytes) {
+    unsigned bits = bits_of(eq(load(t + q - kVecBytes), newline));
+    if (bits != 0) {
+      *after_last = q - kVecBytes + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
+      return count;
+    }
+  }
+  for (size_t q = from + (to - from) % kVecBytes; q > from; --q) {
+    if (t[q - 1] == '\n') {
+      *after_last = q;
+      break;
+    }
+  }
+  return count;
+#else
   for (; p < to; ++p) {
     if (t[p] != '\n') continue;
     ++count;
     *after_last = p + 1;
   }
   return count;
+#endif
 }
 
 }  // namespace
