@@ -1,6 +1,8 @@
 #include "index/atomic_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,42 @@ namespace {
 
 std::string reason(const std::string &path, int error_number) {
   return path + ": " + std::strerror(error_number);
+}
+
+// The new file of the run, removed when a signal ends the run before it is
+// committed, so that an interrupted run leaves nothing beside the file. One
+// at a time: a second AtomicFile is left to its owner.
+char g_temp[PATH_MAX];
+volatile sig_atomic_t g_temp_set = 0;
+const int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+extern "C" void remove_temp_and_die(int sig) {
+  if (g_temp_set != 0) ::unlink(g_temp);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+// Signals ignored when the run began (nohup's SIGHUP) stay ignored.
+void catch_ending_signals() {
+  static bool caught = false;
+  if (caught) return;
+  caught = true;
+  for (int sig : kEndingSignals) {
+    struct sigaction old;
+    if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+    struct sigaction sa {};
+    sa.sa_handler = remove_temp_and_die;
+    ::sigemptyset(&sa.sa_mask);
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
+
+bool claim_temp(const std::string &temp) {
+  if (g_temp_set != 0 || temp.size() >= sizeof g_temp) return false;
+  std::memcpy(g_temp, temp.c_str(), temp.size() + 1);
+  catch_ending_signals();
+  g_temp_set = 1;
+  return true;
 }
 
 }  // namespace
@@ -58,6 +96,7 @@ bool AtomicFile::open(const std::string &named, std::string *error) {
     return false;
   }
   temp_ = name.data();
+  removed_on_signal_ = claim_temp(temp_);
   return true;
 }
 
@@ -91,6 +130,7 @@ bool AtomicFile::commit(std::string *error) {
     return false;
   }
   temp_.clear();
+  release_temp();
   return true;
 }
 
@@ -99,6 +139,12 @@ void AtomicFile::discard() {
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  release_temp();
+}
+
+void AtomicFile::release_temp() {
+  if (removed_on_signal_) g_temp_set = 0;
+  removed_on_signal_ = false;
 }
 
 }  // namespace kolvu

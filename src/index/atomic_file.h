@@ -4,6 +4,8 @@
 // link is followed, so the link stays and its target is replaced. What
 // cannot be replaced by a rename (a device such as /dev/null, a FIFO) is
 // written to directly: it keeps what was written even when the run fails.
+// A hangup, interrupt, quit or termination signal that ends the process
+// removes the new file first.
 #ifndef KOLVU_INDEX_ATOMIC_FILE_H_
 #define KOLVU_INDEX_ATOMIC_FILE_H_
 
@@ -36,8 +38,11 @@ class AtomicFile {
 
  private:
   std::string name_;  // as given, for messages
+  void release_temp();
+
   std::string path_, temp_;
   int fd_ = -1;
+  bool removed_on_signal_ = false;  // temp_ is the one a signal removes
 };
 
 }  // namespace kolvu

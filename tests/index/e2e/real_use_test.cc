@@ -319,6 +319,30 @@ TEST(IndexRealUse, OutputThatIsNoPlainFileIsWrittenThrough) {
   EXPECT_EQ(ls.out, "fifo\ngot\nlink.json\nreal.json\nsrc\n");
 }
 
+// A run ended by a signal leaves the file named as it was and nothing
+// beside it. The run waits on a FIFO nobody writes to, its new file made.
+TEST(IndexRealUse, ASignalThatEndsTheRunRemovesTheNewFile) {
+  for (const char *sig : {"TERM", "INT", "HUP"}) {
+    TempDir dir;
+    dir.write("out.json", "old\n");
+    Outcome r = run_program_shell(
+        "mkfifo", dir.path(),
+        // Job control on, so that the background run does not ignore SIGINT;
+        // a run the signal did not end is killed after ten seconds.
+        "in.h && set -m && { '" KOLVU_INDEX_BINARY "' -o out.json in.h & } && pid=$! && "
+        "for i in $(seq 200); do ls -A | grep -q '^\\.out\\.json\\.' && break; sleep 0.05; done && "
+        "ls -A | tr '\\n' ' ' && kill -" + std::string(sig) + " $pid; "
+        "for i in $(seq 200); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done; "
+        "kill -KILL $pid 2>/dev/null; wait $pid; echo \" status $?\"; ls -A");
+    std::string code = std::to_string(128 + (sig[0] == 'T' ? 15 : sig[0] == 'I' ? 2 : 1));
+    // The new file was there while the run went on, and is gone after it.
+    EXPECT_NE(r.out.find(".out.json."), std::string::npos) << sig << ": " << r.out;
+    EXPECT_NE(r.out.find(" status " + code + "\nin.h\nout.json\n"), std::string::npos)
+        << sig << ": " << r.out;
+    EXPECT_EQ(read_file(dir.path() + "/out.json"), "old\n");
+  }
+}
+
 // Updating a tags file for the files that changed gives the file a whole
 // run gives, sorted; other files' lines are kept.
 TEST(IndexRealUse, UpdateReplacesTheLinesOfTheFilesGiven) {
