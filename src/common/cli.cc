@@ -28,9 +28,4 @@ std::vector<std::string> split_commas(const std::string &list) {
   }
 }
 
-int processor_count() {
-  long n = ::sysconf(_SC_NPROCESSORS_ONLN);
-  return n < 1 ? 1 : static_cast<int>(n);
-}
-
 }  // namespace kolvu

@@ -142,9 +142,6 @@ std::vector<std::string> split_commas(const std::string &list);
 /// False when a write fails (errno tells why).
 bool write_all(int fd, const std::string &s);
 
-/// The processors online, at least 1.
-int processor_count();
-
 }  // namespace kolvu
 
 #endif  // KOLVU_COMMON_CLI_H_

@@ -2,7 +2,6 @@
 #include "driver/read_ahead.h"
 
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -24,6 +23,7 @@
 #include "driver/scan_file.h"
 #include "util/alloc_seam.h"
 #include "util/placed_thread.h"
+#include "util/processors.h"
 
 namespace kolvu {
 
@@ -251,12 +251,6 @@ void read_ahead_thread(ReadAhead *r) {
 bool descriptors_to_spare() {
   struct rlimit limit;
   return ::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= kFewDescriptors;
-}
-
-int usable_processors() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
-  return CPU_COUNT(&set);
 }
 
 bool start_thread(ReadAhead *r) {

@@ -13,6 +13,7 @@
 #include "index/options.h"
 #include "index/path_feed.h"
 #include "index/runner.h"
+#include "util/processors.h"
 
 #ifndef KOLVU_VERSION
 #define KOLVU_VERSION "unknown"
@@ -86,7 +87,7 @@ int index_main(int argc, char **argv, int out_fd, int err_fd) {
                           "\nTry 'kolvu-index --help' for more information.\n");
     return kIndexUsage;
   };
-  if (!parse_index_options(argc, argv, processor_count(), &options, &error)) return usage(error);
+  if (!parse_index_options(argc, argv, usable_processors(), &options, &error)) return usage(error);
   if (options.help || options.version) {
     std::string text = options.help ? kHelp : "kolvu-index " KOLVU_VERSION "\n";
     return write_all(out_fd, text) ? kIndexOk : write_error(err_fd, errno);

@@ -14,6 +14,7 @@
 #endif
 
 #include "common/cli.h"
+#include "util/processors.h"
 
 namespace kolvu {
 
@@ -56,7 +57,7 @@ const char kHelp[] =
 int lsp_main(int argc, char **argv, int in_fd, int out_fd, int err_fd) {
   LspCommandLine cl;
   std::string error;
-  if (!parse_lsp_command_line(argc, argv, processor_count(), &cl, &error)) {
+  if (!parse_lsp_command_line(argc, argv, usable_processors(), &cl, &error)) {
     write_all(err_fd, "kolvu-lsp: " + error + "\nTry 'kolvu-lsp --help' for more information.\n");
     return kLspUsage;
   }

@@ -1,6 +1,7 @@
 // A thread started on another processor: it runs and is joined as any
 // thread is, and once running it may use every processor its starter may,
-// including where the starter has one alone.
+// including where the starter has one alone. The processors counted for
+// workers are those of the affinity too.
 #include "util/placed_thread.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 
 #include <atomic>
 #include <vector>
+
+#include "util/processors.h"
 
 namespace kolvu {
 namespace {
@@ -51,6 +54,18 @@ TEST(PlacedThread, WithOneProcessorItStartsThere) {
   t.join();
   ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
   EXPECT_TRUE(CPU_EQUAL(&seen, &one));
+}
+
+TEST(UsableProcessors, AreThoseOfTheAffinityNotAllOnline) {
+  const cpu_set_t all = own_processors();
+  EXPECT_EQ(usable_processors(), CPU_COUNT(&all));
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  const int limited = usable_processors();
+  ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+  EXPECT_EQ(limited, 1);
 }
 
 }  // namespace
