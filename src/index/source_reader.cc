@@ -31,12 +31,15 @@ ScanResult SourceReader::scan(const char *path, const ScanOptions &options, Defi
   // One byte more than the size: a read of a regular file that comes back
   // short has met the end, so a file that did not grow takes one read; one
   // that did is read on to its end. The room after the bytes read lets the
-  // scan read them as text where they are.
+  // scan read them as text where they are. The buffer is grown before the
+  // first read, so the bytes read are not moved, and by half at least, so a
+  // worker meeting larger and larger files makes few buffers.
   const size_t room = kInPlaceRoom;
   size_t n = 0;
   for (;;) {
-    if (n + room == cap_ || cap_ == 0) {
-      size_t cap = cap_ == 0 ? size + 1 + room : 2 * cap_;
+    if (n + room == cap_ || cap_ < size + 1 + room) {
+      size_t cap = cap_ + cap_ / 2;
+      if (n + room == cap_ && cap < 2 * cap_) cap = 2 * cap_;  // the file grew
       if (cap < size + 1 + room) cap = size + 1 + room;
       // Memory that cannot be had is the file's failure, not the run's end.
       std::unique_ptr<char[]> grown(new (std::nothrow) char[cap]);
