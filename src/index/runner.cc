@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -35,16 +36,15 @@ class Runner : public OutputSink {
         window_((job.format == IndexFormat::kTags ? kTagFilesPerWorker : kFilesPerWorker) *
                 static_cast<size_t>(job.jobs)) {}
 
-  // The calling thread is one of the workers: with one job no thread is
-  // started at all. The others start on the other processors, where they
-  // are at work at once.
+  // The calling thread is one of the workers. The others are started by
+  // the walk as it finds files for them (none for a run of one file), on
+  // the other processors, where they are at work at once. Once the calling
+  // thread is done, the walk is over and no more are started.
   RunOutcome run(const ItemSource &next) {
     next_ = &next;
-    std::vector<PlacedThread> workers;
-    workers.reserve(static_cast<size_t>(job_.jobs));
-    for (int i = 1; i < job_.jobs; ++i) workers.emplace_back(i - 1, [this] { work(); });
+    workers_.reserve(static_cast<size_t>(job_.jobs));
     work();
-    for (PlacedThread &t : workers) t.join();
+    for (PlacedThread &t : workers_) t.join();
     return writer_.finish();
   }
 
@@ -162,6 +162,22 @@ class Runner : public OutputSink {
       }
     }
     if (ended) walk_ended_ = true;
+    // A worker more for each file waiting beyond the walker's own, up to
+    // the jobs asked for; those already waiting may claim files meanwhile.
+    // A thread that cannot be started leaves the run to the others.
+    size_t waiting_now = base_ + slots_.size() - claim_;
+    size_t more = std::min(waiting_now > 0 ? waiting_now - 1 : 0,
+                           static_cast<size_t>(job_.jobs) - 1 - workers_.size());
+    if (more > 0) {
+      if (idle_ > 0 || room_waiters_ > 0) work_cv_.notify_all();
+      lock.unlock();
+      try {
+        for (; more > 0; --more)
+          workers_.emplace_back(static_cast<int>(workers_.size()), [this] { work(); });
+      } catch (const std::system_error &) {
+      }
+      lock.lock();
+    }
     walking_ = false;
     // Files failed in the walk are written when their turn has come.
     if (!slots_.empty() && slots_.front().done) drain(lock);
@@ -202,6 +218,9 @@ class Runner : public OutputSink {
   const size_t window_;  // files in flight at most
   const ItemSource *next_ = nullptr;  // the walk
   std::vector<SourceItem> batch_;      // items taken from it at once
+  // The other workers, started by the walker alone (walking_): the calling
+  // thread joins them once it is done, when no walk can start again.
+  std::vector<PlacedThread> workers_;
   std::mutex mu_;
   std::condition_variable work_cv_, out_cv_;
   std::deque<FileSlot> slots_;  // the files in flight, in walk order

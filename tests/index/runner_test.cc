@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,33 @@ TEST(Runner, TheSameBytesForEveryNumberOfWorkers) {
       EXPECT_EQ(r.err, one.err);
       EXPECT_FALSE(r.outcome.all_read);
     }
+  }
+}
+
+int threads_of_process() {
+  const std::string status = kolvu_test::read_file("/proc/self/status");
+  return std::atoi(status.c_str() + status.find("Threads:") + 8);
+}
+
+// Workers are started as the walk finds files for them: none besides the
+// caller for a run of one file, however many jobs are asked for; as many as
+// the jobs when there are files enough. The walk counts the threads it sees
+// (its later batches come after the workers' start).
+TEST(Runner, WorkersAreStartedForTheFilesFound) {
+  TempDir d;
+  many_files(d);
+  for (int files : {1, 120}) {
+    Walker w({"t"}, {default_source_exts(), {}, false});
+    int given = 0, most = 0;
+    const int before = threads_of_process();
+    Indexed r = run(d,
+                    [&](WalkItem *item) {
+                      most = std::max(most, threads_of_process() - before);
+                      return given < files && w.next(item) && ++given > 0;
+                    },
+                    IndexFormat::kJson, 8);
+    EXPECT_TRUE(r.outcome.all_read) << r.err;
+    EXPECT_EQ(most, files == 1 ? 0 : 7) << files << " files";
   }
 }
 
