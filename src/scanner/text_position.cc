@@ -61,6 +61,7 @@ size_t newlines(const char *t, size_t from, size_t to, size_t size, size_t *afte
   }
   return count;
 #else
+  (void)size;
   for (; p < to; ++p) {
     if (t[p] != '\n') continue;
     ++count;
