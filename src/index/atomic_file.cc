@@ -114,6 +114,10 @@ bool AtomicFile::commit(std::string *error) {
   mode_t mode;
   if (::stat(path_.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
+    // The owner too, where that is allowed (a run as root over another
+    // user's file); where not, the file is the runner's, as a new one is.
+    const int owned = ::fchown(fd_, st.st_uid, st.st_gid);
+    (void)owned;
   } else {
     mode_t mask = ::umask(0);
     ::umask(mask);

@@ -286,6 +286,23 @@ TEST(IndexRealUse, OutputFilesAreReplacedWholeOrNotAtAll) {
   }
 }
 
+// Run as root over another user's file, the file stays that user's.
+TEST(IndexRealUse, AFileReplacedKeepsItsOwner) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+  TempDir dir;
+  write_tree(dir, kTwo);
+  dir.write("out.json", "old\n");
+  const std::string out = dir.path() + "/out.json";
+  ASSERT_EQ(::chown(out.c_str(), 65534, 65534), 0);
+  Outcome r = index_run(dir, {"-o", "out.json", "src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  struct stat st;
+  ASSERT_EQ(::stat(out.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(read_file(out), def1("src/a.h", "A") + def1("src/sub/b.c", "B"));
+}
+
 // What a rename cannot replace is written through: "-" is standard output,
 // a symbolic link keeps pointing at the file it names, and a FIFO (as a
 // device such as /dev/null) is written to, not swapped for a file.
