@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,7 @@ bool claim_temp(const std::string &temp) {
   if (g_temp_set != 0 || temp.size() >= sizeof g_temp) return false;
   std::memcpy(g_temp, temp.c_str(), temp.size() + 1);
   catch_ending_signals();
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // the name is whole first
   g_temp_set = 1;
   return true;
 }
