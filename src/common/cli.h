@@ -2,8 +2,7 @@
 // over the arguments, GNU long options (a name, or the only one a shorter
 // word begins, with its value after '=' or in the next argument) and short
 // ones ("-x", or with a value "-xVALUE" or "-x VALUE"), lists separated by
-// commas, whole writes to a descriptor, and the count of processors that
-// sets the default number of workers.
+// commas, and whole writes to a descriptor.
 #ifndef KOLVU_COMMON_CLI_H_
 #define KOLVU_COMMON_CLI_H_
 

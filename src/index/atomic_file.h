@@ -29,9 +29,8 @@ class AtomicFile {
 
   /// Flushes the new file to disk and renames it to the path; it takes the
   /// mode of the file it replaces (or 0666 less the umask), and its owner
-  /// where it may. Written
-  /// directly, only closes. False with "PATH: reason" in error, the new
-  /// file removed.
+  /// where it may; written directly, only closes. False with "PATH:
+  /// reason" in error, the new file removed.
   bool commit(std::string *error);
 
   /// Removes the new file.

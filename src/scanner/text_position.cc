@@ -44,31 +44,25 @@ size_t newlines(const char *t, size_t from, size_t to, size_t size, size_t *afte
       ++count;
     p = to;
   }
+#else
+  (void)size;
+#endif
   for (; p < to; ++p) count += t[p] == '\n';
   if (count == 0) return count;
-  for (size_t q = to; q - from >= kVecBytes; q -= kVecBytes) {
-    unsigned bits = bits_of(eq(load(t + q - kVecBytes), newline));
+  size_t q = to;
+#if defined(__AVX2__) || defined(__SSE2__)
+  for (; q - from >= kVecBytes; q -= kVecBytes) {
+    const unsigned bits = bits_of(eq(load(t + q - kVecBytes), newline));
     if (bits != 0) {
       *after_last = q - kVecBytes + (31 - static_cast<size_t>(__builtin_clz(bits))) + 1;
       return count;
     }
   }
-  for (size_t q = from + (to - from) % kVecBytes; q > from; --q) {
-    if (t[q - 1] == '\n') {
-      *after_last = q;
-      break;
-    }
-  }
-  return count;
-#else
-  (void)size;
-  for (; p < to; ++p) {
-    if (t[p] != '\n') continue;
-    ++count;
-    *after_last = p + 1;
-  }
-  return count;
 #endif
+  for (; q > from && t[q - 1] != '\n'; --q) {
+  }
+  *after_last = q;
+  return count;
 }
 
 }  // namespace
